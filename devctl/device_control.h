@@ -1,0 +1,157 @@
+// DeviceControl: access to a USB video-capture bridge chip through its capture
+// driver's private interface (ICustomProperty).
+//
+// Every operation that talks to the driver returns a status word: negative is
+// a failure reported by the driver (DEVCTL_E_UNPLUGGED when the device is
+// gone), zero or positive is success. The library adds its own positive codes
+// below. The Try forms record the status and return TRUE when it is not
+// negative. Nothing throws; the object is used from one thread.
+#pragma once
+
+#include <windows.h>
+
+#include "devctl/custom_property.h"
+
+struct IBaseFilter;
+
+// The library's own status codes: positive, so they pass a not-negative test.
+constexpr HRESULT DEVCTL_S_BUSY = ERROR_ACCESS_DENIED;             // 5: codec busy, GPIO input bit
+constexpr HRESULT DEVCTL_S_NOT_BOUND = ERROR_INVALID_HANDLE;       // 6: no driver interface held
+constexpr HRESULT DEVCTL_S_OUT_OF_RANGE = ERROR_INVALID_DATA;      // 13: argument out of range
+constexpr HRESULT DEVCTL_S_NOT_READY = ERROR_NOT_READY;            // 21: I2C device not ready
+constexpr HRESULT DEVCTL_S_NOT_SUPPORTED = ERROR_NOT_SUPPORTED;    // 50: not on this chip generation
+constexpr HRESULT DEVCTL_S_BUFFER_SMALL = ERROR_INVALID_PARAMETER; // 87: caller buffer too small
+
+// Registry names with defaults (8-bit outputs of at least 260 bytes, wide
+// outputs of at least 260 characters; each output is optional).
+BOOL ReadAudioDeviceName(char* name, wchar_t* wideName);
+void GetAudioDeviceName(char* name);
+BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
+void GetCaptureDeviceName(char* name);
+
+class DeviceControl {
+public:
+    DeviceControl();
+    // Releases nothing: call Close (and ReleaseAudioFilters) first.
+    ~DeviceControl();
+    DeviceControl(const DeviceControl&) = delete;
+    DeviceControl& operator=(const DeviceControl&) = delete;
+
+    // Lifetime and state
+    void Close();
+    void ReleaseAudioFilters();
+    HRESULT GetLastResult() const;
+
+    // Property channel
+    HRESULT GetProperty(DWORD id, void* data);
+    HRESULT SetProperty(DWORD id, const void* data);
+    DWORD GetValue1019();
+    DWORD GetValue1034();
+    DWORD GetValue1035();
+    DWORD GetValue103C();
+
+    // Chip registers: main space (16-bit index) and alternate space (8-bit index)
+    HRESULT ReadRegisters(DWORD index, DWORD count, void* data);
+    HRESULT WriteRegisters(DWORD index, DWORD count, const void* data);
+    HRESULT ReadAltRegisters(DWORD index, DWORD count, void* data);
+    HRESULT WriteAltRegisters(DWORD index, DWORD count, const void* data);
+
+    // I2C; addresses are 8-bit bus addresses (the EEPROM is 0xA0)
+    HRESULT SelectI2cDevice(DWORD address);
+    HRESULT ProbeI2cDevice(DWORD address, DWORD* state);
+    HRESULT TransferI2c(DWORD descriptor, void* data, DWORD direction);
+    HRESULT ReadI2cDirect(DWORD address, DWORD count, void* data);
+    HRESULT WriteI2cDirect(DWORD address, DWORD count, const void* data);
+    HRESULT ReadI2c(DWORD address, DWORD subAddress, DWORD count, void* data);
+    HRESULT WriteI2c(DWORD address, DWORD subAddress, DWORD count, const void* data);
+    HRESULT ReadI2c16(DWORD address, DWORD subAddress, DWORD count, void* data);
+    HRESULT WriteI2c16(DWORD address, DWORD subAddress, DWORD count, const void* data);
+    HRESULT ReadI2cLong(DWORD address, DWORD subAddress, DWORD length, void* data);
+    HRESULT WriteI2cLong(DWORD address, DWORD subAddress, DWORD length, const void* data);
+
+    // Pass-throughs to the driver's further slots
+    HRESULT TransferRaw(DWORD target, DWORD writeLength, const void* writeData, DWORD readLength,
+                        void* readData);
+    HRESULT InvokeRaw(DWORD first, DWORD second, DWORD third);
+    HRESULT SetValue103D(DWORD value);
+
+    // Boolean forms
+    BOOL TryGetProperty(DWORD id, void* data);
+    BOOL TrySetProperty(DWORD id, const void* data);
+    BOOL TryReadRegisters(DWORD index, DWORD count, void* data);
+    BOOL TryWriteRegisters(DWORD index, DWORD count, const void* data);
+    BOOL TrySelectI2cDevice(DWORD address);
+    BOOL TryReadI2cDirect(DWORD address, DWORD count, void* data);
+    BOOL TryWriteI2cDirect(DWORD address, DWORD count, const void* data);
+    BOOL TryReadI2c(DWORD address, DWORD subAddress, DWORD count, void* data);
+    BOOL TryWriteI2c(DWORD address, DWORD subAddress, DWORD count, const void* data);
+    BOOL TryReadI2c16(DWORD address, DWORD subAddress, DWORD count, void* data);
+    BOOL TryWriteI2c16(DWORD address, DWORD subAddress, DWORD count, const void* data);
+    BOOL TryReadI2cLong(DWORD address, DWORD subAddress, DWORD length, void* data);
+    BOOL TryWriteI2cLong(DWORD address, DWORD subAddress, DWORD length, const void* data);
+
+    // Binding to a capture filter the caller already holds: queries it for
+    // ICustomProperty into the object and reads the chip identity. Returns the
+    // held interface (no extra reference) or null. The filter stays the
+    // caller's.
+    ICustomProperty* BindFilter(IBaseFilter* filter);
+
+    // Discovery and binding
+    IBaseFilter* FindFilter(GUID category, const char* wantedName);
+    IBaseFilter* FindCaptureFilterByName(const char* wantedName);
+    IBaseFilter* FindKnownCaptureFilter();
+    IBaseFilter* FindCaptureFilter();
+    ICustomProperty* Bind(const char* wantedName);
+    ICustomProperty* Open();
+    BOOL CanBind(const char* wantedName);
+    BOOL IsDevicePresent();
+    void ShowPropertyPagesByName(HWND owner, const char* wantedName);
+    void ShowPropertyPages(HWND owner);
+    BOOL OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
+                          IBaseFilter** audioDeviceFilterOut, IBaseFilter** audioRendererFilterOut);
+
+    // GPIO and identification
+    HRESULT SetGpioBits(DWORD mask);
+    HRESULT ReadGpio(BYTE* data);
+    HRESULT WriteGpio(const BYTE* data);
+    BOOL TryReadGpio(BYTE* data);
+    BOOL TryWriteGpio(const BYTE* data);
+    HRESULT GetVendorProductIds(DWORD* vendor, DWORD* product);
+
+    // Codec, remote control, board information and configuration
+    HRESULT ReadAc97(DWORD index, WORD* value);
+    HRESULT WriteAc97(DWORD index, const WORD* value);
+    HRESULT ReadRemoteCode(DWORD* code);
+    HRESULT ReadRemoteKey(DWORD* key);
+    HRESULT ReadRemoteCode5(void* buffer);
+    HRESULT GetRemoteCode(void* buffer, DWORD* length);
+    HRESULT GetBoardInfo(DWORD* boardType, DWORD* codeLength);
+    HRESULT ReadRegister04(BYTE* data);
+    HRESULT WriteRegister04(const BYTE* data);
+    HRESULT SetRegister0D();
+    BOOL ClearRegister0CBit5();
+    HRESULT GetConfig103E(BYTE* mode, BYTE* value, DWORD* firstFlag, DWORD* secondFlag);
+    HRESULT SetConfig103E(DWORD mode, DWORD value, DWORD firstFlag, DWORD secondFlag);
+
+private:
+    friend struct DeviceControlTestAccess;
+
+    HRESULT Record(HRESULT status) { return lastResult = status; }
+    HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data,
+                            bool write);
+    DWORD GetRecordedValue(DWORD id);
+    BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
+
+    ICustomProperty* driver;
+    IBaseFilter* audioCaptureFilter;
+    IBaseFilter* audioDeviceFilter;
+    IBaseFilter* audioRendererFilter;
+    DWORD gpioInputMask;
+    HRESULT lastResult;
+    DWORD remoteToggle;
+    DWORD boardConfig;
+    DWORD remoteAddress;
+    DWORD remoteI2cAddress;
+    DWORD chipId;
+    DWORD newGeneration;
+};

@@ -1,0 +1,377 @@
+#include "simdevice/sim_chip.h"
+
+#include <cstring>
+
+#include "devctl/custom_property.h"
+
+namespace sim {
+
+namespace {
+
+constexpr size_t kMainRegisterSpace = 0x10000;
+constexpr DWORD kRegisterTarget = 0xFF;  // Transfer target of the chip's own register window
+
+DWORD LoadWord(const void* data) {
+    DWORD word = 0;
+    std::memcpy(&word, data, sizeof word);
+    return word;
+}
+
+void StoreWord(void* data, DWORD word) { std::memcpy(data, &word, sizeof word); }
+
+// The codes of the later chip generation, whose register map differs.
+bool IsNewGenerationCode(DWORD code) {
+    static constexpr BYTE codes[] = {0x32, 0x34, 0x41, 0x42, 0x43, 0x44, 0x60, 0x61,
+                                     0x63, 0x64, 0x70, 0x71, 0x72, 0x73, 0x74};
+    for (BYTE c : codes) {
+        if (c == (code & 0xFF)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+HRESULT SimEeprom::Read(std::optional<WORD> subAddress, BYTE* data, size_t count) {
+    if (subAddress) {
+        pointer_ = static_cast<BYTE>(*subAddress);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        data[i] = bytes_[pointer_++];
+    }
+    return S_OK;
+}
+
+HRESULT SimEeprom::Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) {
+    if (!subAddress) {
+        if (count == 0) {
+            return S_OK;
+        }
+        subAddress = data[0];
+        ++data;
+        --count;
+    }
+    pointer_ = static_cast<BYTE>(*subAddress);
+    if (count == 0) {
+        return S_OK;  // an address-only write just moves the pointer for a following read
+    }
+    for (size_t i = 0; i < count; ++i) {
+        bytes_[pointer_++] = data[i];
+    }
+    ++writeCount_;
+    if (onWrite) {
+        onWrite(bytes_);
+    }
+    return S_OK;
+}
+
+EepromImage FreshProductEeprom() {
+    EepromImage image;
+    image.fill(0xFF);  // erased cells
+    const BYTE header[] = {
+        0x5A, 0x17, 0x00, 0x01,  // 0-3: layout signature and version
+        0x3D, 0x6C, 0x50, 0x74,  // 4-7: USB vendor 0x6C3D, product 0x7450
+        0x85,                    // 8: option byte, bit 7 set: update not applied
+        0x02, 0x00, 0x10,        // 9-11: board options
+    };
+    std::memcpy(image.data(), header, sizeof header);
+    image[kMarkerOffset] = kSupportedProductMarker;
+    return image;
+}
+
+EepromImage UpdatedProductEeprom() {
+    EepromImage image = FreshProductEeprom();
+    image[kOptionByteOffset] &= static_cast<BYTE>(~kOptionNotUpdatedBit);
+    return image;
+}
+
+EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
+                       const EepromImage& base) {
+    EepromImage image = base;
+    for (const auto& [offset, value] : offsetValues) {
+        image[offset] = value;
+    }
+    return image;
+}
+
+I2cTransfer DecodeI2cDescriptor(DWORD descriptor) {
+    const BYTE top = static_cast<BYTE>(descriptor >> 24);
+    const BYTE address = static_cast<BYTE>(descriptor >> 16);
+    const BYTE middle = static_cast<BYTE>(descriptor >> 8);
+    const BYTE low = static_cast<BYTE>(descriptor);
+    if (top == 0x01) {
+        return {address, WORD{middle}, low};
+    }
+    if (low & 0x80) {
+        return {address, static_cast<WORD>((top << 8) | middle), size_t{low & 0x7Fu}};
+    }
+    if (top == 0 && middle == 0) {
+        return {address, std::nullopt, low};
+    }
+    return {address, WORD{middle}, (size_t{top} << 8) | low};
+}
+
+SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom)
+    : identity_(identity), main_(kMainRegisterSpace, 0) {
+    if (eeprom) {
+        auto device = std::make_unique<SimEeprom>(*eeprom);
+        eeprom_ = device.get();
+        bus_[kEepromAddress] = std::move(device);
+    }
+}
+
+SimChip::~SimChip() = default;
+
+bool SimChip::IsNewGeneration() const { return IsNewGenerationCode(identity_.chipId); }
+
+DWORD SimChip::Value(DWORD id) const {
+    auto it = values_.find(id);
+    return it == values_.end() ? 0 : it->second;
+}
+
+void SimChip::AttachI2cDevice(BYTE address, std::unique_ptr<I2cDevice> device) {
+    address &= 0xFE;
+    if (address == kEepromAddress) {
+        eeprom_ = dynamic_cast<SimEeprom*>(device.get());
+    }
+    bus_[address] = std::move(device);
+}
+
+void SimChip::DetachI2cDevice(BYTE address) {
+    address &= 0xFE;
+    if (address == kEepromAddress) {
+        eeprom_ = nullptr;
+    }
+    bus_.erase(address);
+}
+
+I2cDevice* SimChip::I2cDeviceAt(BYTE address) {
+    auto it = bus_.find(static_cast<BYTE>(address & 0xFE));
+    return it == bus_.end() ? nullptr : it->second.get();
+}
+
+void SimChip::AddRegisterBlock(std::unique_ptr<RegisterBlock> block) {
+    blocks_.push_back(std::move(block));
+}
+
+BYTE SimChip::ReadMain(WORD index) {
+    BYTE value = 0;
+    for (auto& block : blocks_) {
+        if (block->Read(index, &value)) {
+            return value;
+        }
+    }
+    return main_[index];
+}
+
+void SimChip::WriteMain(WORD index, BYTE value) {
+    for (auto& block : blocks_) {
+        if (block->Write(index, value)) {
+            return;
+        }
+    }
+    main_[index] = value;
+}
+
+BYTE SimChip::Register(WORD index) const { return main_[index]; }
+
+void SimChip::SetRegister(WORD index, BYTE value) { main_[index] = value; }
+
+size_t SimChip::DataSize(DWORD id) const {
+    switch (id) {
+        case CPROP_REG_DATA:
+            return regSelect_ & 0xFF;
+        case CPROP_ALT_REG_DATA:
+            return altSelect_ & 0xFF;
+        case CPROP_I2C_DATA:
+            return DecodeI2cDescriptor(i2cDescriptor_).count;
+        default:
+            return sizeof(DWORD);
+    }
+}
+
+HRESULT SimChip::MoveI2cData(void* data, bool write) {
+    if (i2cDescriptor_ == 0) {
+        return kNoTransferArmed;
+    }
+    const I2cTransfer transfer = DecodeI2cDescriptor(i2cDescriptor_);
+    I2cDevice* device = I2cDeviceAt(transfer.address);
+    if (!device) {
+        return kNoDeviceAtAddress;
+    }
+    if (!device->ready) {
+        return kDeviceNotReady;
+    }
+    if (transfer.count && !data) {
+        return E_POINTER;
+    }
+    auto* bytes = static_cast<BYTE*>(data);
+    return write ? device->Write(transfer.subAddress, bytes, transfer.count)
+                 : device->Read(transfer.subAddress, bytes, transfer.count);
+}
+
+HRESULT SimChip::Set(DWORD id, const void* data) {
+    if (!data) {
+        return E_POINTER;
+    }
+    switch (id) {
+        case CPROP_REG_SELECT:
+            regSelect_ = LoadWord(data);
+            return S_OK;
+        case CPROP_REG_DATA: {
+            const WORD index = static_cast<WORD>(regSelect_ >> 8);
+            const auto* bytes = static_cast<const BYTE*>(data);
+            for (size_t i = 0; i < DataSize(id); ++i) {
+                WriteMain(static_cast<WORD>(index + i), bytes[i]);
+            }
+            return S_OK;
+        }
+        case CPROP_ALT_REG_SELECT:
+            altSelect_ = LoadWord(data);
+            return S_OK;
+        case CPROP_ALT_REG_DATA: {
+            const BYTE index = static_cast<BYTE>(altSelect_ >> 8);
+            const auto* bytes = static_cast<const BYTE*>(data);
+            for (size_t i = 0; i < DataSize(id); ++i) {
+                alt_[static_cast<BYTE>(index + i)] = bytes[i];
+            }
+            return S_OK;
+        }
+        case CPROP_I2C_TRANSFER:
+            i2cDescriptor_ = LoadWord(data);
+            return S_OK;
+        case CPROP_I2C_DATA:
+            return MoveI2cData(const_cast<void*>(data), true);
+        case CPROP_I2C_DEVICE:
+            i2cSelected_ = LoadWord(data);
+            return I2cDeviceAt(static_cast<BYTE>(i2cSelected_)) ? S_OK : kNoDeviceAtAddress;
+        case CPROP_CONFIG_103E:
+            values_[id] = LoadWord(data);
+            return S_OK;
+        case CPROP_CHIP_CONFIG:
+        case CPROP_CHIP_ID:
+        case CPROP_BOARD_CONFIG:
+        case CPROP_REMOTE_ADDRESS:
+        case CPROP_REMOTE_I2C_ADDRESS:
+        case CPROP_I2C_DEVICE_STATE:
+        case CPROP_I2C_DEVICE_READY:
+            return kReadOnlyProperty;
+        default:
+            return kUnknownProperty;
+    }
+}
+
+HRESULT SimChip::Get(DWORD id, void* data) {
+    if (!data) {
+        return E_POINTER;
+    }
+    switch (id) {
+        case CPROP_REG_DATA: {
+            const WORD index = static_cast<WORD>(regSelect_ >> 8);
+            auto* bytes = static_cast<BYTE*>(data);
+            for (size_t i = 0; i < DataSize(id); ++i) {
+                bytes[i] = ReadMain(static_cast<WORD>(index + i));
+            }
+            return S_OK;
+        }
+        case CPROP_ALT_REG_DATA: {
+            const BYTE index = static_cast<BYTE>(altSelect_ >> 8);
+            auto* bytes = static_cast<BYTE*>(data);
+            for (size_t i = 0; i < DataSize(id); ++i) {
+                bytes[i] = alt_[static_cast<BYTE>(index + i)];
+            }
+            return S_OK;
+        }
+        case CPROP_I2C_DATA:
+            return MoveI2cData(data, false);
+        case CPROP_I2C_DEVICE_READY:
+        case CPROP_I2C_DEVICE_STATE: {
+            I2cDevice* device = I2cDeviceAt(static_cast<BYTE>(i2cSelected_));
+            if (!device) {
+                return kNoDeviceAtAddress;
+            }
+            StoreWord(data, id == CPROP_I2C_DEVICE_READY ? DWORD{device->ready} : device->state);
+            return S_OK;
+        }
+        case CPROP_CHIP_CONFIG:
+            StoreWord(data, identity_.chipConfig);
+            return S_OK;
+        case CPROP_CHIP_ID:
+            StoreWord(data, identity_.chipId);
+            return S_OK;
+        case CPROP_BOARD_CONFIG:
+            StoreWord(data, identity_.boardConfig);
+            return S_OK;
+        case CPROP_REMOTE_ADDRESS:
+            StoreWord(data, identity_.remoteAddress);
+            return S_OK;
+        case CPROP_REMOTE_I2C_ADDRESS:
+            StoreWord(data, identity_.remoteI2cAddress);
+            return S_OK;
+        case CPROP_VALUE_1019:
+        case CPROP_VALUE_1034:
+        case CPROP_VALUE_1035:
+        case CPROP_VALUE_103C:
+        case CPROP_CONFIG_103E:
+            StoreWord(data, Value(id));
+            return S_OK;
+        default:
+            return kUnknownProperty;
+    }
+}
+
+HRESULT SimChip::Invoke(DWORD first, DWORD second, DWORD third) {
+    invocations_.push_back({first, second, third});
+    return S_OK;
+}
+
+// Target 0xFF is the chip's own register window: the first byte written is a
+// register index, further bytes are written from there, and the read starts
+// at that index. Other targets are 8-bit I2C addresses on the bus.
+HRESULT SimChip::Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                          DWORD readLength, void* readData) {
+    if ((writeLength && !writeData) || (readLength && !readData)) {
+        return E_POINTER;
+    }
+    const auto* out = static_cast<const BYTE*>(writeData);
+    auto* in = static_cast<BYTE*>(readData);
+    if (target == kRegisterTarget) {
+        if (writeLength == 0) {
+            return E_INVALIDARG;
+        }
+        const WORD index = out[0];
+        for (DWORD i = 1; i < writeLength; ++i) {
+            WriteMain(static_cast<WORD>(index + i - 1), out[i]);
+        }
+        for (DWORD i = 0; i < readLength; ++i) {
+            in[i] = ReadMain(static_cast<WORD>(index + i));
+        }
+        return S_OK;
+    }
+    I2cDevice* device = I2cDeviceAt(static_cast<BYTE>(target));
+    if (!device) {
+        return kNoDeviceAtAddress;
+    }
+    if (!device->ready) {
+        return kDeviceNotReady;
+    }
+    HRESULT status = S_OK;
+    if (writeLength) {
+        status = device->Write(std::nullopt, out, writeLength);
+    }
+    if (SUCCEEDED(status) && readLength) {
+        status = device->Read(std::nullopt, in, readLength);
+    }
+    return status;
+}
+
+HRESULT SimChip::SetDirect(DWORD id, DWORD value) {
+    if (id != CPROP_VALUE_103D) {
+        return kUnknownProperty;
+    }
+    values_[id] = value;
+    return S_OK;
+}
+
+}  // namespace sim

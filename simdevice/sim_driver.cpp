@@ -1,0 +1,119 @@
+#include "simdevice/sim_driver.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+LONG liveDrivers = 0;
+
+DWORD LeadingWord(const void* data, size_t size) {
+    DWORD word = 0;
+    if (data) {
+        std::memcpy(&word, data, std::min(size, sizeof word));
+    }
+    return word;
+}
+
+}  // namespace
+
+SimDriver::SimDriver(std::shared_ptr<SimChip> chip) : chip_(std::move(chip)) {
+    InterlockedIncrement(&liveDrivers);
+}
+
+SimDriver::~SimDriver() { InterlockedDecrement(&liveDrivers); }
+
+LONG SimDriver::LiveObjects() { return liveDrivers; }
+
+SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) { return new SimDriver(std::move(chip)); }
+
+HRESULT SimDriver::QueryInterface(REFIID iid, void** object) {
+    if (!object) {
+        return E_POINTER;
+    }
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty)) {
+        *object = static_cast<ICustomProperty*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG SimDriver::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+ULONG SimDriver::Release() {
+    const LONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(refs);
+}
+
+std::optional<HRESULT> SimDriver::InjectedFault(std::optional<DWORD> id) {
+    const unsigned call = ++callCount_;
+    if (faults_.unplugFromCall && call >= *faults_.unplugFromCall) {
+        return DEVCTL_E_UNPLUGGED;
+    }
+    if (auto it = faults_.atCall.find(call); it != faults_.atCall.end()) {
+        return it->second;
+    }
+    if (id) {
+        if (auto it = faults_.onProperty.find(*id); it != faults_.onProperty.end()) {
+            return it->second;
+        }
+    }
+    return std::nullopt;
+}
+
+HRESULT SimDriver::Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status) {
+    calls_.push_back({slot, id, word, status});
+    return status;
+}
+
+HRESULT SimDriver::ReservedSlot3() { return E_NOTIMPL; }
+
+HRESULT SimDriver::Set(DWORD id, const void* data) {
+    const DWORD word = LeadingWord(data, chip_->DataSize(id));
+    if (auto fault = InjectedFault(id)) {
+        return Log(DriverSlot::Set, id, word, *fault);
+    }
+    return Log(DriverSlot::Set, id, word, chip_->Set(id, data));
+}
+
+HRESULT SimDriver::Get(DWORD id, void* data) {
+    if (auto fault = InjectedFault(id)) {
+        return Log(DriverSlot::Get, id, 0, *fault);
+    }
+    const size_t size = chip_->DataSize(id);
+    const HRESULT status = chip_->Get(id, data);
+    return Log(DriverSlot::Get, id, SUCCEEDED(status) ? LeadingWord(data, size) : 0, status);
+}
+
+HRESULT SimDriver::Invoke(DWORD first, DWORD second, DWORD third) {
+    if (auto fault = InjectedFault(std::nullopt)) {
+        return Log(DriverSlot::Invoke, 0, first, *fault);
+    }
+    return Log(DriverSlot::Invoke, 0, first, chip_->Invoke(first, second, third));
+}
+
+HRESULT SimDriver::Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                            DWORD readLength, void* readData) {
+    const DWORD word = writeLength ? LeadingWord(writeData, 1) : 0;
+    if (auto fault = InjectedFault(std::nullopt)) {
+        return Log(DriverSlot::Transfer, target, word, *fault);
+    }
+    return Log(DriverSlot::Transfer, target, word,
+               chip_->Transfer(target, writeLength, writeData, readLength, readData));
+}
+
+HRESULT SimDriver::SetDirect(DWORD id, DWORD value) {
+    if (auto fault = InjectedFault(id)) {
+        return Log(DriverSlot::SetDirect, id, value, *fault);
+    }
+    return Log(DriverSlot::SetDirect, id, value, chip_->SetDirect(id, value));
+}
+
+}  // namespace sim

@@ -1,0 +1,90 @@
+// SimDriver: the simulated capture driver's ICustomProperty. It forwards every
+// call to a SimChip, can inject driver failures, and logs each call the
+// library makes. A COM object with its own reference count; several drivers
+// may share one chip.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "devctl/custom_property.h"
+#include "simdevice/sim_chip.h"
+
+namespace sim {
+
+enum class DriverSlot { Set, Get, Invoke, Transfer, SetDirect };
+
+// One call as the driver saw it. word: for Set the first (up to four) bytes
+// passed; for Get the bytes delivered; for SetDirect the value; for Invoke the
+// first value; for Transfer the first byte written. id: the property id, the
+// Transfer target, or 0 for Invoke.
+struct DriverCall {
+    DriverSlot slot;
+    DWORD id;
+    DWORD word;
+    HRESULT status;
+    bool operator==(const DriverCall& other) const {
+        return slot == other.slot && id == other.id && word == other.word &&
+               status == other.status;
+    }
+};
+
+// Failures to inject. Calls are numbered from 1 over the driver's lifetime;
+// a failed call does nothing but return its status.
+struct FaultPlan {
+    std::map<unsigned, HRESULT> atCall;        // the Nth call returns this status
+    std::map<DWORD, HRESULT> onProperty;       // every Set/Get/SetDirect of this id
+    std::optional<unsigned> unplugFromCall;    // from this call on: DEVCTL_E_UNPLUGGED
+};
+
+class SimDriver : public ICustomProperty {
+public:
+    explicit SimDriver(std::shared_ptr<SimChip> chip);
+    SimDriver(const SimDriver&) = delete;
+    SimDriver& operator=(const SimDriver&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // ICustomProperty
+    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
+    HRESULT STDMETHODCALLTYPE Set(DWORD id, const void* data) override;
+    HRESULT STDMETHODCALLTYPE Get(DWORD id, void* data) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DWORD first, DWORD second, DWORD third) override;
+    HRESULT STDMETHODCALLTYPE Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                                       DWORD readLength, void* readData) override;
+    HRESULT STDMETHODCALLTYPE SetDirect(DWORD id, DWORD value) override;
+
+    SimChip& Chip() { return *chip_; }
+    const std::shared_ptr<SimChip>& SharedChip() const { return chip_; }
+    FaultPlan& Faults() { return faults_; }
+    const std::vector<DriverCall>& Calls() const { return calls_; }
+    unsigned CallCount() const { return callCount_; }
+    void ClearLog() { calls_.clear(); }
+    ULONG RefCount() const { return refs_; }
+
+    // Objects of this class alive in the process.
+    static LONG LiveObjects();
+
+private:
+    virtual ~SimDriver();
+    std::optional<HRESULT> InjectedFault(std::optional<DWORD> id);
+    HRESULT Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status);
+
+    LONG refs_ = 1;
+    std::shared_ptr<SimChip> chip_;
+    FaultPlan faults_;
+    std::vector<DriverCall> calls_;
+    unsigned callCount_ = 0;
+};
+
+// Creates a driver over the chip; the caller owns the one reference.
+SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip);
+
+}  // namespace sim
