@@ -1,0 +1,3 @@
+#include "app/app_device.h"
+
+DeviceControl* AppDevice = nullptr;
