@@ -3,7 +3,7 @@
 namespace {
 
 class WindowsPlatform final : public Platform {
-public:
+  public:
     int ShowMessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption,
                         UINT flags) override {
         return ::MessageBoxW(owner, text, caption, flags);
@@ -20,7 +20,9 @@ Platform* currentPlatform = &windowsPlatform;
 
 }  // namespace
 
-Platform& AppPlatform() { return *currentPlatform; }
+Platform& AppPlatform() {
+    return *currentPlatform;
+}
 
 void SetAppPlatform(Platform* platform) {
     currentPlatform = platform ? platform : &windowsPlatform;

@@ -6,12 +6,11 @@
 #include <windows.h>
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     virtual int ShowMessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption,
                                 UINT flags) = 0;
-    virtual int ShowMessageBoxA(HWND owner, const char* text, const char* caption,
-                                UINT flags) = 0;
+    virtual int ShowMessageBoxA(HWND owner, const char* text, const char* caption, UINT flags) = 0;
     virtual BOOL EndDialog(HWND dialog, INT_PTR result) = 0;
     virtual void Sleep(DWORD milliseconds) = 0;
 };

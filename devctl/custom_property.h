@@ -9,7 +9,7 @@
 // {846A4C4E-76D8-42EC-A333-121F365A4DA8}
 MIDL_INTERFACE("846A4C4E-76D8-42EC-A333-121F365A4DA8")
 ICustomProperty : public IUnknown {
-public:
+  public:
     // Slot 3 exists in the driver's table but is never called; it has no name.
     virtual HRESULT STDMETHODCALLTYPE ReservedSlot3() = 0;
     // Slot 4: sets a property from the data at the pointer.

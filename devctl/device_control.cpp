@@ -86,7 +86,9 @@ void DeviceControl::ReleaseAudioFilters() {
     }
 }
 
-HRESULT DeviceControl::GetLastResult() const { return lastResult; }
+HRESULT DeviceControl::GetLastResult() const {
+    return lastResult;
+}
 
 HRESULT DeviceControl::GetProperty(DWORD id, void* data) {
     return driver ? driver->Get(id, data) : DEVCTL_S_NOT_BOUND;
@@ -101,10 +103,18 @@ DWORD DeviceControl::GetRecordedValue(DWORD id) {
     return Record(GetProperty(id, &value)) < 0 ? 0 : value;
 }
 
-DWORD DeviceControl::GetValue1019() { return GetRecordedValue(CPROP_VALUE_1019); }
-DWORD DeviceControl::GetValue1034() { return GetRecordedValue(CPROP_VALUE_1034); }
-DWORD DeviceControl::GetValue1035() { return GetRecordedValue(CPROP_VALUE_1035); }
-DWORD DeviceControl::GetValue103C() { return GetRecordedValue(CPROP_VALUE_103C); }
+DWORD DeviceControl::GetValue1019() {
+    return GetRecordedValue(CPROP_VALUE_1019);
+}
+DWORD DeviceControl::GetValue1034() {
+    return GetRecordedValue(CPROP_VALUE_1034);
+}
+DWORD DeviceControl::GetValue1035() {
+    return GetRecordedValue(CPROP_VALUE_1035);
+}
+DWORD DeviceControl::GetValue103C() {
+    return GetRecordedValue(CPROP_VALUE_103C);
+}
 
 // Select, then move the data; after a failure the selection is reset to 0 so
 // that the driver holds no stale selection. The reset's status is dropped.
@@ -191,8 +201,7 @@ HRESULT DeviceControl::ReadI2c16(DWORD address, DWORD subAddress, DWORD count, v
     return TransferI2c(SubAddress16Descriptor(address, subAddress, count), data, kI2cRead);
 }
 
-HRESULT DeviceControl::WriteI2c16(DWORD address, DWORD subAddress, DWORD count,
-                                  const void* data) {
+HRESULT DeviceControl::WriteI2c16(DWORD address, DWORD subAddress, DWORD count, const void* data) {
     return TransferI2c(SubAddress16Descriptor(address, subAddress, count), const_cast<void*>(data),
                        kI2cWrite);
 }
@@ -259,8 +268,7 @@ BOOL DeviceControl::TryWriteI2c(DWORD address, DWORD subAddress, DWORD count, co
 BOOL DeviceControl::TryReadI2c16(DWORD address, DWORD subAddress, DWORD count, void* data) {
     return Succeeded(ReadI2c16(address, subAddress, count, data));
 }
-BOOL DeviceControl::TryWriteI2c16(DWORD address, DWORD subAddress, DWORD count,
-                                  const void* data) {
+BOOL DeviceControl::TryWriteI2c16(DWORD address, DWORD subAddress, DWORD count, const void* data) {
     return Succeeded(WriteI2c16(address, subAddress, count, data));
 }
 BOOL DeviceControl::TryReadI2cLong(DWORD address, DWORD subAddress, DWORD length, void* data) {

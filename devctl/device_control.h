@@ -15,12 +15,12 @@
 struct IBaseFilter;
 
 // The library's own status codes: positive, so they pass a not-negative test.
-constexpr HRESULT DEVCTL_S_BUSY = ERROR_ACCESS_DENIED;             // 5: codec busy, GPIO input bit
-constexpr HRESULT DEVCTL_S_NOT_BOUND = ERROR_INVALID_HANDLE;       // 6: no driver interface held
-constexpr HRESULT DEVCTL_S_OUT_OF_RANGE = ERROR_INVALID_DATA;      // 13: argument out of range
-constexpr HRESULT DEVCTL_S_NOT_READY = ERROR_NOT_READY;            // 21: I2C device not ready
-constexpr HRESULT DEVCTL_S_NOT_SUPPORTED = ERROR_NOT_SUPPORTED;    // 50: not on this chip generation
-constexpr HRESULT DEVCTL_S_BUFFER_SMALL = ERROR_INVALID_PARAMETER; // 87: caller buffer too small
+constexpr HRESULT DEVCTL_S_BUSY = ERROR_ACCESS_DENIED;           // 5: codec busy, GPIO input bit
+constexpr HRESULT DEVCTL_S_NOT_BOUND = ERROR_INVALID_HANDLE;     // 6: no driver interface held
+constexpr HRESULT DEVCTL_S_OUT_OF_RANGE = ERROR_INVALID_DATA;    // 13: argument out of range
+constexpr HRESULT DEVCTL_S_NOT_READY = ERROR_NOT_READY;          // 21: I2C device not ready
+constexpr HRESULT DEVCTL_S_NOT_SUPPORTED = ERROR_NOT_SUPPORTED;  // 50: not on this chip generation
+constexpr HRESULT DEVCTL_S_BUFFER_SMALL = ERROR_INVALID_PARAMETER;  // 87: caller buffer too small
 
 // Registry names with defaults (8-bit outputs of at least 260 bytes, wide
 // outputs of at least 260 characters; each output is optional).
@@ -30,7 +30,7 @@ BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
 void GetCaptureDeviceName(char* name);
 
 class DeviceControl {
-public:
+  public:
     DeviceControl();
     // Releases nothing: call Close (and ReleaseAudioFilters) first.
     ~DeviceControl();
@@ -133,12 +133,11 @@ public:
     HRESULT GetConfig103E(BYTE* mode, BYTE* value, DWORD* firstFlag, DWORD* secondFlag);
     HRESULT SetConfig103E(DWORD mode, DWORD value, DWORD firstFlag, DWORD secondFlag);
 
-private:
+  private:
     friend struct DeviceControlTestAccess;
 
     HRESULT Record(HRESULT status) { return lastResult = status; }
-    HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data,
-                            bool write);
+    HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data, bool write);
     DWORD GetRecordedValue(DWORD id);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
 

@@ -23,11 +23,17 @@ SimDriver::SimDriver(std::shared_ptr<SimChip> chip) : chip_(std::move(chip)) {
     InterlockedIncrement(&liveDrivers);
 }
 
-SimDriver::~SimDriver() { InterlockedDecrement(&liveDrivers); }
+SimDriver::~SimDriver() {
+    InterlockedDecrement(&liveDrivers);
+}
 
-LONG SimDriver::LiveObjects() { return liveDrivers; }
+LONG SimDriver::LiveObjects() {
+    return liveDrivers;
+}
 
-SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) { return new SimDriver(std::move(chip)); }
+SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) {
+    return new SimDriver(std::move(chip));
+}
 
 HRESULT SimDriver::QueryInterface(REFIID iid, void** object) {
     if (!object) {
@@ -42,7 +48,9 @@ HRESULT SimDriver::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG SimDriver::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+ULONG SimDriver::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
 
 ULONG SimDriver::Release() {
     const LONG refs = InterlockedDecrement(&refs_);
@@ -73,7 +81,9 @@ HRESULT SimDriver::Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status) {
     return status;
 }
 
-HRESULT SimDriver::ReservedSlot3() { return E_NOTIMPL; }
+HRESULT SimDriver::ReservedSlot3() {
+    return E_NOTIMPL;
+}
 
 HRESULT SimDriver::Set(DWORD id, const void* data) {
     const DWORD word = LeadingWord(data, chip_->DataSize(id));

@@ -28,21 +28,20 @@ struct DriverCall {
     DWORD word;
     HRESULT status;
     bool operator==(const DriverCall& other) const {
-        return slot == other.slot && id == other.id && word == other.word &&
-               status == other.status;
+        return slot == other.slot && id == other.id && word == other.word && status == other.status;
     }
 };
 
 // Failures to inject. Calls are numbered from 1 over the driver's lifetime;
 // a failed call does nothing but return its status.
 struct FaultPlan {
-    std::map<unsigned, HRESULT> atCall;        // the Nth call returns this status
-    std::map<DWORD, HRESULT> onProperty;       // every Set/Get/SetDirect of this id
-    std::optional<unsigned> unplugFromCall;    // from this call on: DEVCTL_E_UNPLUGGED
+    std::map<unsigned, HRESULT> atCall;      // the Nth call returns this status
+    std::map<DWORD, HRESULT> onProperty;     // every Set/Get/SetDirect of this id
+    std::optional<unsigned> unplugFromCall;  // from this call on: DEVCTL_E_UNPLUGGED
 };
 
 class SimDriver : public ICustomProperty {
-public:
+  public:
     explicit SimDriver(std::shared_ptr<SimChip> chip);
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;
@@ -72,7 +71,7 @@ public:
     // Objects of this class alive in the process.
     static LONG LiveObjects();
 
-private:
+  private:
     virtual ~SimDriver();
     std::optional<HRESULT> InjectedFault(std::optional<DWORD> id);
     HRESULT Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status);

@@ -65,17 +65,39 @@ HRESULT Unexpected(const char* method) {
 }
 }  // namespace
 
-HRESULT FakeCaptureFilter::GetClassID(CLSID*) { return Unexpected("GetClassID"); }
-HRESULT FakeCaptureFilter::Stop() { return Unexpected("Stop"); }
-HRESULT FakeCaptureFilter::Pause() { return Unexpected("Pause"); }
-HRESULT FakeCaptureFilter::Run(REFERENCE_TIME) { return Unexpected("Run"); }
-HRESULT FakeCaptureFilter::GetState(DWORD, FILTER_STATE*) { return Unexpected("GetState"); }
-HRESULT FakeCaptureFilter::SetSyncSource(IReferenceClock*) { return Unexpected("SetSyncSource"); }
-HRESULT FakeCaptureFilter::GetSyncSource(IReferenceClock**) { return Unexpected("GetSyncSource"); }
-HRESULT FakeCaptureFilter::EnumPins(IEnumPins**) { return Unexpected("EnumPins"); }
-HRESULT FakeCaptureFilter::FindPin(LPCWSTR, IPin**) { return Unexpected("FindPin"); }
-HRESULT FakeCaptureFilter::QueryFilterInfo(FILTER_INFO*) { return Unexpected("QueryFilterInfo"); }
+HRESULT FakeCaptureFilter::GetClassID(CLSID*) {
+    return Unexpected("GetClassID");
+}
+HRESULT FakeCaptureFilter::Stop() {
+    return Unexpected("Stop");
+}
+HRESULT FakeCaptureFilter::Pause() {
+    return Unexpected("Pause");
+}
+HRESULT FakeCaptureFilter::Run(REFERENCE_TIME) {
+    return Unexpected("Run");
+}
+HRESULT FakeCaptureFilter::GetState(DWORD, FILTER_STATE*) {
+    return Unexpected("GetState");
+}
+HRESULT FakeCaptureFilter::SetSyncSource(IReferenceClock*) {
+    return Unexpected("SetSyncSource");
+}
+HRESULT FakeCaptureFilter::GetSyncSource(IReferenceClock**) {
+    return Unexpected("GetSyncSource");
+}
+HRESULT FakeCaptureFilter::EnumPins(IEnumPins**) {
+    return Unexpected("EnumPins");
+}
+HRESULT FakeCaptureFilter::FindPin(LPCWSTR, IPin**) {
+    return Unexpected("FindPin");
+}
+HRESULT FakeCaptureFilter::QueryFilterInfo(FILTER_INFO*) {
+    return Unexpected("QueryFilterInfo");
+}
 HRESULT FakeCaptureFilter::JoinFilterGraph(IFilterGraph*, LPCWSTR) {
     return Unexpected("JoinFilterGraph");
 }
-HRESULT FakeCaptureFilter::QueryVendorInfo(LPWSTR*) { return Unexpected("QueryVendorInfo"); }
+HRESULT FakeCaptureFilter::QueryVendorInfo(LPWSTR*) {
+    return Unexpected("QueryVendorInfo");
+}

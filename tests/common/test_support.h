@@ -33,7 +33,7 @@ struct DeviceControlTestAccess {
 // A GoogleMock driver. Reference counting is real; the five driver slots are
 // mocked. Create with `new`; the test holds the first reference.
 class MockCustomProperty : public ICustomProperty {
-public:
+  public:
     MockCustomProperty() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -41,7 +41,8 @@ public:
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
 
-    MOCK_METHOD(HRESULT, Set, (DWORD id, const void* data), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Set, (DWORD id, const void* data),
+                (override, Calltype(STDMETHODCALLTYPE)));
     MOCK_METHOD(HRESULT, Get, (DWORD id, void* data), (override, Calltype(STDMETHODCALLTYPE)));
     MOCK_METHOD(HRESULT, Invoke, (DWORD first, DWORD second, DWORD third),
                 (override, Calltype(STDMETHODCALLTYPE)));
@@ -54,8 +55,11 @@ public:
 
     ULONG RefCount() const { return refs_; }
 
-private:
+  protected:
+    // Reference counted: only Release destroys it (NiceMock/StrictMock derive from it).
     virtual ~MockCustomProperty() = default;
+
+  private:
     ULONG refs_ = 1;
 };
 
@@ -75,7 +79,7 @@ ACTION_P2(DeliverWord, word, status) {
 // (IUnknown, IBaseFilter, and ICustomProperty when it holds one). Every other
 // IBaseFilter method fails the test: the library has no business calling it.
 class FakeCaptureFilter : public IBaseFilter {
-public:
+  public:
     explicit FakeCaptureFilter(ICustomProperty* driver);  // driver may be null
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -96,7 +100,7 @@ public:
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override;
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override;
 
-private:
+  private:
     virtual ~FakeCaptureFilter();
     ULONG refs_ = 1;
     ICustomProperty* driver_;
