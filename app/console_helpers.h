@@ -35,7 +35,8 @@ LONG ParseHexValue(const char* text);
 // digits from the end gives one byte, and with an odd length the first digit
 // forms the last byte alone ("1234" gives 34 12, "123" gives 23 01). Writes
 // exactly (length + 1) / 2 bytes and nothing else; the caller provides that
-// many (a buffer of (strlen(text) + 1) / 2 bytes is always enough).
+// many (a buffer of (strlen(text) + 1) / 2 bytes is always enough). A null
+// bytes gets nothing.
 void ParseHexBytes(const char* text, BYTE* bytes);
 
 // Return TRUE when the field's text is not empty; otherwise warn, owned by
