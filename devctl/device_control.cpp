@@ -171,6 +171,9 @@ HRESULT DeviceControl::TransferI2c(DWORD descriptor, void* data, DWORD direction
 }
 
 HRESULT DeviceControl::ReadI2cDirect(DWORD address, DWORD count, void* data) {
+    if (IsRemoteKeyAddress(address)) {
+        return ReadRemoteKeyInto(count, data);
+    }
     return TransferI2c(DirectDescriptor(address, count), data, kI2cRead);
 }
 
@@ -179,6 +182,9 @@ HRESULT DeviceControl::WriteI2cDirect(DWORD address, DWORD count, const void* da
 }
 
 HRESULT DeviceControl::ReadI2c(DWORD address, DWORD subAddress, DWORD count, void* data) {
+    if (subAddress == 0 && IsRemoteKeyAddress(address)) {
+        return ReadRemoteKeyInto(count, data);
+    }
     return TransferI2c(SubAddressDescriptor(address, subAddress, count), data, kI2cRead);
 }
 
