@@ -181,6 +181,9 @@ HRESULT DeviceControl::TransferI2c(DWORD descriptor, void* data, DWORD direction
 }
 
 HRESULT DeviceControl::ReadI2cDirect(DWORD address, DWORD count, void* data) {
+    if (IsRemoteKeyAddress(address)) {
+        return ReadRemoteKeyInto(count, data);
+    }
     return TransferI2c(DirectDescriptor(address, count), data, kI2cRead);
 }
 
@@ -189,6 +192,9 @@ HRESULT DeviceControl::WriteI2cDirect(DWORD address, DWORD count, const void* da
 }
 
 HRESULT DeviceControl::ReadI2c(DWORD address, DWORD subAddress, DWORD count, void* data) {
+    if (subAddress == 0 && IsRemoteKeyAddress(address)) {
+        return ReadRemoteKeyInto(count, data);
+    }
     return TransferI2c(SubAddressDescriptor(address, subAddress, count), data, kI2cRead);
 }
 

@@ -140,6 +140,13 @@ class DeviceControl {
     HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data, bool write);
     DWORD GetRecordedValue(DWORD id);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
+    // A read at the remote-control receiver's I2C address is answered with its key.
+    bool IsRemoteKeyAddress(DWORD address) const {
+        return remoteI2cAddress != 0 && address == remoteI2cAddress;
+    }
+    HRESULT ReadRemoteKeyInto(DWORD count, void* data);
+    HRESULT WaitForCodec();
+    HRESULT ReadRemoteCodeRegister(DWORD index, BYTE* code);
 
     ICustomProperty* driver;
     IBaseFilter* audioCaptureFilter;

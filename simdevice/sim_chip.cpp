@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "devctl/custom_property.h"
+#include "simdevice/sim_codec.h"
+#include "simdevice/sim_remote.h"
 
 namespace sim {
 
@@ -121,6 +123,12 @@ SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom
         eeprom_ = device.get();
         bus_[kEepromAddress] = std::move(device);
     }
+    auto codec = std::make_unique<SimCodec>();
+    codec_ = codec.get();
+    AddRegisterBlock(std::move(codec));
+    auto remote = std::make_unique<SimRemoteReceiver>(*this);
+    remote_ = remote.get();
+    AddRegisterBlock(std::move(remote));
 }
 
 SimChip::~SimChip() = default;
@@ -157,6 +165,10 @@ I2cDevice* SimChip::I2cDeviceAt(BYTE address) {
 
 void SimChip::AddRegisterBlock(std::unique_ptr<RegisterBlock> block) {
     blocks_.push_back(std::move(block));
+}
+
+void SimChip::QueueRemoteCode(bool toggle, BYTE address, BYTE command) {
+    remote_->Queue({toggle, address, command});
 }
 
 BYTE SimChip::ReadMain(WORD index) {

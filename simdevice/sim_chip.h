@@ -95,6 +95,9 @@ EepromImage UpdatedProductEeprom();  // supported product, update applied
 EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
                        const EepromImage& base = FreshProductEeprom());
 
+class SimCodec;
+class SimRemoteReceiver;
+
 class SimChip {
   public:
     explicit SimChip(const ChipIdentity& identity = {},
@@ -132,6 +135,14 @@ class SimChip {
     I2cDevice* I2cDeviceAt(BYTE address);
     void AddRegisterBlock(std::unique_ptr<RegisterBlock> block);
 
+    // The AC97 codec behind registers 0x40-0x43 and the remote-control
+    // receiver (sim_codec.h, sim_remote.h), registered at construction.
+    SimCodec& Codec() { return *codec_; }
+    SimRemoteReceiver& RemoteReceiver() { return *remote_; }
+    // A frame from a remote control, waiting to be read: its toggle bit (flipped
+    // at each new key press), the remote's address and the key code.
+    void QueueRemoteCode(bool toggle, BYTE address, BYTE command);
+
     struct InvokeCall {
         DWORD first, second, third;
     };
@@ -152,6 +163,8 @@ class SimChip {
     std::map<BYTE, std::unique_ptr<I2cDevice>> bus_;
     SimEeprom* eeprom_ = nullptr;
     std::vector<std::unique_ptr<RegisterBlock>> blocks_;
+    SimCodec* codec_ = nullptr;
+    SimRemoteReceiver* remote_ = nullptr;
     std::map<DWORD, DWORD> values_;
     std::vector<InvokeCall> invocations_;
 };
