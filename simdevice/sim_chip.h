@@ -35,9 +35,11 @@ constexpr BYTE kOptionNotUpdatedBit = 0x80;
 
 using EepromImage = std::array<BYTE, kEepromSize>;
 
+class SimGpio;
+
 // A device on the chip's I2C bus. Addresses are 8-bit (bit 0 = read/write).
 class I2cDevice {
-public:
+  public:
     virtual ~I2cDevice() = default;
     // subAddress is empty for a transfer at the device's current address.
     virtual HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) = 0;
@@ -51,7 +53,7 @@ public:
 // a current-address pointer that advances with every byte moved. A write
 // without sub-address takes its first byte as the word address.
 class SimEeprom : public I2cDevice {
-public:
+  public:
     explicit SimEeprom(const EepromImage& image) : bytes_(image) {}
 
     HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override;
@@ -64,7 +66,7 @@ public:
     // Called after every write transfer, e.g. to persist the image.
     std::function<void(const EepromImage&)> onWrite;
 
-private:
+  private:
     EepromImage bytes_;
     BYTE pointer_ = 0;
     unsigned writeCount_ = 0;
@@ -74,7 +76,7 @@ private:
 // remote-control receiver). Indexes it doesn't claim fall through to plain
 // memory.
 class RegisterBlock {
-public:
+  public:
     virtual ~RegisterBlock() = default;
     virtual bool Read(WORD index, BYTE* value) = 0;  // true when the block owns the index
     virtual bool Write(WORD index, BYTE value) = 0;
@@ -90,13 +92,13 @@ struct ChipIdentity {
 };
 
 // EEPROM images to start from.
-EepromImage FreshProductEeprom();  // supported product, update not yet applied
+EepromImage FreshProductEeprom();    // supported product, update not yet applied
 EepromImage UpdatedProductEeprom();  // supported product, update applied
 EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
                        const EepromImage& base = FreshProductEeprom());
 
 class SimChip {
-public:
+  public:
     explicit SimChip(const ChipIdentity& identity = {},
                      std::optional<EepromImage> eeprom = FreshProductEeprom());
     ~SimChip();
@@ -131,13 +133,15 @@ public:
     void DetachI2cDevice(BYTE address);
     I2cDevice* I2cDeviceAt(BYTE address);
     void AddRegisterBlock(std::unique_ptr<RegisterBlock> block);
+    // The GPIO port, present on every chip (sim_gpio.h).
+    SimGpio& Gpio() { return *gpio_; }
 
     struct InvokeCall {
         DWORD first, second, third;
     };
     const std::vector<InvokeCall>& Invocations() const { return invocations_; }
 
-private:
+  private:
     BYTE ReadMain(WORD index);
     void WriteMain(WORD index, BYTE value);
     HRESULT MoveI2cData(void* data, bool write);
@@ -152,6 +156,7 @@ private:
     std::map<BYTE, std::unique_ptr<I2cDevice>> bus_;
     SimEeprom* eeprom_ = nullptr;
     std::vector<std::unique_ptr<RegisterBlock>> blocks_;
+    SimGpio* gpio_ = nullptr;
     std::map<DWORD, DWORD> values_;
     std::vector<InvokeCall> invocations_;
 };
