@@ -18,9 +18,7 @@ DWORD LoadWord(const void* data) {
     return word;
 }
 
-void StoreWord(void* data, DWORD word) {
-    std::memcpy(data, &word, sizeof word);
-}
+void StoreWord(void* data, DWORD word) { std::memcpy(data, &word, sizeof word); }
 
 // The codes of the later chip generation, whose register map differs.
 bool IsNewGenerationCode(DWORD code) {
@@ -129,9 +127,7 @@ SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom
 
 SimChip::~SimChip() = default;
 
-bool SimChip::IsNewGeneration() const {
-    return IsNewGenerationCode(identity_.chipId);
-}
+bool SimChip::IsNewGeneration() const { return IsNewGenerationCode(identity_.chipId); }
 
 DWORD SimChip::Value(DWORD id) const {
     auto it = values_.find(id);
@@ -182,13 +178,9 @@ void SimChip::WriteMain(WORD index, BYTE value) {
     main_[index] = value;
 }
 
-BYTE SimChip::Register(WORD index) const {
-    return main_[index];
-}
+BYTE SimChip::Register(WORD index) const { return main_[index]; }
 
-void SimChip::SetRegister(WORD index, BYTE value) {
-    main_[index] = value;
-}
+void SimChip::SetRegister(WORD index, BYTE value) { main_[index] = value; }
 
 size_t SimChip::DataSize(DWORD id) const {
     switch (id) {
@@ -341,8 +333,8 @@ HRESULT SimChip::Invoke(DWORD first, DWORD second, DWORD third) {
 // Target 0xFF is the chip's own register window: the first byte written is a
 // register index, further bytes are written from there, and the read starts
 // at that index. Other targets are 8-bit I2C addresses on the bus.
-HRESULT SimChip::Transfer(DWORD target, DWORD writeLength, const void* writeData, DWORD readLength,
-                          void* readData) {
+HRESULT SimChip::Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                          DWORD readLength, void* readData) {
     if ((writeLength && !writeData) || (readLength && !readData)) {
         return E_POINTER;
     }

@@ -39,7 +39,7 @@ class SimGpio;
 
 // A device on the chip's I2C bus. Addresses are 8-bit (bit 0 = read/write).
 class I2cDevice {
-  public:
+public:
     virtual ~I2cDevice() = default;
     // subAddress is empty for a transfer at the device's current address.
     virtual HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) = 0;
@@ -53,7 +53,7 @@ class I2cDevice {
 // a current-address pointer that advances with every byte moved. A write
 // without sub-address takes its first byte as the word address.
 class SimEeprom : public I2cDevice {
-  public:
+public:
     explicit SimEeprom(const EepromImage& image) : bytes_(image) {}
 
     HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override;
@@ -66,7 +66,7 @@ class SimEeprom : public I2cDevice {
     // Called after every write transfer, e.g. to persist the image.
     std::function<void(const EepromImage&)> onWrite;
 
-  private:
+private:
     EepromImage bytes_;
     BYTE pointer_ = 0;
     unsigned writeCount_ = 0;
@@ -76,7 +76,7 @@ class SimEeprom : public I2cDevice {
 // remote-control receiver). Indexes it doesn't claim fall through to plain
 // memory.
 class RegisterBlock {
-  public:
+public:
     virtual ~RegisterBlock() = default;
     virtual bool Read(WORD index, BYTE* value) = 0;  // true when the block owns the index
     virtual bool Write(WORD index, BYTE value) = 0;
@@ -92,13 +92,13 @@ struct ChipIdentity {
 };
 
 // EEPROM images to start from.
-EepromImage FreshProductEeprom();    // supported product, update not yet applied
+EepromImage FreshProductEeprom();  // supported product, update not yet applied
 EepromImage UpdatedProductEeprom();  // supported product, update applied
 EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
                        const EepromImage& base = FreshProductEeprom());
 
 class SimChip {
-  public:
+public:
     explicit SimChip(const ChipIdentity& identity = {},
                      std::optional<EepromImage> eeprom = FreshProductEeprom());
     ~SimChip();
@@ -141,7 +141,7 @@ class SimChip {
     };
     const std::vector<InvokeCall>& Invocations() const { return invocations_; }
 
-  private:
+private:
     BYTE ReadMain(WORD index);
     void WriteMain(WORD index, BYTE value);
     HRESULT MoveI2cData(void* data, bool write);

@@ -11,15 +11,12 @@
 using sim::DriverCall;
 using sim::DriverSlot;
 
-DeviceBench::DeviceBench(const sim::ChipIdentity& identity, std::optional<sim::EepromImage> eeprom,
-                         bool bind)
+DeviceBench::DeviceBench(const sim::ChipIdentity& identity, std::optional<sim::EepromImage> eeprom)
     : chip_(std::make_shared<sim::SimChip>(identity, eeprom)),
       driver_(sim::CreateSimDriver(chip_)) {
-    if (bind) {
-        auto* filter = new FakeCaptureFilter(driver_);
-        EXPECT_NE(device_.BindFilter(filter), nullptr);
-        filter->Release();
-    }
+    auto* filter = new FakeCaptureFilter(driver_);
+    EXPECT_NE(device_.BindFilter(filter), nullptr);
+    filter->Release();
     callsBeforeStart_ = driver_->CallCount();
     driver_->ClearLog();
 }
@@ -101,10 +98,8 @@ std::vector<std::string> RegisterTraffic(const std::vector<DriverCall>& calls) {
     return traffic;
 }
 
-UpdateBench::UpdateBench(std::optional<sim::EepromImage> eeprom, AppDeviceSetup setup,
-                         const sim::ChipIdentity& identity)
-    : DeviceBench(identity, eeprom, setup == AppDeviceSetup::Bound) {
-    AppDevice = setup == AppDeviceSetup::Absent ? nullptr : &Device();
+UpdateBench::UpdateBench(std::optional<sim::EepromImage> eeprom) : DeviceBench({}, eeprom) {
+    AppDevice = &Device();
     SetAppPlatform(this);
 }
 

@@ -20,8 +20,7 @@
 class DeviceBench {
   public:
     explicit DeviceBench(const sim::ChipIdentity& identity = {},
-                         std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom(),
-                         bool bind = true);
+                         std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom());
     virtual ~DeviceBench();
     DeviceBench(const DeviceBench&) = delete;
     DeviceBench& operator=(const DeviceBench&) = delete;
@@ -48,9 +47,6 @@ class DeviceBench {
 // write; a failed transfer ends in "!" ("R08!").
 std::vector<std::string> RegisterTraffic(const std::vector<sim::DriverCall>& calls);
 
-// Where AppDevice points while the dialog runs.
-enum class AppDeviceSetup { Absent, Unbound, Bound };
-
 struct ShownMessage {
     HWND owner;
     std::wstring text;
@@ -60,9 +56,8 @@ struct ShownMessage {
 
 class UpdateBench : public DeviceBench, public Platform {
   public:
-    explicit UpdateBench(std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom(),
-                         AppDeviceSetup setup = AppDeviceSetup::Bound,
-                         const sim::ChipIdentity& identity = {});
+    // AppDevice points at the bench's bound DeviceControl until destruction.
+    explicit UpdateBench(std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom());
     ~UpdateBench() override;
 
     static HWND Dialog() { return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1020)); }
