@@ -64,12 +64,11 @@ constexpr ProductIdRow kProductIds[] = {
 };
 
 const ProductIdRow& ProductIdRowFor(BYTE chipCode) {
-    for (const ProductIdRow& row : kProductIds) {
-        if (row.chipCode == chipCode || row.chipCode == kAnyOtherChipCode) {
-            return row;
-        }
+    const ProductIdRow* row = kProductIds;
+    while (row->chipCode != chipCode && row->chipCode != kAnyOtherChipCode) {
+        ++row;
     }
-    return kProductIds[sizeof kProductIds / sizeof kProductIds[0] - 1];
+    return *row;
 }
 
 }  // namespace
@@ -135,12 +134,13 @@ HRESULT DeviceControl::GetVendorProductIds(DWORD* vendor, DWORD* product) {
     }
     if (TrySelectI2cDevice(kEepromAddress)) {
         DWORD identity = 0;
-        if (Record(ReadI2c(kEepromAddress, kEepromIdentityOffset, sizeof identity, &identity)) >=
-            0) {
+        const HRESULT status =
+            Record(ReadI2c(kEepromAddress, kEepromIdentityOffset, sizeof identity, &identity));
+        if (status >= 0) {
             *vendor = LOWORD(identity);
             *product = HIWORD(identity);
         }
-        return lastResult;
+        return status;
     }
     DWORD config = 0;
     if (Record(GetProperty(CPROP_CHIP_CONFIG, &config)) < 0) {

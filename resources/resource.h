@@ -1,6 +1,7 @@
-// Resource identifiers shared by velto1.rc and the code. Plain numbers, so that
-// both windres and rc.exe read this file.
-#pragma once
+// Resource identifiers shared by velto1.rc and the code: plain numbers, read
+// by windres and rc.exe alike.
+#ifndef VELTO1_RESOURCE_H
+#define VELTO1_RESOURCE_H
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
@@ -8,3 +9,5 @@
 
 // The update dialog.
 #define IDD_UPDATE 102
+
+#endif
