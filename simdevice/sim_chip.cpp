@@ -5,6 +5,7 @@
 #include "devctl/custom_property.h"
 #include "simdevice/sim_codec.h"
 #include "simdevice/sim_remote.h"
+#include "simdevice/sim_gpio.h"
 
 namespace sim {
 
@@ -129,6 +130,9 @@ SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom
     auto remote = std::make_unique<SimRemoteReceiver>(*this);
     remote_ = remote.get();
     AddRegisterBlock(std::move(remote));
+    auto gpio = std::make_unique<SimGpio>(*this);
+    gpio_ = gpio.get();
+    AddRegisterBlock(std::move(gpio));
 }
 
 SimChip::~SimChip() = default;

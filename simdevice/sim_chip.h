@@ -35,6 +35,8 @@ constexpr BYTE kOptionNotUpdatedBit = 0x80;
 
 using EepromImage = std::array<BYTE, kEepromSize>;
 
+class SimGpio;
+
 // A device on the chip's I2C bus. Addresses are 8-bit (bit 0 = read/write).
 class I2cDevice {
   public:
@@ -134,6 +136,8 @@ class SimChip {
     void DetachI2cDevice(BYTE address);
     I2cDevice* I2cDeviceAt(BYTE address);
     void AddRegisterBlock(std::unique_ptr<RegisterBlock> block);
+    // The GPIO port, present on every chip (sim_gpio.h).
+    SimGpio& Gpio() { return *gpio_; }
 
     // The AC97 codec behind registers 0x40-0x43 and the remote-control
     // receiver (sim_codec.h, sim_remote.h), registered at construction.
@@ -165,6 +169,7 @@ class SimChip {
     std::vector<std::unique_ptr<RegisterBlock>> blocks_;
     SimCodec* codec_ = nullptr;
     SimRemoteReceiver* remote_ = nullptr;
+    SimGpio* gpio_ = nullptr;
     std::map<DWORD, DWORD> values_;
     std::vector<InvokeCall> invocations_;
 };

@@ -1,0 +1,35 @@
+#include "simdevice/sim_gpio.h"
+
+namespace sim {
+
+WORD SimGpio::GpioRegister() const {
+    return chip_.IsNewGeneration() ? kLaterGpioRegister : kOlderGpioRegister;
+}
+
+WORD SimGpio::InputRegister() const {
+    return chip_.IsNewGeneration() ? kLaterGpioInputRegister : kOlderGpioInputRegister;
+}
+
+bool SimGpio::Read(WORD index, BYTE* value) {
+    if (index == GpioRegister()) {
+        *value = latch_;
+        return true;
+    }
+    if (index == InputRegister()) {
+        *value = PinLevels();
+        return true;
+    }
+    return false;
+}
+
+bool SimGpio::Write(WORD index, BYTE value) {
+    if (index == GpioRegister()) {
+        latch_ = value;
+        ++writeCount_;
+        return true;
+    }
+    // The input register is read-only: a write to it is swallowed.
+    return index == InputRegister();
+}
+
+}  // namespace sim
