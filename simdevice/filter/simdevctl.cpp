@@ -42,6 +42,7 @@ constexpr char kUsage[] =
     "  simdevctl remove ID | --all  remove a device, or all of them\n"
     "  simdevctl list               list the devices, one per line\n"
     "  simdevctl find [--name NAME] run the library's discovery and binding\n"
+    "  simdevctl pages [--name NAME]  show the capture device's property pages\n"
     "Numbers in C notation (0x.. hexadecimal). IDs: letters, digits, - _ .\n";
 
 void Write(FILE* stream, const std::wstring& text) {
@@ -355,6 +356,29 @@ int Find(const std::vector<std::wstring>& args) {
     return result;
 }
 
+// The property frame of the capture device, as the library shows it.
+int Pages(const std::vector<std::wstring>& args) {
+    if (!args.empty() && (args.size() != 2 || args[0] != L"--name")) {
+        return Usage(L"pages takes no argument or --name NAME");
+    }
+    if (FAILED(CoInitialize(nullptr))) {
+        return Fail(L"CoInitialize", E_FAIL);
+    }
+    {
+        DeviceControl device;
+        if (args.empty()) {
+            device.ShowPropertyPages(nullptr);
+        } else {
+            char name[260] = {};
+            WideCharToMultiByte(CP_ACP, 0, args[1].c_str(), -1, name, sizeof name, nullptr,
+                                nullptr);
+            device.ShowPropertyPagesByName(nullptr, name);
+        }
+    }
+    CoUninitialize();
+    return kSuccess;
+}
+
 }  // namespace
 
 int main() {
@@ -390,6 +414,9 @@ int main() {
     }
     if (command == L"find") {
         return Find(args);
+    }
+    if (command == L"pages") {
+        return Pages(args);
     }
     return Usage(L"unknown command: " + command);
 }
