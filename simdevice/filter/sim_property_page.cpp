@@ -157,11 +157,38 @@ class SimDevicePropertyPage : public IPropertyPage {
     }
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            reinterpret_cast<SimDevicePropertyPage*>(lParam)->Fill(dialog);
-            return TRUE;
+        switch (message) {
+            case WM_INITDIALOG:
+                reinterpret_cast<SimDevicePropertyPage*>(lParam)->Fill(dialog);
+                return TRUE;
+            case WM_SIZE:
+                FitToWidth(dialog, LOWORD(lParam));
+                return TRUE;
+            default:
+                return FALSE;
         }
-        return FALSE;
+    }
+
+    // The frame may give the page less room than it asked for: the group box
+    // and the value column follow the page's width.
+    static void FitToWidth(HWND dialog, int width) {
+        RECT margin = {0, 0, 7, 0};
+        MapDialogRect(dialog, &margin);
+        const int controls[] = {IDC_GROUP,        IDC_DEVICE_NAME,    IDC_CHIP_ID,
+                                IDC_CHIP_CONFIG,  IDC_BOARD_CONFIG,   IDC_OPTION_BYTE,
+                                IDC_UPDATE_STATE, IDC_PRODUCT_MARKER, IDC_CUSTOM_PROPERTY,
+                                IDC_EEPROM_FILE};
+        for (int id : controls) {
+            HWND control = GetDlgItem(dialog, id);
+            RECT rect;
+            if (!control || !GetWindowRect(control, &rect)) {
+                continue;
+            }
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+            const int right = width - (id == IDC_GROUP ? 1 : 2) * margin.right;
+            SetWindowPos(control, nullptr, 0, 0, right > rect.left ? right - rect.left : 0,
+                         rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
+        }
     }
 
     void Fill(HWND dialog) {
