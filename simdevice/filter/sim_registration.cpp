@@ -247,7 +247,9 @@ bool ValidId(const std::wstring& id) {
         return false;
     }
     for (wchar_t c : id) {
-        if (!iswalnum(c) && c != L'-' && c != L'_' && c != L'.') {
+        const bool letterOrDigit =
+            (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+        if (!letterOrDigit && c != L'-' && c != L'_' && c != L'.') {
             return false;
         }
     }

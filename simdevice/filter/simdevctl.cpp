@@ -7,6 +7,9 @@
 #include <shellapi.h>
 #include <wrl/client.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -382,6 +385,9 @@ int Pages(const std::vector<std::wstring>& args) {
 }  // namespace
 
 int main() {
+    // Plain "\n" line ends, so that scripts read the same lines everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!argv) {
