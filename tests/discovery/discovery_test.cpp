@@ -69,6 +69,13 @@ TEST_F(DiscoveryTest, AnEmptyWantedNameMatchesAnyDevice) {
     EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, "")), L"cam");
 }
 
+TEST_F(DiscoveryTest, ANullWantedNameSearchesNothing) {
+    Add(Device(L"cam", L"USB 7450 Device"));
+    Access::LastResult(device) = 12345;
+    EXPECT_EQ(device.FindFilter(CLSID_VideoInputDeviceCategory, nullptr), nullptr);
+    EXPECT_EQ(device.GetLastResult(), 12345);
+}
+
 TEST_F(DiscoveryTest, AFriendlyNameTooLongForTheBufferIsNoMatch) {
     Add(Device(L"long", L"USB 7450 Device" + std::wstring(300, L'x')));
     Add(Device(L"longest-fit", L"USB 7450 Device" + std::wstring(244, L'y')));  // 259 bytes
