@@ -3,7 +3,9 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <cerrno>
 #include <cwchar>
+#include <cwctype>
 
 #include "devctl/device_categories.h"
 #include "simdevice/filter/sim_device_ids.h"

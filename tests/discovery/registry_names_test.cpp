@@ -89,7 +89,7 @@ TEST_P(AudioNameTest, ReadAndDefault) {
         machine.SetBytes(kAudioKey, value.name, value.bytes);
     }
     char read[260];
-    std::strcpy(read, kUntouched);
+    std::memcpy(read, kUntouched, sizeof kUntouched);
     EXPECT_EQ(ReadAudioDeviceName(read, nullptr), GetParam().expectedRead);
     if (!GetParam().expectedRead) {
         EXPECT_STREQ(read, kUntouched) << "nothing is written when the read fails";
@@ -124,7 +124,7 @@ TEST_P(CaptureNameTest, ReadAndDefault) {
         machine.SetBytes(kCaptureKey, value.name, value.bytes);
     }
     char read[260];
-    std::strcpy(read, kUntouched);
+    std::memcpy(read, kUntouched, sizeof kUntouched);
     EXPECT_EQ(ReadCaptureDeviceName(read, nullptr), GetParam().expectedRead);
     if (!GetParam().expectedRead) {
         EXPECT_STREQ(read, kUntouched);

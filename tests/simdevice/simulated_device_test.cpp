@@ -4,7 +4,6 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
-#include <cstdio>
 #include <string>
 
 #include "devctl/device_control.h"
@@ -122,10 +121,12 @@ TEST_F(SimulatedDeviceTest, AnExistingEepromFileIsKeptUnlessReset) {
 }
 
 TEST_F(SimulatedDeviceTest, AnEepromFileOfTheWrongSizeIsRefused) {
-    FILE* file = _wfopen(eeprom.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("short", file);
-    std::fclose(file);
+    const HANDLE file = CreateFileW(eeprom.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "short", 5, &written, nullptr);
+    CloseHandle(file);
     sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
     spec.eepromFile = eeprom;
     EXPECT_EQ(sim::AddDevice(spec, false), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
