@@ -1,0 +1,374 @@
+// Discovery and binding: the capture and audio device names from the
+// registry, the search of one device category of the system device
+// enumerator by friendly-name prefix, binding the capture driver's private
+// interface, the presence probe, the driver's property pages and the audio
+// filters.
+#include <dshow.h>
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <cstring>
+
+#include "devctl/device_categories.h"
+#include "devctl/device_control.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr size_t kNameBufferSize = 260;
+// Registry values are read with this capacity; a larger value counts as absent.
+constexpr DWORD kValueCapacity = 256;
+
+constexpr char kCaptureKey[] = "Software\\USB5170\\BDA";
+constexpr char kAudioKey[] = "Software\\USB5170\\Audio";
+constexpr char kDefaultCaptureName[] = "USB 7450 Device";
+constexpr char kGenericAudioName[] = "USB Audio Device";
+constexpr char kFallbackAudioName[] = "USB KXQ Audio Device";
+constexpr char kAudioRendererName[] = "Default WaveOut Device";
+
+// Friendly-name prefixes of the known capture models, searched in this order
+// (not numeric) when neither the registry nor the default name finds a device.
+constexpr const char* kKnownCaptureDeviceNames[] = {
+    "USB 5170 Device",  "USB 5171 Device",  "USB 6240 Device",  "USB 6241 Device",
+    "USB 5930 Device",  "USB 5931 Device",  "USB 6710 Device",  "USB 6711 Device",
+    "USB 6712 Device",  "USB 6713 Device",  "USB 7450 Device",  "USB 7451 Device",
+    "USB 7452 Device",  "USB 7453 Device",  "USB 7160 Device",  "USB 7163 Device",
+    "USB 7806 Device",  "USB 7238 Device",  "USB 7045 Device",  "USB 7392 Device",
+    "USB 7584 Device",  "USB 8027 Device",  "USB 8314 Device",  "USB 8356 Device",
+    "USB 8473 Device",  "USB 8495 Device",  "USB 93120 Device", "USB 93124 Device",
+    "USB 93128 Device", "USB 93134 Device", "USB 93138 Device",
+};
+
+// Owns an open registry key and closes it on every path.
+class UniqueKey {
+  public:
+    UniqueKey() = default;
+    ~UniqueKey() {
+        if (key_) {
+            RegCloseKey(key_);
+        }
+    }
+    UniqueKey(const UniqueKey&) = delete;
+    UniqueKey& operator=(const UniqueKey&) = delete;
+    HKEY Get() const { return key_; }
+    HKEY* Put() { return &key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+// An 8-bit registry text read with the 256-byte capacity. The buffer has one
+// byte more than the capacity and starts zeroed, so a value of exactly 256
+// bytes, or one stored without its terminating zero, still reads as a
+// terminated string.
+struct RegistryText {
+    char bytes[kValueCapacity + 1] = {};
+};
+
+bool ReadRegistryText(HKEY key, const char* valueName, RegistryText& text) {
+    DWORD size = kValueCapacity;
+    return RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(text.bytes),
+                            &size) == ERROR_SUCCESS;
+}
+
+// Copies a name of at most 256 bytes plus terminator into a caller buffer of
+// at least 260 bytes.
+void CopyName(char* out, const char* name) {
+    if (out) {
+        std::memcpy(out, name, std::strlen(name) + 1);
+    }
+}
+
+// Writes the text and its wide form (ANSI code page) to the outputs given.
+void WriteNameOutputs(const char* name, char* out, wchar_t* wideOut) {
+    CopyName(out, name);
+    if (wideOut && MultiByteToWideChar(CP_ACP, 0, name, -1, wideOut, kNameBufferSize) == 0) {
+        wideOut[0] = L'\0';
+    }
+}
+
+// The device matches when its friendly name begins with the wanted name,
+// compared case-sensitively byte by byte; an empty wanted name matches all.
+bool NameMatches(const char* friendlyName, const char* wantedName) {
+    return std::strncmp(friendlyName, wantedName, std::strlen(wantedName)) == 0;
+}
+
+// Clears a VARIANT on every path; starts as a null string so that a failed
+// read leaves nothing to free.
+class StringVariant {
+  public:
+    StringVariant() {
+        VariantInit(&value_);
+        V_VT(&value_) = VT_BSTR;
+        V_BSTR(&value_) = nullptr;
+    }
+    ~StringVariant() { VariantClear(&value_); }
+    StringVariant(const StringVariant&) = delete;
+    StringVariant& operator=(const StringVariant&) = delete;
+    VARIANT* Get() { return &value_; }
+    const wchar_t* String() const {
+        return V_VT(&value_) == VT_BSTR && V_BSTR(&value_) ? V_BSTR(&value_) : nullptr;
+    }
+
+  private:
+    VARIANT value_;
+};
+
+// Owns the page list that ISpecifyPropertyPages hands out.
+class PageList {
+  public:
+    ~PageList() { CoTaskMemFree(pages_.pElems); }
+    CAUUID* Get() { return &pages_; }
+
+  private:
+    CAUUID pages_ = {};
+};
+
+}  // namespace
+
+BOOL ReadAudioDeviceName(char* name, wchar_t* wideName) {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAudioKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+        return FALSE;
+    }
+    RegistryText audioClass;
+    if (!ReadRegistryText(key.Get(), "AudioClass", audioClass)) {
+        return FALSE;
+    }
+    // Exactly four bytes: "Yes" and its terminator, case-sensitive.
+    if (std::memcmp(audioClass.bytes, "Yes", 4) == 0) {
+        WriteNameOutputs(kGenericAudioName, name, wideName);
+        return TRUE;
+    }
+    RegistryText deviceName;
+    if (ReadRegistryText(key.Get(), "DeviceName", deviceName)) {
+        WriteNameOutputs(deviceName.bytes, name, wideName);
+    } else {
+        WriteNameOutputs(kFallbackAudioName, name, wideName);
+    }
+    return TRUE;
+}
+
+void GetAudioDeviceName(char* name) {
+    char found[kNameBufferSize];
+    if (!ReadAudioDeviceName(found, nullptr)) {
+        CopyName(found, kGenericAudioName);
+    }
+    CopyName(name, found);
+}
+
+BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName) {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCaptureKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+        return FALSE;
+    }
+    RegistryText captureName;
+    if (!ReadRegistryText(key.Get(), "RealDSName", captureName) &&
+        !ReadRegistryText(key.Get(), "DSName", captureName)) {
+        return FALSE;
+    }
+    WriteNameOutputs(captureName.bytes, name, wideName);
+    return TRUE;
+}
+
+void GetCaptureDeviceName(char* name) {
+    char found[kNameBufferSize];
+    if (!ReadCaptureDeviceName(found, nullptr)) {
+        CopyName(found, kDefaultCaptureName);
+    }
+    CopyName(name, found);
+}
+
+IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
+    if (!wantedName) {
+        return nullptr;
+    }
+    ComPtr<ICreateDevEnum> systemEnum;
+    if (Record(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&systemEnum))) < 0 ||
+        !systemEnum) {
+        return nullptr;
+    }
+    ComPtr<IEnumMoniker> devices;
+    Record(systemEnum->CreateClassEnumerator(category, &devices, 0));
+    systemEnum.Reset();
+    // S_FALSE with no enumerator: the category is empty or not registered.
+    if (lastResult != S_OK || !devices) {
+        return nullptr;
+    }
+
+    ComPtr<IBaseFilter> filter;
+    devices->Reset();
+    for (ComPtr<IMoniker> device; devices->Next(1, &device, nullptr) == S_OK; device.Reset()) {
+        if (!device) {
+            continue;
+        }
+        ComPtr<IPropertyBag> bag;
+        if (Record(device->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) < 0 || !bag) {
+            continue;
+        }
+        StringVariant friendlyName;
+        if (Record(bag->Read(L"FriendlyName", friendlyName.Get(), nullptr)) != S_OK) {
+            continue;
+        }
+        bag.Reset();
+        // A name that doesn't fit the buffer, or doesn't convert, is no match:
+        // only a converted, terminated name is compared.
+        char name[kNameBufferSize];
+        if (!friendlyName.String() ||
+            WideCharToMultiByte(CP_ACP, 0, friendlyName.String(), -1, name, sizeof name, nullptr,
+                                nullptr) == 0 ||
+            !NameMatches(name, wantedName)) {
+            continue;
+        }
+        if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 && filter) {
+            break;
+        }
+        filter.Reset();
+    }
+    return filter.Detach();
+}
+
+IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName) {
+    if (IBaseFilter* filter = FindFilter(CLSID_VideoInputDeviceCategory, wantedName)) {
+        return filter;
+    }
+    return FindFilter(KSCATEGORY_BDA_RECEIVER_COMPONENT, wantedName);
+}
+
+IBaseFilter* DeviceControl::FindKnownCaptureFilter() {
+    for (const char* name : kKnownCaptureDeviceNames) {
+        if (IBaseFilter* filter = FindCaptureFilterByName(name)) {
+            return filter;
+        }
+    }
+    return nullptr;
+}
+
+IBaseFilter* DeviceControl::FindCaptureFilter() {
+    char name[kNameBufferSize];
+    GetCaptureDeviceName(name);
+    if (IBaseFilter* filter = FindCaptureFilterByName(name)) {
+        return filter;
+    }
+    return FindKnownCaptureFilter();
+}
+
+ICustomProperty* DeviceControl::Bind(const char* wantedName) {
+    ComPtr<IBaseFilter> filter;
+    *filter.ReleaseAndGetAddressOf() = FindCaptureFilterByName(wantedName);
+    if (!filter) {
+        *filter.ReleaseAndGetAddressOf() = FindKnownCaptureFilter();
+    }
+    if (!filter) {
+        return nullptr;
+    }
+    // A reference still held would be overwritten by the query: let it go
+    // first rather than lose it.
+    Close();
+    return BindFilter(filter.Get());
+}
+
+ICustomProperty* DeviceControl::Open() {
+    char name[kNameBufferSize];
+    GetCaptureDeviceName(name);
+    return Bind(name);
+}
+
+BOOL DeviceControl::CanBind(const char* wantedName) {
+    ICustomProperty* const held = driver;
+    // The bound device's facts, put back with its driver so that the chip
+    // services keep addressing the register map of the device they talk to.
+    const DWORD heldFacts[] = {boardConfig, remoteAddress, remoteI2cAddress, chipId, newGeneration};
+    driver = nullptr;
+    const bool bound = Bind(wantedName) != nullptr;
+    Close();
+    driver = held;
+    if (held) {
+        boardConfig = heldFacts[0];
+        remoteAddress = heldFacts[1];
+        remoteI2cAddress = heldFacts[2];
+        chipId = heldFacts[3];
+        newGeneration = heldFacts[4];
+    }
+    return bound ? TRUE : FALSE;
+}
+
+BOOL DeviceControl::IsDevicePresent() {
+    char name[kNameBufferSize];
+    GetCaptureDeviceName(name);
+    return CanBind(name);
+}
+
+void DeviceControl::ShowPropertyPagesByName(HWND owner, const char* wantedName) {
+    ComPtr<IBaseFilter> filter;
+    *filter.ReleaseAndGetAddressOf() = FindCaptureFilterByName(wantedName);
+    if (!filter) {
+        *filter.ReleaseAndGetAddressOf() = FindKnownCaptureFilter();
+    }
+    if (!filter) {
+        return;
+    }
+    ComPtr<ISpecifyPropertyPages> specify;
+    if (Record(filter.As(&specify)) < 0 || !specify) {
+        return;
+    }
+    // A page list the filter failed to supply has no defined content: no frame.
+    PageList pages;
+    if (FAILED(specify->GetPages(pages.Get()))) {
+        pages.Get()->pElems = nullptr;
+        return;
+    }
+    IUnknown* objects[] = {filter.Get()};
+    OleCreatePropertyFrame(owner, 0, 0, nullptr, 1, objects, pages.Get()->cElems,
+                           pages.Get()->pElems, 0, 0, nullptr);
+}
+
+void DeviceControl::ShowPropertyPages(HWND owner) {
+    char name[kNameBufferSize];
+    GetCaptureDeviceName(name);
+    ShowPropertyPagesByName(owner, name);
+}
+
+BOOL DeviceControl::OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
+                                     IBaseFilter** audioDeviceFilterOut,
+                                     IBaseFilter** audioRendererFilterOut) {
+    char name[kNameBufferSize];
+    GetAudioDeviceName(name);
+    CopyName(audioDeviceName, name);
+    // Filters from an earlier call are let go, not overwritten.
+    ReleaseAudioFilters();
+
+    struct Request {
+        IBaseFilter** out;
+        IBaseFilter** field;
+        GUID category;
+        const char* name;
+    };
+    const Request requests[] = {
+        {audioCaptureFilterOut, &audioCaptureFilter, CLSID_AudioInputDeviceCategory, name},
+        {audioDeviceFilterOut, &audioDeviceFilter, KSCATEGORY_AUDIO, name},
+        {audioRendererFilterOut, &audioRendererFilter, CLSID_AudioRendererCategory,
+         kAudioRendererName},
+    };
+    bool allFound = true;
+    for (const Request& request : requests) {
+        if (request.out) {
+            *request.field = FindFilter(request.category, request.name);
+            *request.out = *request.field;
+            allFound = allFound && *request.field;
+        }
+    }
+    if (allFound) {
+        return TRUE;
+    }
+    // All or nothing; the caller gets no pointer to a released filter.
+    ReleaseAudioFilters();
+    for (const Request& request : requests) {
+        if (request.out) {
+            *request.out = nullptr;
+        }
+    }
+    return FALSE;
+}

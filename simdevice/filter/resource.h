@@ -1,0 +1,16 @@
+// Resource identifiers of simdevice.dll.
+#pragma once
+
+#define IDD_SIMDEVICE_PAGE 101
+#define IDS_PAGE_TITLE 201
+
+#define IDC_GROUP 1000
+#define IDC_DEVICE_NAME 1001
+#define IDC_CHIP_ID 1002
+#define IDC_CHIP_CONFIG 1003
+#define IDC_BOARD_CONFIG 1004
+#define IDC_OPTION_BYTE 1005
+#define IDC_UPDATE_STATE 1006
+#define IDC_PRODUCT_MARKER 1007
+#define IDC_EEPROM_FILE 1008
+#define IDC_CUSTOM_PROPERTY 1009

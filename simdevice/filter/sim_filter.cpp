@@ -1,0 +1,402 @@
+#include "simdevice/filter/sim_filter.h"
+
+#include <map>
+#include <new>
+
+namespace sim {
+
+namespace {
+
+// Filters bound to the same device in one process share its chip, as two
+// handles on one piece of hardware would.
+class ChipTable {
+  public:
+    std::shared_ptr<SimChip> ChipFor(const DeviceSpec& spec, const EepromImage& image) {
+        AcquireSRWLockExclusive(&lock_);
+        std::shared_ptr<SimChip> chip;
+        if (!spec.id.empty()) {
+            chip = chips_[spec.id].lock();
+        }
+        if (!chip) {
+            chip = std::make_shared<SimChip>(spec.identity, image);
+            if (!spec.eepromFile.empty()) {
+                const std::wstring path = spec.eepromFile;
+                // Written through: the file holds the EEPROM after every write.
+                chip->Eeprom()->onWrite = [path](const EepromImage& bytes) {
+                    SaveEepromFile(path, bytes);
+                };
+            }
+            if (!spec.id.empty()) {
+                chips_[spec.id] = chip;
+            }
+        }
+        ReleaseSRWLockExclusive(&lock_);
+        return chip;
+    }
+
+  private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::map<std::wstring, std::weak_ptr<SimChip>> chips_;
+};
+
+ChipTable& Chips() {
+    static ChipTable table;
+    return table;
+}
+
+// A filter without pins has nothing to enumerate.
+class EmptyPinEnumerator : public IEnumPins {
+  public:
+    EmptyPinEnumerator() { ModuleObjectCreated(); }
+    EmptyPinEnumerator(const EmptyPinEnumerator&) = delete;
+    EmptyPinEnumerator& operator=(const EmptyPinEnumerator&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) {
+            return E_POINTER;
+        }
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IEnumPins)) {
+            *object = static_cast<IEnumPins*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG refs = InterlockedDecrement(&refs_);
+        if (refs == 0) {
+            delete this;
+        }
+        return static_cast<ULONG>(refs);
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
+        if (!pins || (count != 1 && !fetched)) {
+            return E_POINTER;
+        }
+        if (fetched) {
+            *fetched = 0;
+        }
+        return count == 0 ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return count == 0 ? S_OK : S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumPins** clone) override {
+        if (!clone) {
+            return E_POINTER;
+        }
+        *clone = new (std::nothrow) EmptyPinEnumerator();
+        return *clone ? S_OK : E_OUTOFMEMORY;
+    }
+
+  private:
+    virtual ~EmptyPinEnumerator() { ModuleObjectDestroyed(); }
+    LONG refs_ = 1;
+};
+
+// Reads the instance's settings from the property bag DirectShow hands over.
+class BagSource : public SpecSource {
+  public:
+    explicit BagSource(IPropertyBag* bag) : bag_(bag) {}
+    std::optional<DWORD> Dword(const wchar_t* name) override {
+        VARIANT value;
+        VariantInit(&value);
+        V_VT(&value) = VT_I4;
+        if (FAILED(bag_->Read(name, &value, nullptr))) {
+            return std::nullopt;
+        }
+        std::optional<DWORD> number;
+        if (V_VT(&value) == VT_I4) {
+            number = static_cast<DWORD>(V_I4(&value));
+        } else if (V_VT(&value) == VT_UI4) {
+            number = V_UI4(&value);
+        }
+        VariantClear(&value);
+        return number;
+    }
+    std::optional<std::wstring> String(const wchar_t* name) override {
+        VARIANT value;
+        VariantInit(&value);
+        V_VT(&value) = VT_BSTR;
+        V_BSTR(&value) = nullptr;
+        if (FAILED(bag_->Read(name, &value, nullptr))) {
+            return std::nullopt;
+        }
+        std::optional<std::wstring> text;
+        if (V_VT(&value) == VT_BSTR && V_BSTR(&value)) {
+            text = std::wstring(V_BSTR(&value));
+        }
+        VariantClear(&value);
+        return text;
+    }
+
+  private:
+    IPropertyBag* bag_;
+};
+
+void CopyText(wchar_t* out, size_t capacity, const std::wstring& text) {
+    const size_t length = text.size() < capacity ? text.size() : capacity - 1;
+    text.copy(out, length);
+    out[length] = L'\0';
+}
+
+}  // namespace
+
+SimCaptureFilter::SimCaptureFilter() {
+    ModuleObjectCreated();
+}
+
+SimCaptureFilter::~SimCaptureFilter() {
+    if (driver_) {
+        driver_->Release();
+    }
+    if (clock_) {
+        clock_->Release();
+    }
+    ModuleObjectDestroyed();
+}
+
+HRESULT CreateSimCaptureFilter(REFIID iid, void** object) {
+    auto* filter = new (std::nothrow) SimCaptureFilter();
+    if (!filter) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT status = filter->QueryInterface(iid, object);
+    filter->Release();
+    return status;
+}
+
+HRESULT SimCaptureFilter::QueryInterface(REFIID iid, void** object) {
+    if (!object) {
+        return E_POINTER;
+    }
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IPersist) || iid == __uuidof(IMediaFilter) ||
+        iid == __uuidof(IBaseFilter)) {
+        *object = static_cast<IBaseFilter*>(this);
+    } else if (iid == __uuidof(ICustomProperty) && spec_.offersCustomProperty) {
+        *object = static_cast<ICustomProperty*>(this);
+    } else if (iid == __uuidof(IPersistPropertyBag)) {
+        *object = static_cast<IPersistPropertyBag*>(this);
+    } else if (iid == __uuidof(ISpecifyPropertyPages)) {
+        *object = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (iid == __uuidof(ISimDeviceInfo)) {
+        *object = static_cast<ISimDeviceInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG SimCaptureFilter::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
+
+ULONG SimCaptureFilter::Release() {
+    const LONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(refs);
+}
+
+HRESULT SimCaptureFilter::GetClassID(CLSID* clsid) {
+    if (!clsid) {
+        return E_POINTER;
+    }
+    *clsid = CLSID_SimCaptureFilter;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::Stop() {
+    state_ = State_Stopped;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::Pause() {
+    state_ = State_Paused;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::Run(REFERENCE_TIME) {
+    state_ = State_Running;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::GetState(DWORD, FILTER_STATE* state) {
+    if (!state) {
+        return E_POINTER;
+    }
+    *state = state_;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::SetSyncSource(IReferenceClock* clock) {
+    if (clock) {
+        clock->AddRef();
+    }
+    if (clock_) {
+        clock_->Release();
+    }
+    clock_ = clock;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::GetSyncSource(IReferenceClock** clock) {
+    if (!clock) {
+        return E_POINTER;
+    }
+    *clock = clock_;
+    if (clock_) {
+        clock_->AddRef();
+    }
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::EnumPins(IEnumPins** pins) {
+    if (!pins) {
+        return E_POINTER;
+    }
+    *pins = new (std::nothrow) EmptyPinEnumerator();
+    return *pins ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT SimCaptureFilter::FindPin(LPCWSTR, IPin** pin) {
+    if (!pin) {
+        return E_POINTER;
+    }
+    *pin = nullptr;
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT SimCaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
+    if (!info) {
+        return E_POINTER;
+    }
+    CopyText(info->achName, MAX_FILTER_NAME, graphName_);
+    info->pGraph = graph_;
+    if (graph_) {
+        graph_->AddRef();
+    }
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+    graph_ = graph;
+    graphName_ = name ? name : L"";
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::QueryVendorInfo(LPWSTR*) {
+    return E_NOTIMPL;
+}
+
+SimDriver& SimCaptureFilter::Driver() {
+    if (!driver_) {
+        // Created without a property bag: a default device, EEPROM in memory.
+        Configure(spec_, friendlyName_);
+    }
+    return *driver_;
+}
+
+HRESULT SimCaptureFilter::ReservedSlot3() {
+    return E_NOTIMPL;
+}
+HRESULT SimCaptureFilter::Set(DWORD id, const void* data) {
+    return Driver().Set(id, data);
+}
+HRESULT SimCaptureFilter::Get(DWORD id, void* data) {
+    return Driver().Get(id, data);
+}
+HRESULT SimCaptureFilter::Invoke(DWORD first, DWORD second, DWORD third) {
+    return Driver().Invoke(first, second, third);
+}
+HRESULT SimCaptureFilter::Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                                   DWORD readLength, void* readData) {
+    return Driver().Transfer(target, writeLength, writeData, readLength, readData);
+}
+HRESULT SimCaptureFilter::SetDirect(DWORD id, DWORD value) {
+    return Driver().SetDirect(id, value);
+}
+
+HRESULT SimCaptureFilter::Configure(const DeviceSpec& spec, const std::wstring& friendlyName) {
+    EepromImage image = FreshProductEeprom();
+    if (!spec.eepromFile.empty()) {
+        const HRESULT status = OpenEepromFile(spec.eepromFile, image);
+        if (FAILED(status)) {
+            return status;
+        }
+    }
+    SimDriver* driver = CreateSimDriver(Chips().ChipFor(spec, image));
+    driver->Faults().atCall = spec.failAtCall;
+    driver->Faults().onProperty = spec.failOnProperty;
+    if (spec.unplugFromCall != 0) {
+        driver->Faults().unplugFromCall = spec.unplugFromCall;
+    }
+    if (driver_) {
+        driver_->Release();
+    }
+    driver_ = driver;
+    spec_ = spec;
+    friendlyName_ = friendlyName;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::InitNew() {
+    return Configure(DeviceSpec(), L"");
+}
+
+HRESULT SimCaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
+    if (!bag) {
+        return E_POINTER;
+    }
+    BagSource source(bag);
+    DeviceSpec spec;
+    ReadSpecValues(source, spec);
+    if (FAILED(spec.bindStatus)) {
+        return spec.bindStatus;
+    }
+    return Configure(spec, source.String(L"FriendlyName").value_or(L""));
+}
+
+HRESULT SimCaptureFilter::Save(IPropertyBag*, BOOL, BOOL) {
+    return E_NOTIMPL;
+}
+
+HRESULT SimCaptureFilter::GetPages(CAUUID* pages) {
+    if (!pages) {
+        return E_POINTER;
+    }
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) {
+        pages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pages->cElems = 1;
+    pages->pElems[0] = CLSID_SimDevicePropertyPage;
+    return S_OK;
+}
+
+HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
+    if (!snapshot) {
+        return E_POINTER;
+    }
+    SimChip& chip = Driver().Chip();
+    CopyText(snapshot->id, 128, spec_.id);
+    CopyText(snapshot->friendlyName, 260, friendlyName_);
+    CopyText(snapshot->eepromFile, MAX_PATH, spec_.eepromFile);
+    snapshot->chipId = chip.Identity().chipId;
+    snapshot->chipConfig = chip.Identity().chipConfig;
+    snapshot->boardConfig = chip.Identity().boardConfig;
+    const EepromImage& eeprom = chip.Eeprom()->Bytes();
+    snapshot->optionByte = eeprom[kOptionByteOffset];
+    snapshot->productMarker = eeprom[kMarkerOffset];
+    snapshot->offersCustomProperty = spec_.offersCustomProperty ? TRUE : FALSE;
+    return S_OK;
+}
+
+}  // namespace sim

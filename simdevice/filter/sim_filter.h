@@ -1,0 +1,94 @@
+// The simulated capture device as a DirectShow filter: a minimal IBaseFilter
+// without pins (it never streams), ICustomProperty over a simulated chip
+// (through SimDriver, with its fault injection), IPersistPropertyBag to learn
+// which registered device it is, and ISpecifyPropertyPages with one page.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <ocidl.h>
+
+#include <memory>
+
+#include "devctl/custom_property.h"
+#include "simdevice/filter/sim_device_ids.h"
+#include "simdevice/filter/sim_registration.h"
+#include "simdevice/sim_driver.h"
+
+namespace sim {
+
+// COM objects of this module that are alive; the module may unload at zero.
+LONG ModuleObjectCount();
+void ModuleObjectCreated();
+void ModuleObjectDestroyed();
+HINSTANCE ModuleInstance();
+
+class SimCaptureFilter : public IBaseFilter,
+                         public ICustomProperty,
+                         public IPersistPropertyBag,
+                         public ISpecifyPropertyPages,
+                         public ISimDeviceInfo {
+  public:
+    SimCaptureFilter();
+    SimCaptureFilter(const SimCaptureFilter&) = delete;
+    SimCaptureFilter& operator=(const SimCaptureFilter&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IPersist, IMediaFilter, IBaseFilter
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+    HRESULT STDMETHODCALLTYPE Stop() override;
+    HRESULT STDMETHODCALLTYPE Pause() override;
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
+    HRESULT STDMETHODCALLTYPE GetState(DWORD timeout, FILTER_STATE* state) override;
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override;
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override;
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override;
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override;
+
+    // ICustomProperty
+    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
+    HRESULT STDMETHODCALLTYPE Set(DWORD id, const void* data) override;
+    HRESULT STDMETHODCALLTYPE Get(DWORD id, void* data) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DWORD first, DWORD second, DWORD third) override;
+    HRESULT STDMETHODCALLTYPE Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                                       DWORD readLength, void* readData) override;
+    HRESULT STDMETHODCALLTYPE SetDirect(DWORD id, DWORD value) override;
+
+    // IPersistPropertyBag
+    HRESULT STDMETHODCALLTYPE InitNew() override;
+    HRESULT STDMETHODCALLTYPE Load(IPropertyBag* bag, IErrorLog* log) override;
+    HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty,
+                                   BOOL saveAllProperties) override;
+
+    // ISpecifyPropertyPages
+    HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+    // ISimDeviceInfo
+    HRESULT STDMETHODCALLTYPE GetSnapshot(SimDeviceSnapshot* snapshot) override;
+
+  private:
+    virtual ~SimCaptureFilter();
+    HRESULT Configure(const DeviceSpec& spec, const std::wstring& friendlyName);
+    SimDriver& Driver();
+
+    LONG refs_ = 1;
+    DeviceSpec spec_;
+    std::wstring friendlyName_;
+    SimDriver* driver_ = nullptr;  // owns one reference
+    FILTER_STATE state_ = State_Stopped;
+    IReferenceClock* clock_ = nullptr;  // owns one reference
+    IFilterGraph* graph_ = nullptr;     // not owned: the graph owns the filter
+    std::wstring graphName_;
+};
+
+HRESULT CreateSimCaptureFilter(REFIID iid, void** object);
+HRESULT CreateSimDevicePropertyPage(REFIID iid, void** object);
+
+}  // namespace sim

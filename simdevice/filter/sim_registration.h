@@ -1,0 +1,113 @@
+// Registration of the simulated device's COM server and of its device
+// instances with the system device enumerator.
+//
+// Each device instance is a key that IFilterMapper2 creates in a device
+// category (HKCR\CLSID\{category}\Instance\{id}); the instance's settings are
+// extra values in that key, which DirectShow hands to the filter through its
+// property bag when the device is bound.
+//
+// Registration is per user where the system merges per-user classes into
+// HKEY_CLASSES_ROOT (Windows: HKCU\Software\Classes, no administrator rights
+// needed). Wine's device enumerator reads only the machine's classes, so there
+// registration goes to HKEY_CLASSES_ROOT itself, which the prefix's owner may
+// write.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "simdevice/sim_chip.h"
+
+namespace sim {
+
+enum class DeviceCategory { VideoInput, BdaReceiver, AudioInput, KsAudio, AudioRenderer };
+
+struct CategoryInfo {
+    DeviceCategory category;
+    const wchar_t* name;  // as on the command line
+    GUID guid;
+};
+
+// The five categories, in the order above.
+const std::vector<CategoryInfo>& DeviceCategories();
+const CategoryInfo& CategoryOf(DeviceCategory category);
+const CategoryInfo* FindCategory(const std::wstring& name);
+
+// Everything that describes one simulated device.
+struct DeviceSpec {
+    std::wstring id;  // instance key name: letters, digits and -_. only
+    std::wstring friendlyName;
+    DeviceCategory category = DeviceCategory::VideoInput;
+    ChipIdentity identity;
+    // The EEPROM's backing file; empty keeps the EEPROM in memory only.
+    std::wstring eepromFile;
+    bool offersCustomProperty = true;
+    // Injected driver faults, counted per bound filter.
+    std::map<unsigned, HRESULT> failAtCall;
+    std::map<DWORD, HRESULT> failOnProperty;
+    unsigned unplugFromCall = 0;  // 0: never
+    // A failure status makes binding the device's filter fail.
+    HRESULT bindStatus = S_OK;
+};
+
+// Instance key values beside FriendlyName and CLSID.
+namespace value {
+constexpr wchar_t kId[] = L"SimId";
+constexpr wchar_t kChipId[] = L"SimChipId";
+constexpr wchar_t kChipConfig[] = L"SimChipConfig";
+constexpr wchar_t kBoardConfig[] = L"SimBoardConfig";
+constexpr wchar_t kRemoteAddress[] = L"SimRemoteAddress";
+constexpr wchar_t kRemoteI2cAddress[] = L"SimRemoteI2cAddress";
+constexpr wchar_t kEepromFile[] = L"SimEepromFile";
+constexpr wchar_t kCustomProperty[] = L"SimCustomProperty";
+constexpr wchar_t kFailAtCall[] = L"SimFailAtCall";
+constexpr wchar_t kFailOnProperty[] = L"SimFailOnProperty";
+constexpr wchar_t kUnplugFromCall[] = L"SimUnplugFromCall";
+constexpr wchar_t kBindStatus[] = L"SimBindStatus";
+}  // namespace value
+
+// Where a device's settings are read from: the registry or a property bag.
+class SpecSource {
+  public:
+    virtual ~SpecSource() = default;
+    virtual std::optional<DWORD> Dword(const wchar_t* name) = 0;
+    virtual std::optional<std::wstring> String(const wchar_t* name) = 0;
+};
+// Fills the settings kept in the instance key (all but id, name and category,
+// which the caller knows). Malformed fault lists are ignored.
+void ReadSpecValues(SpecSource& source, DeviceSpec& spec);
+
+// "N=STATUS,N=STATUS": numbers in C notation (0x.. hexadecimal).
+std::wstring FormatFaults(const std::map<DWORD, HRESULT>& faults);
+bool ParseFaults(const std::wstring& text, std::map<DWORD, HRESULT>& faults);
+// A 32-bit number in C notation; false unless the whole text is one.
+bool ParseNumber(const std::wstring& text, DWORD& number);
+
+// The server's COM classes and its filter entry. dllPath is the full path of
+// simdevice.dll.
+HRESULT RegisterServer(const std::wstring& dllPath);
+// Removes the device instances, the filter entry and the COM classes.
+HRESULT UnregisterServer();
+// Whether registration here goes to the per-user classes.
+bool RegistersPerUser();
+
+// Adds the device, replacing one with the same id. With an EEPROM file, the
+// file is created from the fresh-product image when missing, or when
+// resetEeprom is set; an existing file of the wrong size is refused.
+HRESULT AddDevice(const DeviceSpec& spec, bool resetEeprom);
+// S_OK when removed, S_FALSE when there was no such device.
+HRESULT RemoveDevice(const std::wstring& id);
+HRESULT RemoveAllDevices();
+std::vector<DeviceSpec> ListDevices();
+
+// The EEPROM backing file: exactly 256 bytes.
+HRESULT LoadEepromFile(const std::wstring& path, EepromImage& image);
+HRESULT SaveEepromFile(const std::wstring& path, const EepromImage& image);
+// Loads the file, creating it from the fresh-product image when missing.
+HRESULT OpenEepromFile(const std::wstring& path, EepromImage& image);
+
+}  // namespace sim

@@ -1,0 +1,428 @@
+// simdevctl: registers the simulated device's COM server and adds, lists and
+// removes simulated devices; `find` runs the device library's discovery
+// against them. Meant for scripts: one command per run, exit code 0 on
+// success, 1 on failure, 2 on a usage error; messages for people on stderr.
+#include <windows.h>
+#include <dshow.h>
+#include <shellapi.h>
+#include <wrl/client.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "devctl/device_control.h"
+#include "simdevice/filter/sim_device_ids.h"
+#include "simdevice/filter/sim_registration.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+
+constexpr char kUsage[] =
+    "usage:\n"
+    "  simdevctl register [DLL]     register simdevice.dll (default: beside simdevctl.exe)\n"
+    "  simdevctl unregister         remove every device and the server's registration\n"
+    "  simdevctl add ID --name NAME [options]   add a device, replacing one with this ID\n"
+    "      --category video|bda|audio|ksaudio|renderer   device category (video)\n"
+    "      --chip-id N --chip-config N --board-config N\n"
+    "      --remote-address N --remote-i2c-address N      what the driver reports\n"
+    "      --eeprom FILE          EEPROM backing file, 256 bytes, written through on\n"
+    "                             every EEPROM write; created fresh when missing\n"
+    "      --reset-eeprom         rewrite the file with the fresh-product image\n"
+    "      --no-custom-property   the filter does not offer the driver interface\n"
+    "      --fail-call N=STATUS   the Nth driver call returns STATUS (repeatable)\n"
+    "      --fail-property ID=STATUS   every call on property ID returns STATUS\n"
+    "      --unplug-from N        from the Nth driver call on: device unplugged\n"
+    "      --fail-bind STATUS     binding the device's filter fails with STATUS\n"
+    "  simdevctl remove ID | --all  remove a device, or all of them\n"
+    "  simdevctl list               list the devices, one per line\n"
+    "  simdevctl find [--name NAME] run the library's discovery and binding\n"
+    "  simdevctl pages [--name NAME]  show the capture device's property pages\n"
+    "Numbers in C notation (0x.. hexadecimal). IDs: letters, digits, - _ .\n";
+
+void Write(FILE* stream, const std::wstring& text) {
+    const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+        std::string bytes(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+        std::fputs(bytes.c_str(), stream);
+    }
+}
+
+void Out(const std::wstring& text) {
+    Write(stdout, text);
+}
+void Err(const std::wstring& text) {
+    Write(stderr, text);
+}
+
+std::wstring Hex(DWORD number) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(number));
+    return text;
+}
+
+std::wstring Status(HRESULT status) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
+    return text;
+}
+
+int Fail(const std::wstring& what, HRESULT status) {
+    Err(L"simdevctl: " + what + L" failed: " + Status(status) + L"\n");
+    return kFailure;
+}
+
+int Usage(const std::wstring& problem) {
+    Err(L"simdevctl: " + problem + L"\n");
+    std::fputs(kUsage, stderr);
+    return kUsageError;
+}
+
+std::wstring ModuleDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path, length);
+    const size_t slash = directory.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : directory.substr(0, slash);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::wstring(full, length) : path;
+}
+
+// Registers the way regsvr32 does: load the DLL and call its entry point.
+int RegisterDll(const std::wstring& path, bool unregister) {
+    const HMODULE dll = LoadLibraryW(path.c_str());
+    if (!dll) {
+        return Fail(L"loading " + path, HRESULT_FROM_WIN32(GetLastError()));
+    }
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    const auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+    const HRESULT status = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(dll);
+    if (FAILED(status)) {
+        return Fail(unregister ? L"unregister" : L"register", status);
+    }
+    Out(std::wstring(unregister ? L"unregistered " : L"registered ") + path +
+        (sim::RegistersPerUser() ? L" (per user)\n" : L" (class root)\n"));
+    return kSuccess;
+}
+
+// Parses "N=STATUS" into one entry of a fault map.
+bool AddFault(const std::wstring& text, std::map<DWORD, HRESULT>& faults) {
+    std::map<DWORD, HRESULT> one;
+    if (!sim::ParseFaults(text, one) || one.size() != 1) {
+        return false;
+    }
+    faults.insert(one.begin(), one.end());
+    return true;
+}
+
+int Add(const std::vector<std::wstring>& args) {
+    if (args.empty() || args[0].rfind(L"--", 0) == 0) {
+        return Usage(L"add needs a device ID");
+    }
+    sim::DeviceSpec spec;
+    spec.id = args[0];
+    bool resetEeprom = false;
+    std::map<DWORD, HRESULT> failAtCall;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& option = args[i];
+        if (option == L"--reset-eeprom") {
+            resetEeprom = true;
+            continue;
+        }
+        if (option == L"--no-custom-property") {
+            spec.offersCustomProperty = false;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            return Usage(L"unknown option or missing value: " + option);
+        }
+        const std::wstring& value = args[++i];
+        DWORD number = 0;
+        const bool isNumber = sim::ParseNumber(value, number);
+        struct NumberOption {
+            const wchar_t* name;
+            DWORD* field;
+        };
+        const NumberOption numberOptions[] = {
+            {L"--chip-id", &spec.identity.chipId},
+            {L"--chip-config", &spec.identity.chipConfig},
+            {L"--board-config", &spec.identity.boardConfig},
+            {L"--remote-address", &spec.identity.remoteAddress},
+            {L"--remote-i2c-address", &spec.identity.remoteI2cAddress},
+        };
+        bool handled = false;
+        for (const NumberOption& numberOption : numberOptions) {
+            if (option == numberOption.name) {
+                if (!isNumber) {
+                    return Usage(option + L" needs a number, not " + value);
+                }
+                *numberOption.field = number;
+                handled = true;
+            }
+        }
+        if (handled) {
+            continue;
+        }
+        if (option == L"--name") {
+            spec.friendlyName = value;
+        } else if (option == L"--category") {
+            const sim::CategoryInfo* category = sim::FindCategory(value);
+            if (!category) {
+                return Usage(L"unknown category: " + value);
+            }
+            spec.category = category->category;
+        } else if (option == L"--eeprom") {
+            spec.eepromFile = FullPath(value);
+        } else if (option == L"--fail-call") {
+            if (!AddFault(value, failAtCall)) {
+                return Usage(L"--fail-call needs N=STATUS, not " + value);
+            }
+        } else if (option == L"--fail-property") {
+            if (!AddFault(value, spec.failOnProperty)) {
+                return Usage(L"--fail-property needs ID=STATUS, not " + value);
+            }
+        } else if (option == L"--unplug-from") {
+            if (!isNumber || number == 0) {
+                return Usage(L"--unplug-from needs a call number from 1, not " + value);
+            }
+            spec.unplugFromCall = number;
+        } else if (option == L"--fail-bind") {
+            if (!isNumber || !FAILED(static_cast<HRESULT>(number))) {
+                return Usage(L"--fail-bind needs a failure status, not " + value);
+            }
+            spec.bindStatus = static_cast<HRESULT>(number);
+        } else {
+            return Usage(L"unknown option: " + option);
+        }
+    }
+    if (spec.friendlyName.empty()) {
+        return Usage(L"add needs --name");
+    }
+    for (const auto& [call, status] : failAtCall) {
+        spec.failAtCall[call] = status;
+    }
+    const HRESULT status = sim::AddDevice(spec, resetEeprom);
+    if (status == E_INVALIDARG) {
+        return Usage(L"bad device ID: " + spec.id);
+    }
+    if (FAILED(status)) {
+        return Fail(L"add " + spec.id, status);
+    }
+    Out(L"added " + spec.id + L"\n");
+    return kSuccess;
+}
+
+int Remove(const std::vector<std::wstring>& args) {
+    if (args.size() != 1) {
+        return Usage(L"remove needs one device ID or --all");
+    }
+    if (args[0] == L"--all") {
+        const HRESULT status = sim::RemoveAllDevices();
+        return FAILED(status) ? Fail(L"remove --all", status) : kSuccess;
+    }
+    const HRESULT status = sim::RemoveDevice(args[0]);
+    if (FAILED(status)) {
+        return Fail(L"remove " + args[0], status);
+    }
+    if (status == S_FALSE) {
+        Err(L"simdevctl: no device " + args[0] + L"\n");
+        return kFailure;
+    }
+    Out(L"removed " + args[0] + L"\n");
+    return kSuccess;
+}
+
+std::wstring Describe(const sim::DeviceSpec& spec) {
+    std::wstring line = spec.id + L"\t" + sim::CategoryOf(spec.category).name + L"\t\"" +
+                        spec.friendlyName + L"\"\tchip-id=" + Hex(spec.identity.chipId) +
+                        L" chip-config=" + Hex(spec.identity.chipConfig) + L" board-config=" +
+                        Hex(spec.identity.boardConfig) + L" remote-address=" +
+                        Hex(spec.identity.remoteAddress) + L" remote-i2c-address=" +
+                        Hex(spec.identity.remoteI2cAddress) + L" custom-property=" +
+                        (spec.offersCustomProperty ? L"yes" : L"no");
+    std::map<DWORD, HRESULT> atCall(spec.failAtCall.begin(), spec.failAtCall.end());
+    if (!atCall.empty()) {
+        line += L" fail-call=" + sim::FormatFaults(atCall);
+    }
+    if (!spec.failOnProperty.empty()) {
+        line += L" fail-property=" + sim::FormatFaults(spec.failOnProperty);
+    }
+    if (spec.unplugFromCall) {
+        line += L" unplug-from=" + std::to_wstring(spec.unplugFromCall);
+    }
+    if (FAILED(spec.bindStatus)) {
+        line += L" fail-bind=" + Status(spec.bindStatus);
+    }
+    if (spec.eepromFile.empty()) {
+        return line + L" eeprom=(memory)\n";
+    }
+    line += L" eeprom=\"" + spec.eepromFile + L"\"";
+    sim::EepromImage image;
+    if (SUCCEEDED(sim::LoadEepromFile(spec.eepromFile, image))) {
+        line += L" option-byte=" + Hex(image[sim::kOptionByteOffset]);
+    }
+    return line + L"\n";
+}
+
+int List() {
+    for (const sim::DeviceSpec& spec : sim::ListDevices()) {
+        Out(Describe(spec));
+    }
+    return kSuccess;
+}
+
+std::wstring Widen(const char* text) {
+    wchar_t wide[260] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 260);
+    return wide;
+}
+
+std::wstring FilterName(IBaseFilter* filter) {
+    ComPtr<ISimDeviceInfo> info;
+    sim::SimDeviceSnapshot snapshot = {};
+    if (FAILED(filter->QueryInterface(IID_PPV_ARGS(&info))) ||
+        FAILED(info->GetSnapshot(&snapshot))) {
+        return L"(a filter of another driver)";
+    }
+    return L"\"" + std::wstring(snapshot.friendlyName) + L"\" [" + snapshot.id + L"]";
+}
+
+// What velto1 does at start-up, step by step, with what each step found.
+int Find(const std::vector<std::wstring>& args) {
+    std::string wanted;
+    bool named = false;
+    if (args.size() == 2 && args[0] == L"--name") {
+        char name[260] = {};
+        WideCharToMultiByte(CP_ACP, 0, args[1].c_str(), -1, name, sizeof name, nullptr, nullptr);
+        wanted = name;
+        named = true;
+    } else if (!args.empty()) {
+        return Usage(L"find takes no argument or --name NAME");
+    }
+    if (FAILED(CoInitialize(nullptr))) {
+        return Fail(L"CoInitialize", E_FAIL);
+    }
+    int result = kFailure;
+    {
+        DeviceControl device;
+        if (!named) {
+            char name[260] = {};
+            const bool fromRegistry = ReadCaptureDeviceName(name, nullptr) != FALSE;
+            GetCaptureDeviceName(name);
+            wanted = name;
+            Out(L"capture device name: \"" + Widen(name) +
+                (fromRegistry ? L"\" (registry)\n" : L"\" (default)\n"));
+        }
+        IBaseFilter* filter = device.FindCaptureFilterByName(wanted.c_str());
+        const wchar_t* how = L"by name";
+        if (!filter) {
+            filter = device.FindKnownCaptureFilter();
+            how = L"by the known-model list";
+        }
+        if (filter) {
+            Out(L"found " + std::wstring(how) + L": " + FilterName(filter) + L"\n");
+            filter->Release();
+        } else {
+            Out(L"found: nothing\n");
+        }
+        if (device.Bind(wanted.c_str())) {
+            DWORD chipId = 0;
+            device.GetProperty(CPROP_CHIP_ID, &chipId);
+            BYTE option = 0;
+            const HRESULT read = device.ReadI2c(0xA0, 0x08, 1, &option);
+            Out(L"bound: chip id " + Hex(chipId) + L", EEPROM option byte " +
+                (read == S_OK ? Hex(option) : L"unreadable (" + Status(read) + L")") + L"\n");
+            result = kSuccess;
+        } else {
+            Out(L"not bound: last result " + Status(device.GetLastResult()) + L"\n");
+        }
+        device.Close();
+    }
+    CoUninitialize();
+    return result;
+}
+
+// The property frame of the capture device, as the library shows it.
+int Pages(const std::vector<std::wstring>& args) {
+    if (!args.empty() && (args.size() != 2 || args[0] != L"--name")) {
+        return Usage(L"pages takes no argument or --name NAME");
+    }
+    if (FAILED(CoInitialize(nullptr))) {
+        return Fail(L"CoInitialize", E_FAIL);
+    }
+    {
+        DeviceControl device;
+        if (args.empty()) {
+            device.ShowPropertyPages(nullptr);
+        } else {
+            char name[260] = {};
+            WideCharToMultiByte(CP_ACP, 0, args[1].c_str(), -1, name, sizeof name, nullptr,
+                                nullptr);
+            device.ShowPropertyPagesByName(nullptr, name);
+        }
+    }
+    CoUninitialize();
+    return kSuccess;
+}
+
+}  // namespace
+
+int main() {
+    // Plain "\n" line ends, so that scripts read the same lines everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) {
+        return kFailure;
+    }
+    std::vector<std::wstring> args(argv + 1, argv + count);
+    LocalFree(argv);
+    if (args.empty() || args[0] == L"help" || args[0] == L"--help") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? kUsageError : kSuccess;
+    }
+    const std::wstring command = args[0];
+    args.erase(args.begin());
+    if (command == L"register" || command == L"unregister") {
+        if (args.size() > 1) {
+            return Usage(command + L" takes at most a DLL path");
+        }
+        const std::wstring dll =
+            args.empty() ? ModuleDirectory() + L"\\simdevice.dll" : FullPath(args[0]);
+        return RegisterDll(dll, command == L"unregister");
+    }
+    if (command == L"add") {
+        return Add(args);
+    }
+    if (command == L"remove") {
+        return Remove(args);
+    }
+    if (command == L"list") {
+        return args.empty() ? List() : Usage(L"list takes no argument");
+    }
+    if (command == L"find") {
+        return Find(args);
+    }
+    if (command == L"pages") {
+        return Pages(args);
+    }
+    return Usage(L"unknown command: " + command);
+}
