@@ -7,7 +7,26 @@
 #define IDC_STATIC (-1)
 #endif
 
-// The update dialog.
+// Dialogs.
+#define IDD_ABOUTBOX 101
 #define IDD_UPDATE 102
+
+// Strings.
+#define IDS_APP_TITLE 103
+#define IDS_HELLO 106
+
+// Menu commands.
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+
+// The program icon; 108, the small icon the window class asks for, does not exist.
+#define IDI_VELTO1 107
+#define IDI_SMALL 108
+
+// The menu, the accelerator table and the window class name string share 109.
+#define IDC_VELTO1 109
+
+// The icon control of the About box.
+#define IDC_ABOUT_ICON 2
 
 #endif

@@ -1,0 +1,173 @@
+// velto1.exe end to end: the real program under Wine, the real system device
+// enumerator, a simulated device registered in the test prefix with its
+// EEPROM in a file, and the program's windows driven through the Win32 API.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "simdevice/sim_chip.h"
+#include "tests/bench/sim_bench.h"
+#include "tests/e2e/updater_session.h"
+
+namespace {
+
+using automation::Answer;
+using automation::SessionResult;
+
+const std::wstring kTitle = L"ラピコ(映像版)アップデート";
+const std::wstring kNotFound1 = L"W001:デバイスが見つかりません。";
+const std::wstring kNotFound2 = L"W002:デバイスが見つかりません。";
+const std::wstring kWriteFailed = L"E003:不明なエラーにより書込みに失敗しました。";
+const std::wstring kCompleted = L"アップデートが完了しました。";
+const std::wstring kAlreadyUpdated = L"デバイスは既にアップデート済みです。";
+
+class UpdaterEndToEnd : public simbench::SimDeviceTest {
+  protected:
+    void SetUp() override {
+        if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
+            GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
+        }
+        SimDeviceTest::SetUp();
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        eepromFile_ = std::wstring(folder) + L"velto1-e2e-eeprom.bin";
+        DeleteFileW(eepromFile_.c_str());
+    }
+    void TearDown() override {
+        if (!eepromFile_.empty()) {
+            DeleteFileW(eepromFile_.c_str());
+        }
+        SimDeviceTest::TearDown();
+    }
+
+    // The updater's model with its EEPROM in the test's file.
+    void AddDevice(const sim::EepromImage& image, unsigned failAtCall = 0) {
+        WriteEeprom(image);
+        sim::DeviceSpec spec = simbench::Device(L"e2e", L"USB 7450 Device");
+        spec.eepromFile = eepromFile_;
+        if (failAtCall) {
+            spec.failAtCall[failAtCall] = E_FAIL;
+        }
+        Add(spec);
+    }
+
+    void WriteEeprom(const sim::EepromImage& image) {
+        FILE* file = _wfopen(eepromFile_.c_str(), L"wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(fwrite(image.data(), 1, image.size(), file), image.size());
+        fclose(file);
+    }
+
+    sim::EepromImage ReadEeprom() {
+        sim::EepromImage image{};
+        FILE* file = _wfopen(eepromFile_.c_str(), L"rb");
+        EXPECT_NE(file, nullptr);
+        if (file) {
+            EXPECT_EQ(fread(image.data(), 1, image.size(), file), image.size());
+            fclose(file);
+        }
+        return image;
+    }
+
+    SessionResult Run(Answer answer) {
+        automation::SessionOptions options;
+        options.program = automation::ProgramBesideMe(L"velto1.exe");
+        options.answer = answer;
+        SessionResult result = automation::RunUpdaterSession(options);
+        EXPECT_EQ(result.failure, "");
+        EXPECT_TRUE(result.ended);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_TRUE(result.mainWindowFound) << "the hidden main window should exist";
+        EXPECT_FALSE(result.mainWindowEverVisible);
+        return result;
+    }
+
+    void ExpectOneMessage(const SessionResult& result, const std::wstring& text) {
+        EXPECT_EQ(result.messageCount, 1);
+        EXPECT_EQ(result.messageText, text) << automation::Utf8(result.messageText);
+        EXPECT_EQ(result.messageCaption, kTitle);
+    }
+
+    std::wstring eepromFile_;
+};
+
+TEST_F(UpdaterEndToEnd, WithoutADeviceTellsW001) {
+    ExpectOneMessage(Run(Answer::Ok), kNotFound1);
+}
+
+TEST_F(UpdaterEndToEnd, WrongMarkerTellsW002AndWritesNothing) {
+    const sim::EepromImage image = sim::EepromWith({{sim::kMarkerOffset, 0x30}});
+    AddDevice(image);
+    ExpectOneMessage(Run(Answer::Ok), kNotFound2);
+    EXPECT_EQ(ReadEeprom(), image);
+}
+
+TEST_F(UpdaterEndToEnd, FreshDeviceIsUpdatedOnceThenReportedAsUpdated) {
+    const sim::EepromImage fresh = sim::FreshProductEeprom();
+    AddDevice(fresh);
+    const SessionResult first = Run(Answer::Ok);
+    ExpectOneMessage(first, kCompleted);
+    // Four pauses of half a second stand between OK and the message.
+    EXPECT_GE(first.secondsToMessage, 1.9);
+
+    sim::EepromImage expected = fresh;
+    expected[sim::kOptionByteOffset] = static_cast<BYTE>(fresh[sim::kOptionByteOffset] & 0x7F);
+    EXPECT_EQ(ReadEeprom(), expected);
+
+    ExpectOneMessage(Run(Answer::Ok), kAlreadyUpdated);
+    EXPECT_EQ(ReadEeprom(), expected);
+}
+
+TEST_F(UpdaterEndToEnd, FailedWriteTellsE003Only) {
+    // Driver calls of one run: the four identity reads of binding, then GPIO
+    // (4), identification (3), marker read (2), option read (2), and the
+    // write's descriptor and data; the data set is call 17.
+    const sim::EepromImage fresh = sim::FreshProductEeprom();
+    AddDevice(fresh, 17);
+    ExpectOneMessage(Run(Answer::Ok), kWriteFailed);
+    EXPECT_EQ(ReadEeprom(), fresh);
+}
+
+TEST_F(UpdaterEndToEnd, CancelAndEscapeLeaveTheDeviceAlone) {
+    const sim::EepromImage fresh = sim::FreshProductEeprom();
+    AddDevice(fresh);
+    for (Answer answer : {Answer::Cancel, Answer::Escape}) {
+        const SessionResult result = Run(answer);
+        EXPECT_EQ(result.messageCount, 0);
+    }
+    EXPECT_EQ(ReadEeprom(), fresh);
+}
+
+// The dialog reads correctly on a system whose ANSI code page is not
+// Japanese: every text arrives at the window unconverted.
+TEST_F(UpdaterEndToEnd, DialogTextsSurviveAWesternCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "the test prefix should run with the Western code page";
+    const SessionResult result = Run(Answer::Cancel);
+    EXPECT_EQ(result.dialogTitle, kTitle);
+    struct Expected {
+        int id;
+        const wchar_t* className;
+        const wchar_t* text;
+    };
+    const Expected expected[] = {
+        {IDOK, L"Button", L"OK"},
+        {IDCANCEL, L"Button", L"Cancel"},
+        {-1, L"Static", L"本プログラムは、以下の製品のアップデートを行います。"},
+        {-1, L"Static", L"KLS-R30H"},
+        {-1, L"Static", L"KLS-R30W"},
+        {-1, L"Static", L"アップデートを実行しますか？"},
+    };
+    ASSERT_EQ(result.dialogControls.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const automation::Control& control = result.dialogControls[i];
+        EXPECT_EQ(control.id, expected[i].id) << i;
+        EXPECT_EQ(_wcsicmp(control.className.c_str(), expected[i].className), 0) << i;
+        EXPECT_EQ(control.text, expected[i].text) << i << ": " << automation::Utf8(control.text);
+    }
+    // On screen the W model sits above the H model.
+    EXPECT_LT(result.dialogControls[4].rect.top, result.dialogControls[3].rect.top);
+}
+
+}  // namespace
