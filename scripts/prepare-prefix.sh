@@ -13,6 +13,13 @@ export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="msco
 wine wineboot -i </dev/null >/dev/null 2>&1 || true
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 
+# Wine's Marlett font (the glyphs of caption buttons) into the prefix, where
+# Wine finds it whatever its data folder. Only Marlett: with Wine's own Tahoma
+# the captions would lose the linked Japanese glyphs.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp -f /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
+fi
+
 # Font link: the Noto CJK face serves Japanese glyphs for the dialog fonts.
 font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc
 if [ -f "$font" ]; then

@@ -1,9 +1,64 @@
 #!/usr/bin/env bash
-# Installs what is missing and builds velto1. (The updater program itself is
-# not part of the build yet: this builds the library, the simulated device and
-# the tests, and says so.)
+# Runs velto1 on the simulated device: installs what is missing, builds,
+# registers a simulated "USB 7450 Device" in a private Wine prefix (its EEPROM
+# kept in build/mingw/demo/eeprom.bin between runs, so a second run finds the
+# update applied), and starts velto1.exe.
+#
+#   scripts/run.sh            with a display: you work the dialog yourself;
+#                             without one: OK is pressed for you on a virtual
+#                             display, the outcome is printed and screenshots
+#                             are saved in build/mingw/demo/
+#   scripts/run.sh --reset    start again from a not-yet-updated EEPROM
+#   scripts/run.sh --headless the automatic run even when there is a display
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$root/scripts/build.sh"
-echo "velto1: built the device library and the simulated device in ${VELTO1_BUILD_DIR:-$root/build/mingw};"
-echo "the updater program is not part of the build yet."
+reset= headless=
+for arg in "$@"; do
+    case "$arg" in
+        --reset) reset=--reset-eeprom ;;
+        --headless) headless=1 ;;
+        *) echo "usage: scripts/run.sh [--reset] [--headless]" >&2; exit 2 ;;
+    esac
+done
+[ -n "${DISPLAY:-}" ] || headless=1
+
+"$root/scripts/build.sh" >/dev/null
+build="${VELTO1_BUILD_DIR:-$root/build/mingw}"
+demo="$build/demo"
+mkdir -p "$demo"
+. "$root/scripts/wine-env.sh"
+velto1_use_prefix "$build/demo-prefix"
+if [ -n "$headless" ]; then
+    velto1_start_xvfb
+    # A Wine virtual desktop draws the windows' captions, as a desktop would.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+else
+    wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
+fi
+wineserver -k >/dev/null 2>&1 || true  # the desktop follows the setting from the next start
+trap velto1_stop EXIT
+velto1_start_wineserver
+
+tools="$build/tests/e2e"   # velto1.exe and its autopilot, side by side
+simdevctl="$build/simdevice/filter/simdevctl.exe"
+eeprom="$demo/eeprom.bin"
+option_byte() { od -An -tx1 -j8 -N1 "$eeprom" | tr -d ' '; }
+
+wine "$simdevctl" register >/dev/null
+wine "$simdevctl" add demo --name "USB 7450 Device" --eeprom "$eeprom" $reset >/dev/null
+echo "simulated device: \"USB 7450 Device\", EEPROM $eeprom, option byte 0x$(option_byte)"
+
+if [ -z "$headless" ]; then
+    wine "$tools/velto1.exe"
+else
+    rm -f "$demo"/*.bmp
+    wine "$tools/velto1_autopilot.exe" --shots "$(winepath -w "$demo")"
+    for shot in dialog message; do
+        if [ -f "$demo/$shot.bmp" ]; then
+            convert "$demo/$shot.bmp" "$demo/$shot.png" && rm -f "$demo/$shot.bmp"
+            echo "screenshot: $demo/$shot.png"
+        fi
+    done
+fi
+echo "option byte now 0x$(option_byte)"

@@ -10,7 +10,7 @@ packages=(
   googletest
   wine wine64
   xvfb x11-utils imagemagick
-  fonts-noto-cjk
+  fonts-noto-cjk fonts-wine
 )
 
 missing=()
