@@ -3,9 +3,28 @@
 #include <map>
 #include <new>
 
+#include "simdevice/sim_codec.h"
+#include "simdevice/sim_remote.h"
+
 namespace sim {
 
 namespace {
+
+// The device's settings for the chip's state at power-on.
+void ApplyInitialState(const DeviceSpec& spec, SimChip& chip) {
+    for (const RemoteCode& code : spec.remoteCodes) {
+        chip.RemoteReceiver().Queue(code);
+    }
+    if (spec.codecBusyPolls == kCodecBusyForever) {
+        chip.Codec().HoldBusyForever();
+    } else {
+        chip.Codec().HoldBusy(spec.codecBusyPolls);
+    }
+    for (const auto& [index, word] : spec.ac97Registers) {
+        chip.Codec().SetRegister(index, word);
+    }
+    chip.SetValue(CPROP_CONFIG_103E, spec.config103E);
+}
 
 // Filters bound to the same device in one process share its chip, as two
 // handles on one piece of hardware would.
@@ -19,6 +38,7 @@ class ChipTable {
         }
         if (!chip) {
             chip = std::make_shared<SimChip>(spec.identity, image);
+            ApplyInitialState(spec, *chip);
             if (!spec.eepromFile.empty()) {
                 const std::wstring path = spec.eepromFile;
                 // Written through: the file holds the EEPROM after every write.

@@ -273,6 +273,10 @@ HRESULT WriteSpecValues(HKEY key, const DeviceSpec& spec) {
         SetString(key, value::kFailOnProperty, FormatFaults(spec.failOnProperty)),
         SetDword(key, value::kUnplugFromCall, spec.unplugFromCall),
         SetDword(key, value::kBindStatus, static_cast<DWORD>(spec.bindStatus)),
+        SetString(key, value::kRemoteCodes, FormatRemoteCodes(spec.remoteCodes)),
+        SetDword(key, value::kCodecBusy, spec.codecBusyPolls),
+        SetString(key, value::kAc97Registers, FormatAc97Registers(spec.ac97Registers)),
+        SetDword(key, value::kConfig103E, spec.config103E),
     };
     for (LONG result : results) {
         if (result != ERROR_SUCCESS) {
@@ -280,6 +284,25 @@ HRESULT WriteSpecValues(HKEY key, const DeviceSpec& spec) {
         }
     }
     return S_OK;
+}
+
+// The items of a comma-separated list; "" has none.
+std::vector<std::wstring> ListItems(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::wstring::npos) {
+            end = text.size();
+        }
+        items.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+bool ParseBounded(const std::wstring& text, DWORD maximum, DWORD& number) {
+    return ParseNumber(text, number) && number <= maximum;
 }
 
 HRESULT PrepareEepromFile(const std::wstring& path, bool reset) {
@@ -367,6 +390,65 @@ bool ParseFaults(const std::wstring& text, std::map<DWORD, HRESULT>& faults) {
     return true;
 }
 
+std::wstring FormatRemoteCodes(const std::vector<RemoteCode>& codes) {
+    std::wstring text;
+    for (const RemoteCode& code : codes) {
+        wchar_t item[24];
+        swprintf(item, 24, L"%s%d:0x%02X:0x%02X", text.empty() ? L"" : L",", code.toggle ? 1 : 0,
+                 static_cast<unsigned>(code.address), static_cast<unsigned>(code.command));
+        text += item;
+    }
+    return text;
+}
+
+bool ParseRemoteCodes(const std::wstring& text, std::vector<RemoteCode>& codes) {
+    std::vector<RemoteCode> parsed;
+    for (const std::wstring& item : ListItems(text, L',')) {
+        const std::vector<std::wstring> fields = ListItems(item, L':');
+        DWORD toggle = 0;
+        DWORD address = 0;
+        DWORD command = 0;
+        if (fields.size() != 3 || !ParseBounded(fields[0], 1, toggle) ||
+            !ParseBounded(fields[1], 0xFF, address) || !ParseBounded(fields[2], 0xFF, command)) {
+            return false;
+        }
+        RemoteCode code;
+        code.toggle = toggle != 0;
+        code.address = static_cast<BYTE>(address);
+        code.command = static_cast<BYTE>(command);
+        parsed.push_back(code);
+    }
+    codes = std::move(parsed);
+    return true;
+}
+
+std::wstring FormatAc97Registers(const std::map<BYTE, WORD>& registers) {
+    std::wstring text;
+    for (const auto& [index, word] : registers) {
+        wchar_t item[24];
+        swprintf(item, 24, L"%s0x%02X=0x%04X", text.empty() ? L"" : L",",
+                 static_cast<unsigned>(index), static_cast<unsigned>(word));
+        text += item;
+    }
+    return text;
+}
+
+bool ParseAc97Registers(const std::wstring& text, std::map<BYTE, WORD>& registers) {
+    std::map<BYTE, WORD> parsed;
+    for (const std::wstring& item : ListItems(text, L',')) {
+        const size_t equals = item.find(L'=');
+        DWORD index = 0;
+        DWORD word = 0;
+        if (equals == std::wstring::npos || !ParseBounded(item.substr(0, equals), 0x7F, index) ||
+            !ParseBounded(item.substr(equals + 1), 0xFFFF, word)) {
+            return false;
+        }
+        parsed[static_cast<BYTE>(index)] = static_cast<WORD>(word);
+    }
+    registers = std::move(parsed);
+    return true;
+}
+
 void ReadSpecValues(SpecSource& source, DeviceSpec& spec) {
     const struct {
         const wchar_t* name;
@@ -407,6 +489,18 @@ void ReadSpecValues(SpecSource& source, DeviceSpec& spec) {
     }
     if (auto status = source.Dword(value::kBindStatus)) {
         spec.bindStatus = static_cast<HRESULT>(*status);
+    }
+    if (auto text = source.String(value::kRemoteCodes)) {
+        ParseRemoteCodes(*text, spec.remoteCodes);
+    }
+    if (auto polls = source.Dword(value::kCodecBusy)) {
+        spec.codecBusyPolls = *polls;
+    }
+    if (auto text = source.String(value::kAc97Registers)) {
+        ParseAc97Registers(*text, spec.ac97Registers);
+    }
+    if (auto word = source.Dword(value::kConfig103E)) {
+        spec.config103E = *word;
     }
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "simdevice/sim_chip.h"
+#include "simdevice/sim_remote.h"
 
 namespace sim {
 
@@ -52,7 +53,19 @@ struct DeviceSpec {
     unsigned unplugFromCall = 0;  // 0: never
     // A failure status makes binding the device's filter fail.
     HRESULT bindStatus = S_OK;
+    // The chip's state when a binding creates it (filters of one device alive
+    // in one process share the chip, so a second binding finds it as the first
+    // left it): remote-control frames waiting in arrival order, the codec's
+    // busy bit held for that many polls of its status (kCodecBusyForever: it
+    // never clears), AC97 codec registers (index 0x00 to 0x7F) and the
+    // configuration word CPROP_CONFIG_103E.
+    std::vector<RemoteCode> remoteCodes;
+    DWORD codecBusyPolls = 0;
+    std::map<BYTE, WORD> ac97Registers;
+    DWORD config103E = 0;
 };
+
+constexpr DWORD kCodecBusyForever = 0xFFFFFFFF;
 
 // Instance key values beside FriendlyName and CLSID.
 namespace value {
@@ -68,6 +81,10 @@ constexpr wchar_t kFailAtCall[] = L"SimFailAtCall";
 constexpr wchar_t kFailOnProperty[] = L"SimFailOnProperty";
 constexpr wchar_t kUnplugFromCall[] = L"SimUnplugFromCall";
 constexpr wchar_t kBindStatus[] = L"SimBindStatus";
+constexpr wchar_t kRemoteCodes[] = L"SimRemoteCodes";
+constexpr wchar_t kCodecBusy[] = L"SimCodecBusy";
+constexpr wchar_t kAc97Registers[] = L"SimAc97Registers";
+constexpr wchar_t kConfig103E[] = L"SimConfig103E";
 }  // namespace value
 
 // Where a device's settings are read from: the registry or a property bag.
@@ -78,7 +95,8 @@ class SpecSource {
     virtual std::optional<std::wstring> String(const wchar_t* name) = 0;
 };
 // Fills the settings kept in the instance key (all but id, name and category,
-// which the caller knows). Malformed fault lists are ignored.
+// which the caller knows). Malformed lists (faults, remote codes, codec
+// registers) are ignored.
 void ReadSpecValues(SpecSource& source, DeviceSpec& spec);
 
 // "N=STATUS,N=STATUS": numbers in C notation (0x.. hexadecimal).
@@ -86,6 +104,12 @@ std::wstring FormatFaults(const std::map<DWORD, HRESULT>& faults);
 bool ParseFaults(const std::wstring& text, std::map<DWORD, HRESULT>& faults);
 // A 32-bit number in C notation; false unless the whole text is one.
 bool ParseNumber(const std::wstring& text, DWORD& number);
+// "TOGGLE:ADDRESS:COMMAND,...": toggle 0 or 1, address and command 0 to 0xFF.
+std::wstring FormatRemoteCodes(const std::vector<RemoteCode>& codes);
+bool ParseRemoteCodes(const std::wstring& text, std::vector<RemoteCode>& codes);
+// "INDEX=VALUE,...": codec register index 0 to 0x7F, 16-bit value.
+std::wstring FormatAc97Registers(const std::map<BYTE, WORD>& registers);
+bool ParseAc97Registers(const std::wstring& text, std::map<BYTE, WORD>& registers);
 
 // The server's COM classes and its filter entry. dllPath is the full path of
 // simdevice.dll.

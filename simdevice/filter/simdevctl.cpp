@@ -1,7 +1,8 @@
 // simdevctl: registers the simulated device's COM server and adds, lists and
 // removes simulated devices; `find` runs the device library's discovery
-// against them. Meant for scripts: one command per run, exit code 0 on
-// success, 1 on failure, 2 on a usage error; messages for people on stderr.
+// against them, `remote` and `codec` read the bound device's remote-control
+// keys and codec registers through the library. Meant for scripts: one command per run, exit code 0
+// on success, 1 on failure, 2 on a usage error; messages for people on stderr.
 #include <windows.h>
 #include <dshow.h>
 #include <shellapi.h>
@@ -11,6 +12,8 @@
 #include <io.h>
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,10 +45,17 @@ constexpr char kUsage[] =
     "      --fail-property ID=STATUS   every call on property ID returns STATUS\n"
     "      --unplug-from N        from the Nth driver call on: device unplugged\n"
     "      --fail-bind STATUS     binding the device's filter fails with STATUS\n"
+    "      --remote-code T:A:C    a remote-control frame waiting to be read: toggle bit\n"
+    "                             0|1, address, command (repeatable, read in order)\n"
+    "      --codec-busy N|forever the codec reads busy for N polls, or always\n"
+    "      --ac97 INDEX=VALUE     initial value of an AC97 codec register (repeatable)\n"
+    "      --config-103e N        initial configuration word (property 0x103E)\n"
     "  simdevctl remove ID | --all  remove a device, or all of them\n"
     "  simdevctl list               list the devices, one per line\n"
     "  simdevctl find [--name NAME] run the library's discovery and binding\n"
     "  simdevctl pages [--name NAME]  show the capture device's property pages\n"
+    "  simdevctl remote [--name NAME] [--count N]   read N remote-control keys (1)\n"
+    "  simdevctl codec INDEX [--name NAME]          read an AC97 codec register\n"
     "Numbers in C notation (0x.. hexadecimal). IDs: letters, digits, - _ .\n";
 
 void Write(FILE* stream, const std::wstring& text) {
@@ -166,6 +176,7 @@ int Add(const std::vector<std::wstring>& args) {
             {L"--board-config", &spec.identity.boardConfig},
             {L"--remote-address", &spec.identity.remoteAddress},
             {L"--remote-i2c-address", &spec.identity.remoteI2cAddress},
+            {L"--config-103e", &spec.config103E},
         };
         bool handled = false;
         for (const NumberOption& numberOption : numberOptions) {
@@ -208,6 +219,26 @@ int Add(const std::vector<std::wstring>& args) {
                 return Usage(L"--fail-bind needs a failure status, not " + value);
             }
             spec.bindStatus = static_cast<HRESULT>(number);
+        } else if (option == L"--remote-code") {
+            std::vector<sim::RemoteCode> code;
+            if (!sim::ParseRemoteCodes(value, code) || code.size() != 1) {
+                return Usage(L"--remote-code needs TOGGLE:ADDRESS:COMMAND, not " + value);
+            }
+            spec.remoteCodes.push_back(code[0]);
+        } else if (option == L"--codec-busy") {
+            if (value == L"forever") {
+                spec.codecBusyPolls = sim::kCodecBusyForever;
+            } else if (isNumber && number != sim::kCodecBusyForever) {
+                spec.codecBusyPolls = number;
+            } else {
+                return Usage(L"--codec-busy needs a number of polls or forever, not " + value);
+            }
+        } else if (option == L"--ac97") {
+            std::map<BYTE, WORD> one;
+            if (!sim::ParseAc97Registers(value, one) || one.size() != 1) {
+                return Usage(L"--ac97 needs INDEX=VALUE (index up to 0x7F), not " + value);
+            }
+            spec.ac97Registers[one.begin()->first] = one.begin()->second;
         } else {
             return Usage(L"unknown option: " + option);
         }
@@ -269,6 +300,20 @@ std::wstring Describe(const sim::DeviceSpec& spec) {
     }
     if (FAILED(spec.bindStatus)) {
         line += L" fail-bind=" + Status(spec.bindStatus);
+    }
+    if (!spec.remoteCodes.empty()) {
+        line += L" remote-code=" + sim::FormatRemoteCodes(spec.remoteCodes);
+    }
+    if (spec.codecBusyPolls == sim::kCodecBusyForever) {
+        line += L" codec-busy=forever";
+    } else if (spec.codecBusyPolls != 0) {
+        line += L" codec-busy=" + std::to_wstring(spec.codecBusyPolls);
+    }
+    if (!spec.ac97Registers.empty()) {
+        line += L" ac97=" + sim::FormatAc97Registers(spec.ac97Registers);
+    }
+    if (spec.config103E != 0) {
+        line += L" config-103e=" + Hex(spec.config103E);
     }
     if (spec.eepromFile.empty()) {
         return line + L" eeprom=(memory)\n";
@@ -382,6 +427,153 @@ int Pages(const std::vector<std::wstring>& args) {
     return kSuccess;
 }
 
+std::string Narrow(const std::wstring& text) {
+    char narrow[260] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+// Binds the capture device as the updater does (Open), or the one of the
+// given name, and runs the work on it; without a device, exit 1.
+int OnBoundDevice(const std::optional<std::wstring>& name,
+                  const std::function<int(DeviceControl&)>& work) {
+    if (FAILED(CoInitialize(nullptr))) {
+        return Fail(L"CoInitialize", E_FAIL);
+    }
+    int result = kFailure;
+    {
+        DeviceControl device;
+        const bool bound = (name ? device.Bind(Narrow(*name).c_str()) : device.Open()) != nullptr;
+        if (bound) {
+            DWORD chipId = 0;
+            device.GetProperty(CPROP_CHIP_ID, &chipId);
+            Out(L"bound: chip id " + Hex(chipId) + L"\n");
+            result = work(device);
+        } else {
+            Out(L"not bound: last result " + Status(device.GetLastResult()) + L"\n");
+        }
+        device.Close();
+    }
+    CoUninitialize();
+    return result;
+}
+
+// Parses "--name NAME" and the further options the command names.
+bool ParseDeviceOptions(const std::vector<std::wstring>& args, size_t first,
+                        std::optional<std::wstring>& name, DWORD* count) {
+    for (size_t i = first; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) {
+            return false;
+        }
+        if (args[i] == L"--name") {
+            name = args[i + 1];
+        } else if (count && args[i] == L"--count") {
+            if (!sim::ParseNumber(args[i + 1], *count) || *count == 0) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring KeyText(DWORD key) {
+    constexpr DWORD kKeyHeld = 254;
+    constexpr DWORD kNoKey = 255;
+    if (key == kKeyHeld) {
+        return L"key held";
+    }
+    if (key == kNoKey) {
+        return L"no key";
+    }
+    wchar_t text[16];
+    swprintf(text, 16, L"key 0x%02lX", static_cast<unsigned long>(key));
+    return text;
+}
+
+// The code bytes, and the frame they hold: byte 0 has the toggle in bit 7 and
+// bits 6-0 set for a received frame; address and command follow.
+std::wstring CodeText(const BYTE* code, DWORD length) {
+    std::wstring text = L"code";
+    wchar_t item[48];
+    for (DWORD i = 0; i < length; ++i) {
+        swprintf(item, 48, L" %02X", static_cast<unsigned>(code[i]));
+        text += item;
+    }
+    if ((code[0] & 0x7F) == 0) {
+        return text + L" (nothing received)";
+    }
+    swprintf(item, 48, L" (toggle %d, address 0x%02X, command 0x%02X)", (code[0] & 0x80) ? 1 : 0,
+             static_cast<unsigned>(code[1]), static_cast<unsigned>(code[2]));
+    return text + item;
+}
+
+// Reads remote-control input as a tool on the library would: decoded keys
+// from ReadRemoteKey; where the chip generation has none (status 50), the
+// raw codes from GetRemoteCode, as long as the board's codes are.
+int Remote(const std::vector<std::wstring>& args) {
+    std::optional<std::wstring> name;
+    DWORD count = 1;
+    if (!ParseDeviceOptions(args, 0, name, &count)) {
+        return Usage(L"remote takes [--name NAME] [--count N], N from 1");
+    }
+    return OnBoundDevice(name, [count](DeviceControl& device) {
+        DWORD boardType = 0;
+        DWORD codeLength = 0;
+        device.GetBoardInfo(&boardType, &codeLength);
+        bool codes = false;
+        for (DWORD read = 0; read < count; ++read) {
+            HRESULT status = S_OK;
+            if (!codes) {
+                DWORD key = 0;
+                status = device.ReadRemoteKey(&key);
+                if (status != DEVCTL_S_NOT_SUPPORTED) {
+                    if (FAILED(status)) {
+                        return Fail(L"ReadRemoteKey", status);
+                    }
+                    Out(KeyText(key) + L"\n");
+                    continue;
+                }
+                codes = true;
+            }
+            DWORD length = codeLength;
+            BYTE code[8] = {};
+            status = device.GetRemoteCode(code, &length);
+            if (FAILED(status)) {
+                return Fail(L"GetRemoteCode", status);
+            }
+            Out(CodeText(code, length) + L"\n");
+        }
+        return kSuccess;
+    });
+}
+
+int Codec(const std::vector<std::wstring>& args) {
+    DWORD index = 0;
+    std::optional<std::wstring> name;
+    if (args.empty() || !sim::ParseNumber(args[0], index) || index > 0x7F ||
+        !ParseDeviceOptions(args, 1, name, nullptr)) {
+        return Usage(L"codec takes a register index from 0 to 0x7F and [--name NAME]");
+    }
+    return OnBoundDevice(name, [index](DeviceControl& device) {
+        WORD value = 0;
+        const HRESULT status = device.ReadAc97(index, &value);
+        if (status == DEVCTL_S_BUSY) {
+            Out(L"codec not ready (status 5): nothing read\n");
+            return kFailure;
+        }
+        if (FAILED(status)) {
+            return Fail(L"ReadAc97", status);
+        }
+        wchar_t text[48];
+        swprintf(text, 48, L"AC97 register 0x%02lX: 0x%04X\n", static_cast<unsigned long>(index),
+                 static_cast<unsigned>(value));
+        Out(text);
+        return kSuccess;
+    });
+}
+
 }  // namespace
 
 int main() {
@@ -423,6 +615,12 @@ int main() {
     }
     if (command == L"pages") {
         return Pages(args);
+    }
+    if (command == L"remote") {
+        return Remote(args);
+    }
+    if (command == L"codec") {
+        return Codec(args);
     }
     return Usage(L"unknown command: " + command);
 }

@@ -132,6 +132,20 @@ TEST_F(SimdevctlTest, UsageErrorsExitWithTwoAndChangeNothing) {
         L"add \"bad id\" --name X",
         L"remove",
         L"list extra",
+        L"add cam --name X --remote-code 2:0:0x15",
+        L"add cam --name X --remote-code 1:0x100:0x15",
+        L"add cam --name X --remote-code 1:0",
+        L"add cam --name X --remote-code 1:0:0x15,0:0:0x16",
+        L"add cam --name X --codec-busy sometimes",
+        L"add cam --name X --codec-busy 0xFFFFFFFF",
+        L"add cam --name X --ac97 0x80=1",
+        L"add cam --name X --ac97 0x1C=0x10000",
+        L"add cam --name X --config-103e many",
+        L"remote --count 0",
+        L"remote --name",
+        L"codec",
+        L"codec 0x80",
+        L"codec 2 --count 1",
     };
     for (const wchar_t* command : commands) {
         const Outcome run = Tool(command);
@@ -158,6 +172,89 @@ TEST_F(SimdevctlTest, Regsvr32RegistersAndUnregistersTheServer) {
     const Outcome reregister = Tool(L"register");
     EXPECT_EQ(reregister.exitCode, 0u) << reregister.output;
     EXPECT_THAT(reregister.output, HasSubstr("registered "));
+}
+
+// --- The chip state at binding, and the commands that read it -----------------
+
+TEST_F(SimdevctlTest, ListShowsTheChipStateSettings) {
+    const Outcome add = Tool(
+        L"add cam --name \"USB 7450 Device\" --remote-code 1:0x40:0x15 --remote-code 0:0:255 "
+        L"--codec-busy forever --ac97 0x1c=0x8000 --ac97 2=0x808 --config-103e 0x1000025");
+    ASSERT_EQ(add.exitCode, 0u) << add.output;
+    const Outcome list = Tool(L"list");
+    EXPECT_THAT(list.output, HasSubstr(" remote-code=1:0x40:0x15,0:0x00:0xFF codec-busy=forever "
+                                       "ac97=0x02=0x0808,0x1C=0x8000 config-103e=0x1000025 "));
+}
+
+struct RemoteSession {
+    const wchar_t* add;
+    const wchar_t* remote;
+    const char* output;
+};
+
+void PrintTo(const RemoteSession& session, std::ostream* os) {
+    *os << testing::PrintToString(session.add);
+}
+
+class SimdevctlRemoteTest : public SimdevctlTest,
+                            public ::testing::WithParamInterface<RemoteSession> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Generations, SimdevctlRemoteTest,
+    ::testing::Values(
+        RemoteSession{L"--remote-code 1:0:0x15 --remote-code 1:0:0x15 --remote-code 0:0:0x16",
+                      L"--count 4",
+                      "bound: chip id 0x24\n"
+                      "key 0x15\n"
+                      "key held\n"
+                      "key 0x16\n"
+                      "no key\n"},
+        RemoteSession{L"--chip-id 0x141 --remote-code 1:0x40:0x15 --remote-code 0:0x40:0x16",
+                      L"--name USB --count 3",
+                      "bound: chip id 0x141\n"
+                      "code 81 40 15 (toggle 1, address 0x40, command 0x15)\n"
+                      "code 01 40 16 (toggle 0, address 0x40, command 0x16)\n"
+                      "code 00 40 16 (nothing received)\n"},
+        RemoteSession{L"--chip-id 0x141 --board-config 6 --remote-code 1:0x40:0x15", L"",
+                      "bound: chip id 0x141\n"
+                      "code 81 40 15 00 00 (toggle 1, address 0x40, command 0x15)\n"}));
+
+TEST_P(SimdevctlRemoteTest, QueuedCodesComeOutInOrder) {
+    const Outcome add = Tool(L"add cam --name \"USB 7450 Device\" " + std::wstring(GetParam().add));
+    ASSERT_EQ(add.exitCode, 0u) << add.output;
+    const Outcome remote = Tool(L"remote " + std::wstring(GetParam().remote));
+    EXPECT_EQ(remote.exitCode, 0u);
+    EXPECT_EQ(remote.output, GetParam().output);
+}
+
+TEST_F(SimdevctlTest, CodecReadsTheRegisterOrReportsTheBusyCodec) {
+    const struct {
+        const wchar_t* busy;
+        DWORD exitCode;
+        const char* output;
+    } cases[] = {
+        {L"1999", 0, "bound: chip id 0x24\nAC97 register 0x1C: 0x8000\n"},
+        {L"2000", 1, "bound: chip id 0x24\ncodec not ready (status 5): nothing read\n"},
+        {L"forever", 1, "bound: chip id 0x24\ncodec not ready (status 5): nothing read\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome add = Tool(
+            L"add cam --name \"USB 7450 Device\" --ac97 0x1C=0x8000 "
+            L"--codec-busy " +
+            std::wstring(c.busy));
+        ASSERT_EQ(add.exitCode, 0u) << add.output;
+        const Outcome codec = Tool(L"codec 0x1C");
+        EXPECT_EQ(codec.exitCode, c.exitCode) << testing::PrintToString(c.busy);
+        EXPECT_EQ(codec.output, c.output);
+    }
+}
+
+TEST_F(SimdevctlTest, DeviceCommandsWithoutADeviceFail) {
+    for (const wchar_t* command : {L"remote", L"codec 2"}) {
+        const Outcome run = Tool(command);
+        EXPECT_EQ(run.exitCode, 1u) << testing::PrintToString(command);
+        EXPECT_THAT(run.output, HasSubstr("not bound: last result "));
+    }
 }
 
 }  // namespace
