@@ -11,43 +11,43 @@ namespace sim {
 namespace {
 
 // The device's settings for the chip's state at power-on.
-void ApplyInitialState(const DeviceSpec& spec, SimChip& chip) {
-    for (const RemoteCode& code : spec.remoteCodes) {
+void ApplyInitialState(const DeviceSettings& settings, SimChip& chip) {
+    for (const RemoteCode& code : settings.remoteCodes) {
         chip.RemoteReceiver().Queue(code);
     }
-    if (spec.codecBusyPolls == kCodecBusyForever) {
+    if (settings.codecBusyPolls == kCodecBusyForever) {
         chip.Codec().HoldBusyForever();
     } else {
-        chip.Codec().HoldBusy(spec.codecBusyPolls);
+        chip.Codec().HoldBusy(settings.codecBusyPolls);
     }
-    for (const auto& [index, word] : spec.ac97Registers) {
+    for (const auto& [index, word] : settings.ac97Registers) {
         chip.Codec().SetRegister(index, word);
     }
-    chip.SetValue(CPROP_CONFIG_103E, spec.config103E);
+    chip.SetValue(CPROP_CONFIG_103E, settings.config103E);
 }
 
 // Filters bound to the same device in one process share its chip, as two
 // handles on one piece of hardware would.
 class ChipTable {
   public:
-    std::shared_ptr<SimChip> ChipFor(const DeviceSpec& spec, const EepromImage& image) {
+    std::shared_ptr<SimChip> ChipFor(const DeviceSettings& settings, const EepromImage& image) {
         AcquireSRWLockExclusive(&lock_);
         std::shared_ptr<SimChip> chip;
-        if (!spec.id.empty()) {
-            chip = chips_[spec.id].lock();
+        if (!settings.id.empty()) {
+            chip = chips_[settings.id].lock();
         }
         if (!chip) {
-            chip = std::make_shared<SimChip>(spec.identity, image);
-            ApplyInitialState(spec, *chip);
-            if (!spec.eepromFile.empty()) {
-                const std::wstring path = spec.eepromFile;
+            chip = std::make_shared<SimChip>(settings.identity, image);
+            ApplyInitialState(settings, *chip);
+            if (!settings.eepromFile.empty()) {
+                const std::wstring path = settings.eepromFile;
                 // Written through: the file holds the EEPROM after every write.
                 chip->Eeprom()->onWrite = [path](const EepromImage& bytes) {
                     SaveEepromFile(path, bytes);
                 };
             }
-            if (!spec.id.empty()) {
-                chips_[spec.id] = chip;
+            if (!settings.id.empty()) {
+                chips_[settings.id] = chip;
             }
         }
         ReleaseSRWLockExclusive(&lock_);
@@ -118,7 +118,7 @@ class EmptyPinEnumerator : public IEnumPins {
 };
 
 // Reads the instance's settings from the property bag DirectShow hands over.
-class BagSource : public SpecSource {
+class BagSource : public SettingsSource {
   public:
     explicit BagSource(IPropertyBag* bag) : bag_(bag) {}
     std::optional<DWORD> Dword(const wchar_t* name) override {
@@ -343,31 +343,32 @@ HRESULT SimCaptureFilter::SetDirect(DWORD id, DWORD value) {
     return Driver().SetDirect(id, value);
 }
 
-HRESULT SimCaptureFilter::Configure(const DeviceSpec& spec, const std::wstring& friendlyName) {
+HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
+                                    const std::wstring& friendlyName) {
     EepromImage image = FreshProductEeprom();
-    if (!spec.eepromFile.empty()) {
-        const HRESULT status = OpenEepromFile(spec.eepromFile, image);
+    if (!settings.eepromFile.empty()) {
+        const HRESULT status = OpenEepromFile(settings.eepromFile, image);
         if (FAILED(status)) {
             return status;
         }
     }
-    SimDriver* driver = CreateSimDriver(Chips().ChipFor(spec, image));
-    driver->Faults().atCall = spec.failAtCall;
-    driver->Faults().onProperty = spec.failOnProperty;
-    if (spec.unplugFromCall != 0) {
-        driver->Faults().unplugFromCall = spec.unplugFromCall;
+    SimDriver* driver = CreateSimDriver(Chips().ChipFor(settings, image));
+    driver->Faults().atCall = settings.failAtCall;
+    driver->Faults().onProperty = settings.failOnProperty;
+    if (settings.unplugFromCall != 0) {
+        driver->Faults().unplugFromCall = settings.unplugFromCall;
     }
     if (driver_) {
         driver_->Release();
     }
     driver_ = driver;
-    spec_ = spec;
+    spec_ = settings;
     friendlyName_ = friendlyName;
     return S_OK;
 }
 
 HRESULT SimCaptureFilter::InitNew() {
-    return Configure(DeviceSpec(), L"");
+    return Configure(DeviceSettings(), L"");
 }
 
 HRESULT SimCaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
@@ -375,12 +376,12 @@ HRESULT SimCaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
         return E_POINTER;
     }
     BagSource source(bag);
-    DeviceSpec spec;
-    ReadSpecValues(source, spec);
-    if (FAILED(spec.bindStatus)) {
-        return spec.bindStatus;
+    DeviceSettings settings;
+    ReadSettingValues(source, settings);
+    if (FAILED(settings.bindStatus)) {
+        return settings.bindStatus;
     }
-    return Configure(spec, source.String(L"FriendlyName").value_or(L""));
+    return Configure(settings, source.String(L"FriendlyName").value_or(L""));
 }
 
 HRESULT SimCaptureFilter::Save(IPropertyBag*, BOOL, BOOL) {

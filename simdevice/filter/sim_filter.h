@@ -75,11 +75,11 @@ class SimCaptureFilter : public IBaseFilter,
 
   private:
     virtual ~SimCaptureFilter();
-    HRESULT Configure(const DeviceSpec& spec, const std::wstring& friendlyName);
+    HRESULT Configure(const DeviceSettings& settings, const std::wstring& friendlyName);
     SimDriver& Driver();
 
     LONG refs_ = 1;
-    DeviceSpec spec_;
+    DeviceSettings spec_;
     std::wstring friendlyName_;
     SimDriver* driver_ = nullptr;  // owns one reference
     FILTER_STATE state_ = State_Stopped;

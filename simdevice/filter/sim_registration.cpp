@@ -214,7 +214,7 @@ std::vector<std::wstring> InstanceIds(const GUID& category) {
     return ids;
 }
 
-class RegistrySource : public SpecSource {
+class RegistrySource : public SettingsSource {
   public:
     explicit RegistrySource(HKEY key) : key_(key) {}
     std::optional<DWORD> Dword(const wchar_t* name) override {
@@ -258,25 +258,25 @@ bool ValidId(const std::wstring& id) {
     return true;
 }
 
-HRESULT WriteSpecValues(HKEY key, const DeviceSpec& spec) {
-    std::map<DWORD, HRESULT> atCall(spec.failAtCall.begin(), spec.failAtCall.end());
+HRESULT WriteSettingValues(HKEY key, const DeviceSettings& settings) {
+    std::map<DWORD, HRESULT> atCall(settings.failAtCall.begin(), settings.failAtCall.end());
     const LONG results[] = {
-        SetString(key, value::kId, spec.id),
-        SetDword(key, value::kChipId, spec.identity.chipId),
-        SetDword(key, value::kChipConfig, spec.identity.chipConfig),
-        SetDword(key, value::kBoardConfig, spec.identity.boardConfig),
-        SetDword(key, value::kRemoteAddress, spec.identity.remoteAddress),
-        SetDword(key, value::kRemoteI2cAddress, spec.identity.remoteI2cAddress),
-        SetString(key, value::kEepromFile, spec.eepromFile),
-        SetDword(key, value::kCustomProperty, spec.offersCustomProperty ? 1 : 0),
+        SetString(key, value::kId, settings.id),
+        SetDword(key, value::kChipId, settings.identity.chipId),
+        SetDword(key, value::kChipConfig, settings.identity.chipConfig),
+        SetDword(key, value::kBoardConfig, settings.identity.boardConfig),
+        SetDword(key, value::kRemoteAddress, settings.identity.remoteAddress),
+        SetDword(key, value::kRemoteI2cAddress, settings.identity.remoteI2cAddress),
+        SetString(key, value::kEepromFile, settings.eepromFile),
+        SetDword(key, value::kCustomProperty, settings.offersCustomProperty ? 1 : 0),
         SetString(key, value::kFailAtCall, FormatFaults(atCall)),
-        SetString(key, value::kFailOnProperty, FormatFaults(spec.failOnProperty)),
-        SetDword(key, value::kUnplugFromCall, spec.unplugFromCall),
-        SetDword(key, value::kBindStatus, static_cast<DWORD>(spec.bindStatus)),
-        SetString(key, value::kRemoteCodes, FormatRemoteCodes(spec.remoteCodes)),
-        SetDword(key, value::kCodecBusy, spec.codecBusyPolls),
-        SetString(key, value::kAc97Registers, FormatAc97Registers(spec.ac97Registers)),
-        SetDword(key, value::kConfig103E, spec.config103E),
+        SetString(key, value::kFailOnProperty, FormatFaults(settings.failOnProperty)),
+        SetDword(key, value::kUnplugFromCall, settings.unplugFromCall),
+        SetDword(key, value::kBindStatus, static_cast<DWORD>(settings.bindStatus)),
+        SetString(key, value::kRemoteCodes, FormatRemoteCodes(settings.remoteCodes)),
+        SetDword(key, value::kCodecBusy, settings.codecBusyPolls),
+        SetString(key, value::kAc97Registers, FormatAc97Registers(settings.ac97Registers)),
+        SetDword(key, value::kConfig103E, settings.config103E),
     };
     for (LONG result : results) {
         if (result != ERROR_SUCCESS) {
@@ -449,16 +449,16 @@ bool ParseAc97Registers(const std::wstring& text, std::map<BYTE, WORD>& register
     return true;
 }
 
-void ReadSpecValues(SpecSource& source, DeviceSpec& spec) {
+void ReadSettingValues(SettingsSource& source, DeviceSettings& settings) {
     const struct {
         const wchar_t* name;
         DWORD* field;
     } numbers[] = {
-        {value::kChipId, &spec.identity.chipId},
-        {value::kChipConfig, &spec.identity.chipConfig},
-        {value::kBoardConfig, &spec.identity.boardConfig},
-        {value::kRemoteAddress, &spec.identity.remoteAddress},
-        {value::kRemoteI2cAddress, &spec.identity.remoteI2cAddress},
+        {value::kChipId, &settings.identity.chipId},
+        {value::kChipConfig, &settings.identity.chipConfig},
+        {value::kBoardConfig, &settings.identity.boardConfig},
+        {value::kRemoteAddress, &settings.identity.remoteAddress},
+        {value::kRemoteI2cAddress, &settings.identity.remoteI2cAddress},
     };
     for (const auto& number : numbers) {
         if (auto read = source.Dword(number.name)) {
@@ -466,41 +466,41 @@ void ReadSpecValues(SpecSource& source, DeviceSpec& spec) {
         }
     }
     if (auto id = source.String(value::kId)) {
-        spec.id = *id;
+        settings.id = *id;
     }
     if (auto file = source.String(value::kEepromFile)) {
-        spec.eepromFile = *file;
+        settings.eepromFile = *file;
     }
     if (auto offers = source.Dword(value::kCustomProperty)) {
-        spec.offersCustomProperty = *offers != 0;
+        settings.offersCustomProperty = *offers != 0;
     }
     std::map<DWORD, HRESULT> faults;
     if (auto text = source.String(value::kFailAtCall); text && ParseFaults(*text, faults)) {
-        spec.failAtCall.clear();
+        settings.failAtCall.clear();
         for (const auto& [call, status] : faults) {
-            spec.failAtCall[call] = status;
+            settings.failAtCall[call] = status;
         }
     }
     if (auto text = source.String(value::kFailOnProperty); text && ParseFaults(*text, faults)) {
-        spec.failOnProperty = faults;
+        settings.failOnProperty = faults;
     }
     if (auto call = source.Dword(value::kUnplugFromCall)) {
-        spec.unplugFromCall = *call;
+        settings.unplugFromCall = *call;
     }
     if (auto status = source.Dword(value::kBindStatus)) {
-        spec.bindStatus = static_cast<HRESULT>(*status);
+        settings.bindStatus = static_cast<HRESULT>(*status);
     }
     if (auto text = source.String(value::kRemoteCodes)) {
-        ParseRemoteCodes(*text, spec.remoteCodes);
+        ParseRemoteCodes(*text, settings.remoteCodes);
     }
     if (auto polls = source.Dword(value::kCodecBusy)) {
-        spec.codecBusyPolls = *polls;
+        settings.codecBusyPolls = *polls;
     }
     if (auto text = source.String(value::kAc97Registers)) {
-        ParseAc97Registers(*text, spec.ac97Registers);
+        ParseAc97Registers(*text, settings.ac97Registers);
     }
     if (auto word = source.Dword(value::kConfig103E)) {
-        spec.config103E = *word;
+        settings.config103E = *word;
     }
 }
 
@@ -540,15 +540,15 @@ HRESULT UnregisterServer() {
     return FAILED(status) ? status : S_OK;
 }
 
-HRESULT AddDevice(const DeviceSpec& spec, bool resetEeprom) {
-    if (!ValidId(spec.id) || spec.friendlyName.empty()) {
+HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom) {
+    if (!ValidId(settings.id) || settings.friendlyName.empty()) {
         return E_INVALIDARG;
     }
-    HRESULT status = PrepareEepromFile(spec.eepromFile, resetEeprom);
+    HRESULT status = PrepareEepromFile(settings.eepromFile, resetEeprom);
     if (FAILED(status)) {
         return status;
     }
-    status = RemoveDevice(spec.id);
+    status = RemoveDevice(settings.id);
     if (FAILED(status)) {
         return status;
     }
@@ -559,23 +559,24 @@ HRESULT AddDevice(const DeviceSpec& spec, bool resetEeprom) {
     if (FAILED(status)) {
         return status;
     }
-    const GUID& category = CategoryOf(spec.category).guid;
+    const GUID& category = CategoryOf(settings.category).guid;
     const REGFILTER2 registration = FilterRegistration();
-    status = mapper->RegisterFilter(CLSID_SimCaptureFilter, spec.friendlyName.c_str(), nullptr,
-                                    &category, spec.id.c_str(), &registration);
+    status = mapper->RegisterFilter(CLSID_SimCaptureFilter, settings.friendlyName.c_str(), nullptr,
+                                    &category, settings.id.c_str(), &registration);
     if (FAILED(status)) {
         return status;
     }
     UniqueKey instance;
-    const LONG opened = RegOpenKeyExW(HKEY_CLASSES_ROOT, InstanceKeyPath(category, spec.id).c_str(),
-                                      0, KEY_SET_VALUE, instance.Put());
+    const LONG opened =
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, InstanceKeyPath(category, settings.id).c_str(), 0,
+                      KEY_SET_VALUE, instance.Put());
     if (opened != ERROR_SUCCESS) {
         return HRESULT_FROM_WIN32(opened);
     }
-    status = WriteSpecValues(instance.Get(), spec);
+    status = WriteSettingValues(instance.Get(), settings);
     if (FAILED(status)) {
         instance.Reset();
-        RemoveInstance(mapper.Get(), category, spec.id);
+        RemoveInstance(mapper.Get(), category, settings.id);
     }
     return status;
 }
@@ -605,8 +606,8 @@ HRESULT RemoveDevice(const std::wstring& id) {
 }
 
 HRESULT RemoveAllDevices() {
-    for (const DeviceSpec& spec : ListDevices()) {
-        const HRESULT status = RemoveDevice(spec.id);
+    for (const DeviceSettings& settings : ListDevices()) {
+        const HRESULT status = RemoveDevice(settings.id);
         if (FAILED(status)) {
             return status;
         }
@@ -614,9 +615,9 @@ HRESULT RemoveAllDevices() {
     return S_OK;
 }
 
-std::vector<DeviceSpec> ListDevices() {
+std::vector<DeviceSettings> ListDevices() {
     RegistrationRoot root;
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceSettings> devices;
     for (const CategoryInfo& info : DeviceCategories()) {
         for (const std::wstring& id : InstanceIds(info.guid)) {
             UniqueKey instance;
@@ -624,13 +625,13 @@ std::vector<DeviceSpec> ListDevices() {
                               KEY_READ, instance.Put()) != ERROR_SUCCESS) {
                 continue;
             }
-            DeviceSpec spec;
+            DeviceSettings settings;
             RegistrySource source(instance.Get());
-            ReadSpecValues(source, spec);
-            spec.id = id;
-            spec.category = info.category;
-            spec.friendlyName = source.String(L"FriendlyName").value_or(L"");
-            devices.push_back(std::move(spec));
+            ReadSettingValues(source, settings);
+            settings.id = id;
+            settings.category = info.category;
+            settings.friendlyName = source.String(L"FriendlyName").value_or(L"");
+            devices.push_back(std::move(settings));
         }
     }
     return devices;

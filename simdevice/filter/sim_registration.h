@@ -39,7 +39,7 @@ const CategoryInfo& CategoryOf(DeviceCategory category);
 const CategoryInfo* FindCategory(const std::wstring& name);
 
 // Everything that describes one simulated device.
-struct DeviceSpec {
+struct DeviceSettings {
     std::wstring id;  // instance key name: letters, digits and -_. only
     std::wstring friendlyName;
     DeviceCategory category = DeviceCategory::VideoInput;
@@ -88,16 +88,16 @@ constexpr wchar_t kConfig103E[] = L"SimConfig103E";
 }  // namespace value
 
 // Where a device's settings are read from: the registry or a property bag.
-class SpecSource {
+class SettingsSource {
   public:
-    virtual ~SpecSource() = default;
+    virtual ~SettingsSource() = default;
     virtual std::optional<DWORD> Dword(const wchar_t* name) = 0;
     virtual std::optional<std::wstring> String(const wchar_t* name) = 0;
 };
 // Fills the settings kept in the instance key (all but id, name and category,
 // which the caller knows). Malformed lists (faults, remote codes, codec
 // registers) are ignored.
-void ReadSpecValues(SpecSource& source, DeviceSpec& spec);
+void ReadSettingValues(SettingsSource& source, DeviceSettings& settings);
 
 // "N=STATUS,N=STATUS": numbers in C notation (0x.. hexadecimal).
 std::wstring FormatFaults(const std::map<DWORD, HRESULT>& faults);
@@ -122,11 +122,11 @@ bool RegistersPerUser();
 // Adds the device, replacing one with the same id. With an EEPROM file, the
 // file is created from the fresh-product image when missing, or when
 // resetEeprom is set; an existing file of the wrong size is refused.
-HRESULT AddDevice(const DeviceSpec& spec, bool resetEeprom);
+HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
 // S_OK when removed, S_FALSE when there was no such device.
 HRESULT RemoveDevice(const std::wstring& id);
 HRESULT RemoveAllDevices();
-std::vector<DeviceSpec> ListDevices();
+std::vector<DeviceSettings> ListDevices();
 
 // The EEPROM backing file: exactly 256 bytes.
 HRESULT LoadEepromFile(const std::wstring& path, EepromImage& image);

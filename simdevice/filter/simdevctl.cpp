@@ -146,8 +146,8 @@ int Add(const std::vector<std::wstring>& args) {
     if (args.empty() || args[0].rfind(L"--", 0) == 0) {
         return Usage(L"add needs a device ID");
     }
-    sim::DeviceSpec spec;
-    spec.id = args[0];
+    sim::DeviceSettings settings;
+    settings.id = args[0];
     bool resetEeprom = false;
     std::map<DWORD, HRESULT> failAtCall;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -157,7 +157,7 @@ int Add(const std::vector<std::wstring>& args) {
             continue;
         }
         if (option == L"--no-custom-property") {
-            spec.offersCustomProperty = false;
+            settings.offersCustomProperty = false;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -171,12 +171,12 @@ int Add(const std::vector<std::wstring>& args) {
             DWORD* field;
         };
         const NumberOption numberOptions[] = {
-            {L"--chip-id", &spec.identity.chipId},
-            {L"--chip-config", &spec.identity.chipConfig},
-            {L"--board-config", &spec.identity.boardConfig},
-            {L"--remote-address", &spec.identity.remoteAddress},
-            {L"--remote-i2c-address", &spec.identity.remoteI2cAddress},
-            {L"--config-103e", &spec.config103E},
+            {L"--chip-id", &settings.identity.chipId},
+            {L"--chip-config", &settings.identity.chipConfig},
+            {L"--board-config", &settings.identity.boardConfig},
+            {L"--remote-address", &settings.identity.remoteAddress},
+            {L"--remote-i2c-address", &settings.identity.remoteI2cAddress},
+            {L"--config-103e", &settings.config103E},
         };
         bool handled = false;
         for (const NumberOption& numberOption : numberOptions) {
@@ -192,44 +192,44 @@ int Add(const std::vector<std::wstring>& args) {
             continue;
         }
         if (option == L"--name") {
-            spec.friendlyName = value;
+            settings.friendlyName = value;
         } else if (option == L"--category") {
             const sim::CategoryInfo* category = sim::FindCategory(value);
             if (!category) {
                 return Usage(L"unknown category: " + value);
             }
-            spec.category = category->category;
+            settings.category = category->category;
         } else if (option == L"--eeprom") {
-            spec.eepromFile = FullPath(value);
+            settings.eepromFile = FullPath(value);
         } else if (option == L"--fail-call") {
             if (!AddFault(value, failAtCall)) {
                 return Usage(L"--fail-call needs N=STATUS, not " + value);
             }
         } else if (option == L"--fail-property") {
-            if (!AddFault(value, spec.failOnProperty)) {
+            if (!AddFault(value, settings.failOnProperty)) {
                 return Usage(L"--fail-property needs ID=STATUS, not " + value);
             }
         } else if (option == L"--unplug-from") {
             if (!isNumber || number == 0) {
                 return Usage(L"--unplug-from needs a call number from 1, not " + value);
             }
-            spec.unplugFromCall = number;
+            settings.unplugFromCall = number;
         } else if (option == L"--fail-bind") {
             if (!isNumber || !FAILED(static_cast<HRESULT>(number))) {
                 return Usage(L"--fail-bind needs a failure status, not " + value);
             }
-            spec.bindStatus = static_cast<HRESULT>(number);
+            settings.bindStatus = static_cast<HRESULT>(number);
         } else if (option == L"--remote-code") {
             std::vector<sim::RemoteCode> code;
             if (!sim::ParseRemoteCodes(value, code) || code.size() != 1) {
                 return Usage(L"--remote-code needs TOGGLE:ADDRESS:COMMAND, not " + value);
             }
-            spec.remoteCodes.push_back(code[0]);
+            settings.remoteCodes.push_back(code[0]);
         } else if (option == L"--codec-busy") {
             if (value == L"forever") {
-                spec.codecBusyPolls = sim::kCodecBusyForever;
+                settings.codecBusyPolls = sim::kCodecBusyForever;
             } else if (isNumber && number != sim::kCodecBusyForever) {
-                spec.codecBusyPolls = number;
+                settings.codecBusyPolls = number;
             } else {
                 return Usage(L"--codec-busy needs a number of polls or forever, not " + value);
             }
@@ -238,25 +238,25 @@ int Add(const std::vector<std::wstring>& args) {
             if (!sim::ParseAc97Registers(value, one) || one.size() != 1) {
                 return Usage(L"--ac97 needs INDEX=VALUE (index up to 0x7F), not " + value);
             }
-            spec.ac97Registers[one.begin()->first] = one.begin()->second;
+            settings.ac97Registers[one.begin()->first] = one.begin()->second;
         } else {
             return Usage(L"unknown option: " + option);
         }
     }
-    if (spec.friendlyName.empty()) {
+    if (settings.friendlyName.empty()) {
         return Usage(L"add needs --name");
     }
     for (const auto& [call, status] : failAtCall) {
-        spec.failAtCall[call] = status;
+        settings.failAtCall[call] = status;
     }
-    const HRESULT status = sim::AddDevice(spec, resetEeprom);
+    const HRESULT status = sim::AddDevice(settings, resetEeprom);
     if (status == E_INVALIDARG) {
-        return Usage(L"bad device ID: " + spec.id);
+        return Usage(L"bad device ID: " + settings.id);
     }
     if (FAILED(status)) {
-        return Fail(L"add " + spec.id, status);
+        return Fail(L"add " + settings.id, status);
     }
-    Out(L"added " + spec.id + L"\n");
+    Out(L"added " + settings.id + L"\n");
     return kSuccess;
 }
 
@@ -280,55 +280,55 @@ int Remove(const std::vector<std::wstring>& args) {
     return kSuccess;
 }
 
-std::wstring Describe(const sim::DeviceSpec& spec) {
-    std::wstring line = spec.id + L"\t" + sim::CategoryOf(spec.category).name + L"\t\"" +
-                        spec.friendlyName + L"\"\tchip-id=" + Hex(spec.identity.chipId) +
-                        L" chip-config=" + Hex(spec.identity.chipConfig) + L" board-config=" +
-                        Hex(spec.identity.boardConfig) + L" remote-address=" +
-                        Hex(spec.identity.remoteAddress) + L" remote-i2c-address=" +
-                        Hex(spec.identity.remoteI2cAddress) + L" custom-property=" +
-                        (spec.offersCustomProperty ? L"yes" : L"no");
-    std::map<DWORD, HRESULT> atCall(spec.failAtCall.begin(), spec.failAtCall.end());
+std::wstring Describe(const sim::DeviceSettings& settings) {
+    std::wstring line = settings.id + L"\t" + sim::CategoryOf(settings.category).name + L"\t\"" +
+                        settings.friendlyName + L"\"\tchip-id=" + Hex(settings.identity.chipId) +
+                        L" chip-config=" + Hex(settings.identity.chipConfig) + L" board-config=" +
+                        Hex(settings.identity.boardConfig) + L" remote-address=" +
+                        Hex(settings.identity.remoteAddress) + L" remote-i2c-address=" +
+                        Hex(settings.identity.remoteI2cAddress) + L" custom-property=" +
+                        (settings.offersCustomProperty ? L"yes" : L"no");
+    std::map<DWORD, HRESULT> atCall(settings.failAtCall.begin(), settings.failAtCall.end());
     if (!atCall.empty()) {
         line += L" fail-call=" + sim::FormatFaults(atCall);
     }
-    if (!spec.failOnProperty.empty()) {
-        line += L" fail-property=" + sim::FormatFaults(spec.failOnProperty);
+    if (!settings.failOnProperty.empty()) {
+        line += L" fail-property=" + sim::FormatFaults(settings.failOnProperty);
     }
-    if (spec.unplugFromCall) {
-        line += L" unplug-from=" + std::to_wstring(spec.unplugFromCall);
+    if (settings.unplugFromCall) {
+        line += L" unplug-from=" + std::to_wstring(settings.unplugFromCall);
     }
-    if (FAILED(spec.bindStatus)) {
-        line += L" fail-bind=" + Status(spec.bindStatus);
+    if (FAILED(settings.bindStatus)) {
+        line += L" fail-bind=" + Status(settings.bindStatus);
     }
-    if (!spec.remoteCodes.empty()) {
-        line += L" remote-code=" + sim::FormatRemoteCodes(spec.remoteCodes);
+    if (!settings.remoteCodes.empty()) {
+        line += L" remote-code=" + sim::FormatRemoteCodes(settings.remoteCodes);
     }
-    if (spec.codecBusyPolls == sim::kCodecBusyForever) {
+    if (settings.codecBusyPolls == sim::kCodecBusyForever) {
         line += L" codec-busy=forever";
-    } else if (spec.codecBusyPolls != 0) {
-        line += L" codec-busy=" + std::to_wstring(spec.codecBusyPolls);
+    } else if (settings.codecBusyPolls != 0) {
+        line += L" codec-busy=" + std::to_wstring(settings.codecBusyPolls);
     }
-    if (!spec.ac97Registers.empty()) {
-        line += L" ac97=" + sim::FormatAc97Registers(spec.ac97Registers);
+    if (!settings.ac97Registers.empty()) {
+        line += L" ac97=" + sim::FormatAc97Registers(settings.ac97Registers);
     }
-    if (spec.config103E != 0) {
-        line += L" config-103e=" + Hex(spec.config103E);
+    if (settings.config103E != 0) {
+        line += L" config-103e=" + Hex(settings.config103E);
     }
-    if (spec.eepromFile.empty()) {
+    if (settings.eepromFile.empty()) {
         return line + L" eeprom=(memory)\n";
     }
-    line += L" eeprom=\"" + spec.eepromFile + L"\"";
+    line += L" eeprom=\"" + settings.eepromFile + L"\"";
     sim::EepromImage image;
-    if (SUCCEEDED(sim::LoadEepromFile(spec.eepromFile, image))) {
+    if (SUCCEEDED(sim::LoadEepromFile(settings.eepromFile, image))) {
         line += L" option-byte=" + Hex(image[sim::kOptionByteOffset]);
     }
     return line + L"\n";
 }
 
 int List() {
-    for (const sim::DeviceSpec& spec : sim::ListDevices()) {
-        Out(Describe(spec));
+    for (const sim::DeviceSettings& settings : sim::ListDevices()) {
+        Out(Describe(settings));
     }
     return kSuccess;
 }

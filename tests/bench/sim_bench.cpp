@@ -26,13 +26,13 @@ LONG LiveObjects() {
     return count ? count() : -1;
 }
 
-sim::DeviceSpec Device(const std::wstring& id, const std::wstring& friendlyName,
-                       sim::DeviceCategory category) {
-    sim::DeviceSpec spec;
-    spec.id = id;
-    spec.friendlyName = friendlyName;
-    spec.category = category;
-    return spec;
+sim::DeviceSettings Device(const std::wstring& id, const std::wstring& friendlyName,
+                           sim::DeviceCategory category) {
+    sim::DeviceSettings settings;
+    settings.id = id;
+    settings.friendlyName = friendlyName;
+    settings.category = category;
+    return settings;
 }
 
 MachineKeyRedirect::MachineKeyRedirect()
@@ -86,9 +86,9 @@ void SimDeviceTest::TearDown() {
     CoUninitialize();
 }
 
-void SimDeviceTest::Add(const sim::DeviceSpec& spec, bool resetEeprom) {
-    ASSERT_EQ(sim::AddDevice(spec, resetEeprom), S_OK)
-        << "adding " << testing::PrintToString(spec.id);
+void SimDeviceTest::Add(const sim::DeviceSettings& settings, bool resetEeprom) {
+    ASSERT_EQ(sim::AddDevice(settings, resetEeprom), S_OK)
+        << "adding " << testing::PrintToString(settings.id);
 }
 
 std::wstring DeviceId(IUnknown* filter) {

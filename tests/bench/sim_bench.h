@@ -21,8 +21,8 @@ std::wstring DllPath();
 LONG LiveObjects();
 
 // A video-input device with the simulated chip's defaults.
-sim::DeviceSpec Device(const std::wstring& id, const std::wstring& friendlyName,
-                       sim::DeviceCategory category = sim::DeviceCategory::VideoInput);
+sim::DeviceSettings Device(const std::wstring& id, const std::wstring& friendlyName,
+                           sim::DeviceCategory category = sim::DeviceCategory::VideoInput);
 
 // Redirects HKEY_LOCAL_MACHINE in this process to an empty scratch key under
 // HKEY_CURRENT_USER while alive, and deletes the scratch key afterwards.
@@ -50,7 +50,7 @@ class SimDeviceTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // Adds a device; fails the test at the caller's line when it can't.
-    void Add(const sim::DeviceSpec& spec, bool resetEeprom = false);
+    void Add(const sim::DeviceSettings& settings, bool resetEeprom = false);
 };
 
 // Which simulated device a filter is ("" for none or another driver's).

@@ -84,7 +84,7 @@ TEST_F(DiscoveryTest, AFriendlyNameTooLongForTheBufferIsNoMatch) {
 }
 
 TEST_F(DiscoveryTest, TheFirstMatchingDeviceThatBindsWins) {
-    sim::DeviceSpec broken = Device(L"a-broken", L"USB 7450 Device");
+    sim::DeviceSettings broken = Device(L"a-broken", L"USB 7450 Device");
     broken.bindStatus = E_ACCESSDENIED;
     Add(broken);
     Add(Device(L"b-good", L"USB 7450 Device"));
@@ -94,7 +94,7 @@ TEST_F(DiscoveryTest, TheFirstMatchingDeviceThatBindsWins) {
 }
 
 TEST_F(DiscoveryTest, NoMatchingDeviceThatBindsGivesNull) {
-    sim::DeviceSpec broken = Device(L"broken", L"USB 7450 Device");
+    sim::DeviceSettings broken = Device(L"broken", L"USB 7450 Device");
     broken.bindStatus = E_ACCESSDENIED;
     Add(broken);
     EXPECT_EQ(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450"), nullptr);
@@ -158,9 +158,9 @@ TEST_F(DiscoveryTest, BothCategoriesAreTriedForANameBeforeTheNextName) {
 
 TEST_F(DiscoveryTest, OpenTriesTheDefaultNameBeforeTheKnownList) {
     simbench::MachineKeyRedirect machine;  // no capture key
-    sim::DeviceSpec listed = Device(L"a", L"USB 5170 Device");
+    sim::DeviceSettings listed = Device(L"a", L"USB 5170 Device");
     listed.identity.chipId = 0x51;
-    sim::DeviceSpec named = Device(L"b", L"USB 7450 Device");
+    sim::DeviceSettings named = Device(L"b", L"USB 7450 Device");
     named.identity.chipId = 0x74;
     Add(listed);
     Add(named);
@@ -181,9 +181,9 @@ TEST_F(DiscoveryTest, OpenFallsBackToTheKnownList) {
 TEST_F(DiscoveryTest, EmptyRealDSNameBindsTheFirstReadableVideoInputDevice) {
     simbench::MachineKeyRedirect machine;
     machine.SetString("Software\\USB5170\\BDA", "RealDSName", "");
-    sim::DeviceSpec broken = Device(L"a", L"Broken Camera");
+    sim::DeviceSettings broken = Device(L"a", L"Broken Camera");
     broken.bindStatus = E_FAIL;
-    sim::DeviceSpec any = Device(L"b", L"Any Camera");
+    sim::DeviceSettings any = Device(L"b", L"Any Camera");
     any.identity.chipId = 0x42;
     Add(broken);
     Add(any);
@@ -195,7 +195,7 @@ TEST_F(DiscoveryTest, EmptyRealDSNameBindsTheFirstReadableVideoInputDevice) {
 TEST_F(DiscoveryTest, EmptyRealDSNameEndsAtAFilterWithoutTheDriverInterface) {
     simbench::MachineKeyRedirect machine;
     machine.SetString("Software\\USB5170\\BDA", "RealDSName", "");
-    sim::DeviceSpec plain = Device(L"a", L"Plain Webcam");
+    sim::DeviceSettings plain = Device(L"a", L"Plain Webcam");
     plain.offersCustomProperty = false;
     Add(plain);
     Add(Device(L"b", L"USB 7450 Device"));
@@ -220,9 +220,9 @@ INSTANTIATE_TEST_SUITE_P(Codes, ChipGenerationTest,
                                            ChipCase{0xFF32, 0x32, 1}));
 
 TEST_P(ChipGenerationTest, BindKeepsTheLowByteAndClassifiesIt) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.identity = {GetParam().reported, 0, 0x13, 0x5A, 0x31};
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.identity = {GetParam().reported, 0, 0x13, 0x5A, 0x31};
+    Add(settings);
     ICustomProperty* driver = device.Bind("USB 7450 Device");
     ASSERT_NE(driver, nullptr);
     EXPECT_EQ(Access::Driver(device), driver);
@@ -235,15 +235,15 @@ TEST_P(ChipGenerationTest, BindKeepsTheLowByteAndClassifiesIt) {
 }
 
 TEST_F(DiscoveryTest, AFailedIdentityReadDoesNotFailTheBind) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.failOnProperty[CPROP_CHIP_ID] = E_FAIL;
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.failOnProperty[CPROP_CHIP_ID] = E_FAIL;
+    Add(settings);
     EXPECT_NE(device.Bind("USB 7450 Device"), nullptr);
     EXPECT_EQ(device.GetLastResult(), S_OK);
 }
 
 TEST_F(DiscoveryTest, ANamedFilterWithoutTheInterfaceEndsTheBind) {
-    sim::DeviceSpec plain = Device(L"a", L"Studio Camera");
+    sim::DeviceSettings plain = Device(L"a", L"Studio Camera");
     plain.offersCustomProperty = false;
     Add(plain);
     Add(Device(L"b", L"USB 5170 Device"));
@@ -268,10 +268,10 @@ TEST_F(DiscoveryTest, TheBoundDriverTalksToTheDevice) {
 
 // --- Probing ---------------------------------------------------------------------
 
-sim::DeviceSpec ProbedDevice() {
-    sim::DeviceSpec spec = Device(L"probed", L"USB 5170 Device");
-    spec.identity = {0x141, 0, 0x0B, 0x77, 0x3D};
-    return spec;
+sim::DeviceSettings ProbedDevice() {
+    sim::DeviceSettings settings = Device(L"probed", L"USB 5170 Device");
+    settings.identity = {0x141, 0, 0x0B, 0x77, 0x3D};
+    return settings;
 }
 
 TEST_F(DiscoveryTest, CanBindOnAnUnboundObjectKeepsTheProbedFacts) {
@@ -283,7 +283,7 @@ TEST_F(DiscoveryTest, CanBindOnAnUnboundObjectKeepsTheProbedFacts) {
 }
 
 TEST_F(DiscoveryTest, CanBindOnABoundObjectPutsBackTheDriverAndItsFacts) {
-    sim::DeviceSpec bound = Device(L"bound", L"USB 7450 Device");
+    sim::DeviceSettings bound = Device(L"bound", L"USB 7450 Device");
     bound.identity = {0x62, 0, 0x02, 0x11, 0x00};
     Add(bound);
     Add(ProbedDevice());
@@ -301,7 +301,7 @@ TEST_F(DiscoveryTest, CanBindOnABoundObjectPutsBackTheDriverAndItsFacts) {
     EXPECT_EQ(device.GetProperty(CPROP_CHIP_ID, &chipId), S_OK);
     EXPECT_EQ(chipId, 0x62u) << "the held driver still talks to the bound device";
 
-    sim::DeviceSpec plain = Device(L"plain", L"Plain Webcam");
+    sim::DeviceSettings plain = Device(L"plain", L"Plain Webcam");
     plain.identity.chipId = 0x33;
     plain.offersCustomProperty = false;
     Add(plain);

@@ -106,9 +106,9 @@ class PropertyPagesTest : public simbench::SimDeviceTest {
 };
 
 TEST_F(PropertyPagesTest, ShowsTheChipIdentityAndTheOptionByte) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.identity.chipId = 0x141;
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.identity.chipId = 0x141;
+    Add(settings);
     const PageReading reading = ShowAndRead("USB 7450 Device");
     EXPECT_TRUE(reading.closed) << "no property frame appeared";
     EXPECT_EQ(reading.deviceName, L"USB 7450 Device");

@@ -45,12 +45,12 @@ class UpdaterEndToEnd : public simbench::SimDeviceTest {
     // The updater's model with its EEPROM in the test's file.
     void AddDevice(const sim::EepromImage& image, unsigned failAtCall = 0) {
         WriteEeprom(image);
-        sim::DeviceSpec spec = simbench::Device(L"e2e", L"USB 7450 Device");
-        spec.eepromFile = eepromFile_;
+        sim::DeviceSettings settings = simbench::Device(L"e2e", L"USB 7450 Device");
+        settings.eepromFile = eepromFile_;
         if (failAtCall) {
-            spec.failAtCall[failAtCall] = E_FAIL;
+            settings.failAtCall[failAtCall] = E_FAIL;
         }
-        Add(spec);
+        Add(settings);
     }
 
     void WriteEeprom(const sim::EepromImage& image) {

@@ -28,8 +28,8 @@ class ChipStateTest : public simbench::SimDeviceTest {
         simbench::SimDeviceTest::TearDown();
     }
     // Adds the device and binds it as the updater does.
-    void AddAndOpen(const sim::DeviceSpec& spec) {
-        Add(spec);
+    void AddAndOpen(const sim::DeviceSettings& settings) {
+        Add(settings);
         ASSERT_NE(device.Open(), nullptr) << "last result " << device.GetLastResult();
     }
 
@@ -37,15 +37,15 @@ class ChipStateTest : public simbench::SimDeviceTest {
 };
 
 TEST_F(ChipStateTest, SettingsSurviveTheRegistry) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.remoteCodes = {Frame(true, 0x40, 0x15), Frame(false, 0xFF, 0x00)};
-    spec.codecBusyPolls = sim::kCodecBusyForever;
-    spec.ac97Registers = {{0x02, 0x0808}, {0x7F, 0xFFFF}};
-    spec.config103E = 0x02000031;
-    Add(spec);
-    const std::vector<sim::DeviceSpec> listed = sim::ListDevices();
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.remoteCodes = {Frame(true, 0x40, 0x15), Frame(false, 0xFF, 0x00)};
+    settings.codecBusyPolls = sim::kCodecBusyForever;
+    settings.ac97Registers = {{0x02, 0x0808}, {0x7F, 0xFFFF}};
+    settings.config103E = 0x02000031;
+    Add(settings);
+    const std::vector<sim::DeviceSettings> listed = sim::ListDevices();
     ASSERT_EQ(listed.size(), 1u);
-    const sim::DeviceSpec& back = listed[0];
+    const sim::DeviceSettings& back = listed[0];
     ASSERT_EQ(back.remoteCodes.size(), 2u);
     EXPECT_TRUE(back.remoteCodes[0].toggle);
     EXPECT_EQ(back.remoteCodes[0].address, 0x40);
@@ -54,18 +54,18 @@ TEST_F(ChipStateTest, SettingsSurviveTheRegistry) {
     EXPECT_EQ(back.remoteCodes[1].address, 0xFF);
     EXPECT_EQ(back.remoteCodes[1].command, 0x00);
     EXPECT_EQ(back.codecBusyPolls, sim::kCodecBusyForever);
-    EXPECT_EQ(back.ac97Registers, spec.ac97Registers);
+    EXPECT_EQ(back.ac97Registers, settings.ac97Registers);
     EXPECT_EQ(back.config103E, 0x02000031u);
 }
 
 // --- Remote control ---------------------------------------------------------------
 
 TEST_F(ChipStateTest, OlderGenerationKeysComeOutInQueuedOrder) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.identity.remoteAddress = 0x40;
-    spec.remoteCodes = {Frame(true, 0x40, 0x15), Frame(true, 0x40, 0x15), Frame(false, 0x40, 0x16),
-                        Frame(true, 0x41, 0x17)};
-    AddAndOpen(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.identity.remoteAddress = 0x40;
+    settings.remoteCodes = {Frame(true, 0x40, 0x15), Frame(true, 0x40, 0x15),
+                            Frame(false, 0x40, 0x16), Frame(true, 0x41, 0x17)};
+    AddAndOpen(settings);
     // New key, held, new key, another remote's key, then nothing waiting.
     const DWORD expected[] = {0x15, 254, 0x16, 255, 255};
     for (DWORD want : expected) {
@@ -92,11 +92,11 @@ INSTANTIATE_TEST_SUITE_P(Boards, LaterGenerationRemoteTest,
                          ::testing::Values(LaterBoard{0x02, 3, 3}, LaterBoard{0x04, 8, 5}));
 
 TEST_P(LaterGenerationRemoteTest, CodesComeOutInQueuedOrder) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.identity.chipId = 0x141;
-    spec.identity.boardConfig = GetParam().boardConfig;
-    spec.remoteCodes = {Frame(true, 0x40, 0x15), Frame(false, 0x40, 0x16)};
-    AddAndOpen(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.identity.chipId = 0x141;
+    settings.identity.boardConfig = GetParam().boardConfig;
+    settings.remoteCodes = {Frame(true, 0x40, 0x15), Frame(false, 0x40, 0x16)};
+    AddAndOpen(settings);
     DWORD key = 0;
     EXPECT_EQ(device.ReadRemoteKey(&key), DEVCTL_S_NOT_SUPPORTED);
     // Two frames, then the receiver idle under the last frame's toggle.
@@ -113,9 +113,9 @@ TEST_P(LaterGenerationRemoteTest, CodesComeOutInQueuedOrder) {
 }
 
 TEST_F(ChipStateTest, TheStateIsSetWhenTheChipIsCreatedNotAtEveryBinding) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.remoteCodes = {Frame(true, 0, 0x15), Frame(false, 0, 0x16)};
-    AddAndOpen(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.remoteCodes = {Frame(true, 0, 0x15), Frame(false, 0, 0x16)};
+    AddAndOpen(settings);
     DWORD code = 0;
     EXPECT_EQ(device.ReadRemoteCode(&code), S_OK);
     EXPECT_EQ(code, 0x150081u);
@@ -160,10 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BusyCase{sim::kCodecBusyForever, DEVCTL_S_BUSY, 0x00, DEVCTL_S_BUSY}));
 
 TEST_P(CodecBusyTest, ReadsWaitAtMost2000Polls) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.codecBusyPolls = GetParam().polls;
-    spec.ac97Registers = {{0x1C, 0x8000}};
-    AddAndOpen(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.codecBusyPolls = GetParam().polls;
+    settings.ac97Registers = {{0x1C, 0x8000}};
+    AddAndOpen(settings);
     WORD value = 0;
     EXPECT_EQ(device.ReadAc97(0x1C, &value), GetParam().first);
     BYTE command = 0xEE;
@@ -175,9 +175,9 @@ TEST_P(CodecBusyTest, ReadsWaitAtMost2000Polls) {
 }
 
 TEST_F(ChipStateTest, TheConfigurationWordStartsAsSet) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.config103E = 0x01000025;
-    AddAndOpen(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.config103E = 0x01000025;
+    AddAndOpen(settings);
     BYTE mode = 0;
     BYTE value = 0;
     DWORD firstFlag = 9;

@@ -83,7 +83,7 @@ TEST_F(SimdevctlTest, AddListFindRemove) {
     EXPECT_EQ(add.exitCode, 0u) << add.output;
     EXPECT_EQ(add.output, "added cam1\n");
 
-    const std::vector<sim::DeviceSpec> devices = sim::ListDevices();
+    const std::vector<sim::DeviceSettings> devices = sim::ListDevices();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].friendlyName, L"USB 7450 Device");
     EXPECT_EQ(devices[0].identity.chipId, 0x141u);

@@ -48,18 +48,18 @@ class SimulatedDeviceTest : public simbench::SimDeviceTest {
 // --- Registration ------------------------------------------------------------
 
 TEST_F(SimulatedDeviceTest, EverySettingSurvivesTheRegistry) {
-    sim::DeviceSpec spec = Device(L"full", L"USB 7450 Device", DeviceCategory::KsAudio);
-    spec.identity = {0x141, 0x40, 0x13, 0x5A, 0x31};
-    spec.eepromFile = eeprom;
-    spec.offersCustomProperty = false;
-    spec.failAtCall = {{3, E_FAIL}, {9, static_cast<HRESULT>(0x80070015)}};
-    spec.failOnProperty = {{CPROP_I2C_DATA, E_ACCESSDENIED}};
-    spec.unplugFromCall = 12;
-    spec.bindStatus = E_OUTOFMEMORY;
-    Add(spec);
-    const std::vector<sim::DeviceSpec> listed = sim::ListDevices();
+    sim::DeviceSettings settings = Device(L"full", L"USB 7450 Device", DeviceCategory::KsAudio);
+    settings.identity = {0x141, 0x40, 0x13, 0x5A, 0x31};
+    settings.eepromFile = eeprom;
+    settings.offersCustomProperty = false;
+    settings.failAtCall = {{3, E_FAIL}, {9, static_cast<HRESULT>(0x80070015)}};
+    settings.failOnProperty = {{CPROP_I2C_DATA, E_ACCESSDENIED}};
+    settings.unplugFromCall = 12;
+    settings.bindStatus = E_OUTOFMEMORY;
+    Add(settings);
+    const std::vector<sim::DeviceSettings> listed = sim::ListDevices();
     ASSERT_EQ(listed.size(), 1u);
-    const sim::DeviceSpec& back = listed[0];
+    const sim::DeviceSettings& back = listed[0];
     EXPECT_EQ(back.id, L"full");
     EXPECT_EQ(back.friendlyName, L"USB 7450 Device");
     EXPECT_EQ(back.category, DeviceCategory::KsAudio);
@@ -70,8 +70,8 @@ TEST_F(SimulatedDeviceTest, EverySettingSurvivesTheRegistry) {
     EXPECT_EQ(back.identity.remoteI2cAddress, 0x31u);
     EXPECT_EQ(back.eepromFile, eeprom);
     EXPECT_FALSE(back.offersCustomProperty);
-    EXPECT_EQ(back.failAtCall, spec.failAtCall);
-    EXPECT_EQ(back.failOnProperty, spec.failOnProperty);
+    EXPECT_EQ(back.failAtCall, settings.failAtCall);
+    EXPECT_EQ(back.failOnProperty, settings.failOnProperty);
     EXPECT_EQ(back.unplugFromCall, 12u);
     EXPECT_EQ(back.bindStatus, E_OUTOFMEMORY);
 }
@@ -79,7 +79,7 @@ TEST_F(SimulatedDeviceTest, EverySettingSurvivesTheRegistry) {
 TEST_F(SimulatedDeviceTest, AddingAnExistingIdReplacesTheDevice) {
     Add(Device(L"cam", L"First Name"));
     Add(Device(L"cam", L"Second Name", DeviceCategory::BdaReceiver));
-    const std::vector<sim::DeviceSpec> listed = sim::ListDevices();
+    const std::vector<sim::DeviceSettings> listed = sim::ListDevices();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].friendlyName, L"Second Name");
     EXPECT_EQ(listed[0].category, DeviceCategory::BdaReceiver);
@@ -104,19 +104,19 @@ TEST_F(SimulatedDeviceTest, RemovingADeviceTakesItOutOfItsCategory) {
 // --- The EEPROM file ----------------------------------------------------------
 
 TEST_F(SimulatedDeviceTest, AMissingEepromFileIsCreatedFresh) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.eepromFile = eeprom;
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.eepromFile = eeprom;
+    Add(settings);
     EXPECT_EQ(FileBytes(eeprom), sim::FreshProductEeprom());
 }
 
 TEST_F(SimulatedDeviceTest, AnExistingEepromFileIsKeptUnlessReset) {
     ASSERT_EQ(sim::SaveEepromFile(eeprom, sim::UpdatedProductEeprom()), S_OK);
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.eepromFile = eeprom;
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.eepromFile = eeprom;
+    Add(settings);
     EXPECT_EQ(FileBytes(eeprom), sim::UpdatedProductEeprom());
-    Add(spec, /*resetEeprom=*/true);
+    Add(settings, /*resetEeprom=*/true);
     EXPECT_EQ(FileBytes(eeprom), sim::FreshProductEeprom());
 }
 
@@ -127,16 +127,16 @@ TEST_F(SimulatedDeviceTest, AnEepromFileOfTheWrongSizeIsRefused) {
     DWORD written = 0;
     WriteFile(file, "short", 5, &written, nullptr);
     CloseHandle(file);
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.eepromFile = eeprom;
-    EXPECT_EQ(sim::AddDevice(spec, false), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.eepromFile = eeprom;
+    EXPECT_EQ(sim::AddDevice(settings, false), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
     EXPECT_TRUE(sim::ListDevices().empty());
 }
 
 TEST_F(SimulatedDeviceTest, EepromWritesReachTheFileAtOnceAndPersist) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    spec.eepromFile = eeprom;
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    settings.eepromFile = eeprom;
+    Add(settings);
     ASSERT_NE(device.Open(), nullptr);
     const BYTE cleared = 0x05;
     ASSERT_EQ(device.WriteI2c(0xA0, 0x08, 1, &cleared), S_OK);
@@ -168,7 +168,7 @@ TEST_F(SimulatedDeviceTest, FiltersOfOneDeviceShareItsChip) {
 
 struct FaultCase {
     const char* description;
-    void (*plan)(sim::DeviceSpec&);
+    void (*plan)(sim::DeviceSettings&);
     HRESULT expected;  // of a ReadI2c right after Open (whose four reads are calls 1 to 4)
 };
 
@@ -182,21 +182,22 @@ class InjectedFaultTest : public SimulatedDeviceTest,
 INSTANTIATE_TEST_SUITE_P(
     Plans, InjectedFaultTest,
     ::testing::Values(
-        FaultCase{"none", [](sim::DeviceSpec&) {}, S_OK},
-        FaultCase{"fifth call",
-                  [](sim::DeviceSpec& s) { s.failAtCall[5] = static_cast<HRESULT>(0x80070015); },
-                  static_cast<HRESULT>(0x80070015)},
-        FaultCase{"sixth call", [](sim::DeviceSpec& s) { s.failAtCall[6] = E_ABORT; }, E_ABORT},
+        FaultCase{"none", [](sim::DeviceSettings&) {}, S_OK},
+        FaultCase{
+            "fifth call",
+            [](sim::DeviceSettings& s) { s.failAtCall[5] = static_cast<HRESULT>(0x80070015); },
+            static_cast<HRESULT>(0x80070015)},
+        FaultCase{"sixth call", [](sim::DeviceSettings& s) { s.failAtCall[6] = E_ABORT; }, E_ABORT},
         FaultCase{"I2C data property",
-                  [](sim::DeviceSpec& s) { s.failOnProperty[CPROP_I2C_DATA] = E_ACCESSDENIED; },
+                  [](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_ACCESSDENIED; },
                   E_ACCESSDENIED},
-        FaultCase{"unplugged from call 5", [](sim::DeviceSpec& s) { s.unplugFromCall = 5; },
+        FaultCase{"unplugged from call 5", [](sim::DeviceSettings& s) { s.unplugFromCall = 5; },
                   DEVCTL_E_UNPLUGGED}));
 
 TEST_P(InjectedFaultTest, ReachTheLibraryThroughTheBoundFilter) {
-    sim::DeviceSpec spec = Device(L"cam", L"USB 7450 Device");
-    GetParam().plan(spec);
-    Add(spec);
+    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
+    GetParam().plan(settings);
+    Add(settings);
     ASSERT_NE(device.Open(), nullptr);
     BYTE option = 0;
     EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), GetParam().expected);
