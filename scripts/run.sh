@@ -40,7 +40,7 @@ wineserver -k >/dev/null 2>&1 || true  # the desktop follows the setting from th
 trap velto1_stop EXIT
 velto1_start_wineserver
 
-tools="$build/tests/e2e"   # velto1.exe and its autopilot, side by side
+tools="$build/tools/autopilot"   # velto1.exe and its autopilot, side by side
 simdevctl="$build/simdevice/filter/simdevctl.exe"
 eeprom="$demo/eeprom.bin"
 option_byte() { od -An -tx1 -j8 -N1 "$eeprom" | tr -d ' '; }

@@ -9,7 +9,7 @@
 
 #include "simdevice/sim_chip.h"
 #include "tests/bench/sim_bench.h"
-#include "tests/e2e/updater_session.h"
+#include "tools/autopilot/updater_session.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/e2e/updater_session.h"
+#include "tools/autopilot/updater_session.h"
 
 namespace {
 

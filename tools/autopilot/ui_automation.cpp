@@ -1,4 +1,4 @@
-#include "tests/e2e/ui_automation.h"
+#include "tools/autopilot/ui_automation.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "tests/e2e/updater_session.h"
+#include "tools/autopilot/updater_session.h"
 
 namespace automation {
 

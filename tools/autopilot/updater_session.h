@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/ui_automation.h"
+#include "tools/autopilot/ui_automation.h"
 
 namespace automation {
 
