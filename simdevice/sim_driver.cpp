@@ -35,31 +35,6 @@ SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) {
     return new SimDriver(std::move(chip));
 }
 
-HRESULT SimDriver::QueryInterface(REFIID iid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty)) {
-        *object = static_cast<ICustomProperty*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG SimDriver::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&refs_));
-}
-
-ULONG SimDriver::Release() {
-    const LONG refs = InterlockedDecrement(&refs_);
-    if (refs == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(refs);
-}
-
 std::optional<HRESULT> SimDriver::InjectedFault(std::optional<DWORD> id) {
     const unsigned call = ++callCount_;
     if (faults_.unplugFromCall && call >= *faults_.unplugFromCall) {

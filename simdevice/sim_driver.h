@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "devctl/custom_property.h"
+#include "simdevice/com_object.h"
 #include "simdevice/sim_chip.h"
 
 namespace sim {
@@ -40,16 +41,9 @@ struct FaultPlan {
     std::optional<unsigned> unplugFromCall;  // from this call on: DEVCTL_E_UNPLUGGED
 };
 
-class SimDriver : public ICustomProperty {
+class SimDriver : public ComObject<ICustomProperty> {
   public:
     explicit SimDriver(std::shared_ptr<SimChip> chip);
-    SimDriver(const SimDriver&) = delete;
-    SimDriver& operator=(const SimDriver&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // ICustomProperty
     HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
@@ -66,17 +60,15 @@ class SimDriver : public ICustomProperty {
     const std::vector<DriverCall>& Calls() const { return calls_; }
     unsigned CallCount() const { return callCount_; }
     void ClearLog() { calls_.clear(); }
-    ULONG RefCount() const { return refs_; }
 
     // Objects of this class alive in the process.
     static LONG LiveObjects();
 
   private:
-    virtual ~SimDriver();
+    ~SimDriver() override;
     std::optional<HRESULT> InjectedFault(std::optional<DWORD> id);
     HRESULT Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status);
 
-    LONG refs_ = 1;
     std::shared_ptr<SimChip> chip_;
     FaultPlan faults_;
     std::vector<DriverCall> calls_;

@@ -3,6 +3,7 @@
 #include <map>
 #include <new>
 
+#include "simdevice/com_object.h"
 #include "simdevice/sim_codec.h"
 #include "simdevice/sim_remote.h"
 
@@ -65,34 +66,10 @@ ChipTable& Chips() {
 }
 
 // A filter without pins has nothing to enumerate.
-class EmptyPinEnumerator : public IEnumPins {
+class EmptyPinEnumerator : public ComObject<IEnumPins> {
   public:
     EmptyPinEnumerator() { ModuleObjectCreated(); }
-    EmptyPinEnumerator(const EmptyPinEnumerator&) = delete;
-    EmptyPinEnumerator& operator=(const EmptyPinEnumerator&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IEnumPins)) {
-            *object = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(refs);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (!pins || (count != 1 && !fetched)) {
             return E_POINTER;
@@ -113,8 +90,7 @@ class EmptyPinEnumerator : public IEnumPins {
     }
 
   private:
-    virtual ~EmptyPinEnumerator() { ModuleObjectDestroyed(); }
-    LONG refs_ = 1;
+    ~EmptyPinEnumerator() override { ModuleObjectDestroyed(); }
 };
 
 // Reads the instance's settings from the property bag DirectShow hands over.

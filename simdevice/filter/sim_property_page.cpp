@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <new>
 
+#include "simdevice/com_object.h"
 #include "simdevice/filter/resource.h"
 #include "simdevice/filter/sim_filter.h"
 
@@ -19,34 +20,9 @@ namespace sim {
 
 namespace {
 
-class SimDevicePropertyPage : public IPropertyPage {
+class SimDevicePropertyPage : public ComObject<IPropertyPage> {
   public:
     SimDevicePropertyPage() { ModuleObjectCreated(); }
-    SimDevicePropertyPage(const SimDevicePropertyPage&) = delete;
-    SimDevicePropertyPage& operator=(const SimDevicePropertyPage&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IPropertyPage)) {
-            *object = static_cast<IPropertyPage*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(refs);
-    }
 
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override {
         site_ = site;
@@ -146,7 +122,7 @@ class SimDevicePropertyPage : public IPropertyPage {
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
 
   private:
-    virtual ~SimDevicePropertyPage() {
+    ~SimDevicePropertyPage() override {
         Deactivate();
         ModuleObjectDestroyed();
     }
@@ -217,7 +193,6 @@ class SimDevicePropertyPage : public IPropertyPage {
         SetDlgItemTextW(dialog, control, text);
     }
 
-    LONG refs_ = 1;
     ComPtr<IPropertyPageSite> site_;
     ComPtr<ISimDeviceInfo> device_;
     HWND dialog_ = nullptr;

@@ -1,0 +1,50 @@
+// IUnknown for the simulated device's COM objects that expose one interface:
+// QueryInterface for that interface and IUnknown, and a reference count that
+// deletes the object when it drops to zero.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+namespace sim {
+
+template <typename Interface>
+class ComObject : public Interface {
+  public:
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) {
+            return E_POINTER;
+        }
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG refs = InterlockedDecrement(&refs_);
+        if (refs == 0) {
+            delete this;
+        }
+        return static_cast<ULONG>(refs);
+    }
+    ULONG RefCount() const { return static_cast<ULONG>(refs_); }
+
+  protected:
+    ComObject() = default;
+    // Only Release destroys the object.
+    virtual ~ComObject() = default;
+
+  private:
+    LONG refs_ = 1;
+};
+
+}  // namespace sim
