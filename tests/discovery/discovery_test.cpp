@@ -1,322 +1,339 @@
-// Finding and binding the capture device through the real system device
-// enumerator, with simulated devices registered in the test prefix.
+// Finding and binding the capture device, the audio filters and the property
+// pages through the real system device enumerator, with simulated devices
+// registered in the test prefix and HKEY_LOCAL_MACHINE redirected to a
+// scratch key that holds the device names.
 #include <gtest/gtest.h>
 #include <dshow.h>
 #include <wrl/client.h>
 
 #include <string>
+#include <thread>
+#include <utility>
 
-#include "devctl/device_categories.h"
 #include "devctl/device_control.h"
+#include "simdevice/filter/resource.h"
+#include "simdevice/filter/sim_device_ids.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/test_support.h"
 
 using Microsoft::WRL::ComPtr;
 using sim::DeviceCategory;
 using simbench::Device;
-using simbench::DeviceId;
 
 namespace {
 
 using Access = DeviceControlTestAccess;
+constexpr char kCaptureKey[] = "Software\\USB5170\\BDA";
+constexpr char kAudioKey[] = "Software\\USB5170\\Audio";
 
-// Takes over the reference a search hands back.
-ComPtr<IBaseFilter> Owned(IBaseFilter* filter) {
-    ComPtr<IBaseFilter> owned;
-    *owned.ReleaseAndGetAddressOf() = filter;
-    return owned;
+std::string Text(const std::string& text) {
+    return text + '\0';
 }
 
+// Which simulated device a filter is ("" for none).
+std::wstring Id(IBaseFilter* filter) {
+    ComPtr<ISimDeviceInfo> info;
+    sim::SimDeviceSnapshot snapshot = {};
+    return filter && SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&info))) &&
+                   SUCCEEDED(info->GetSnapshot(&snapshot))
+               ? snapshot.id
+               : L"";
+}
+
+// The same for a filter a search handed over, whose reference it releases.
+std::wstring Found(IBaseFilter* filter) {
+    ComPtr<IBaseFilter> owned;
+    *owned.GetAddressOf() = filter;
+    return Id(filter);
+}
+
+// HKEY_LOCAL_MACHINE is redirected in this process to an empty scratch key
+// under HKEY_CURRENT_USER, where the tests put the device names.
 class DiscoveryTest : public simbench::SimDeviceTest {
   protected:
+    static constexpr wchar_t kScratch[] = L"Software\\Velto1TestMachine";
+    void SetUp() override {
+        simbench::SimDeviceTest::SetUp();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &machine, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine), ERROR_SUCCESS);
+    }
     void TearDown() override {
         device.Close();
         device.ReleaseAudioFilters();
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegCloseKey(machine);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
         simbench::SimDeviceTest::TearDown();
     }
+    // Raw bytes, kept exactly (a text's terminator is the caller's to add).
+    void SetName(const char* key, const char* name, const std::string& bytes) {
+        EXPECT_EQ(RegSetKeyValueA(machine, key, name, REG_BINARY, bytes.data(),
+                                  static_cast<DWORD>(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+    sim::DeviceSettings Chip(const wchar_t* id, const wchar_t* name, sim::ChipIdentity identity,
+                             bool customProperty = true) {
+        sim::DeviceSettings settings = Device(id, name);
+        settings.identity = identity;
+        settings.offersCustomProperty = customProperty;
+        return settings;
+    }
+    void ExpectIdentity(const sim::ChipIdentity& identity, DWORD newGeneration) {
+        EXPECT_EQ(Access::ChipId(device), identity.chipId & 0xFF);
+        EXPECT_EQ(Access::NewGeneration(device), newGeneration);
+        EXPECT_EQ(Access::BoardConfig(device), identity.boardConfig);
+        EXPECT_EQ(Access::RemoteAddress(device), identity.remoteAddress);
+        EXPECT_EQ(Access::RemoteI2cAddress(device), identity.remoteI2cAddress);
+    }
 
-    // Which simulated device a search found ("" for none).
-    std::wstring Found(IBaseFilter* filter) { return DeviceId(Owned(filter).Get()); }
-
+    HKEY machine = nullptr;
     DeviceControl device;
 };
 
-// --- The prefix rule -------------------------------------------------------
+// --- Searching -------------------------------------------------------------
 
-struct PrefixCase {
-    const wchar_t* friendlyName;
-    bool matches;
-};
-
-class PrefixRuleTest : public DiscoveryTest, public ::testing::WithParamInterface<PrefixCase> {};
-
-INSTANTIATE_TEST_SUITE_P(Names, PrefixRuleTest,
-                         ::testing::Values(PrefixCase{L"USB 7450 Device", true},
-                                           PrefixCase{L"USB 7450 Device Rev. B", true},
-                                           PrefixCase{L"usb 7450 device", false},
-                                           PrefixCase{L"USB 7450", false},
-                                           PrefixCase{L"USB 7450 Devic", false},
-                                           PrefixCase{L" USB 7450 Device", false}));
-
-TEST_P(PrefixRuleTest, FriendlyNameBeginsWithTheWantedName) {
-    Add(Device(L"cam", GetParam().friendlyName));
-    EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450 Device")),
-              GetParam().matches ? L"cam" : L"");
+TEST_F(DiscoveryTest, TheFriendlyNameMustBeginWithTheWantedName) {
+    const struct {
+        std::wstring friendlyName;
+        const char* wanted;
+        bool matches;
+    } rows[] = {
+        {L"USB 7450 Device", "USB 7450 Device", true},
+        {L"USB 7450 Device Rev. B", "USB 7450 Device", true},
+        {L"usb 7450 device", "USB 7450 Device", false},
+        {L"USB 7450", "USB 7450 Device", false},
+        {L"USB 7450 Device", nullptr, false},
+        // 259 characters and the terminator fill the name buffer; longer is no match.
+        {std::wstring(259, L'U'), "U", true},
+        {std::wstring(260, L'U'), "U", false},
+    };
+    for (const auto& row : rows) {
+        Add(Device(L"cam", row.friendlyName));
+        EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, row.wanted)),
+                  row.matches ? L"cam" : L"")
+            << testing::PrintToString(row.friendlyName) << " "
+            << (row.wanted ? row.wanted : "null");
+    }
 }
-
-TEST_F(DiscoveryTest, AnEmptyWantedNameMatchesAnyDevice) {
-    Add(Device(L"cam", L"Whatever Camera"));
-    EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, "")), L"cam");
-}
-
-TEST_F(DiscoveryTest, ANullWantedNameSearchesNothing) {
-    Add(Device(L"cam", L"USB 7450 Device"));
-    Access::LastResult(device) = 12345;
-    EXPECT_EQ(device.FindFilter(CLSID_VideoInputDeviceCategory, nullptr), nullptr);
-    EXPECT_EQ(device.GetLastResult(), 12345);
-}
-
-TEST_F(DiscoveryTest, AFriendlyNameTooLongForTheBufferIsNoMatch) {
-    Add(Device(L"long", L"USB 7450 Device" + std::wstring(300, L'x')));
-    Add(Device(L"longest-fit", L"USB 7450 Device" + std::wstring(244, L'y')));  // 259 bytes
-    EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450 Device")),
-              L"longest-fit");
-}
-
-TEST_F(DiscoveryTest, TheFirstMatchingDeviceThatBindsWins) {
-    sim::DeviceSettings broken = Device(L"a-broken", L"USB 7450 Device");
-    broken.bindStatus = E_ACCESSDENIED;
-    Add(broken);
-    Add(Device(L"b-good", L"USB 7450 Device"));
-    Add(Device(L"c-later", L"USB 7450 Device"));
-    EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450")), L"b-good");
-    EXPECT_EQ(device.GetLastResult(), S_OK);
-}
-
-TEST_F(DiscoveryTest, NoMatchingDeviceThatBindsGivesNull) {
-    sim::DeviceSettings broken = Device(L"broken", L"USB 7450 Device");
-    broken.bindStatus = E_ACCESSDENIED;
-    Add(broken);
-    EXPECT_EQ(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450"), nullptr);
-    EXPECT_EQ(device.GetLastResult(), E_ACCESSDENIED);
-}
-
-TEST_F(DiscoveryTest, AnEmptyCategoryGivesNullWithLastResultOne) {
-    EXPECT_EQ(device.FindFilter(KSCATEGORY_BDA_RECEIVER_COMPONENT, ""), nullptr);
-    EXPECT_EQ(device.GetLastResult(), S_FALSE);
-}
-
-TEST_F(DiscoveryTest, EachCategoryIsSearchedOnItsOwn) {
-    Add(Device(L"mic", L"USB 7450 Device", DeviceCategory::AudioInput));
-    EXPECT_EQ(device.FindFilter(CLSID_VideoInputDeviceCategory, "USB 7450 Device"), nullptr);
-    EXPECT_EQ(Found(device.FindFilter(CLSID_AudioInputDeviceCategory, "USB 7450 Device")), L"mic");
-}
-
-// --- Categories and names ----------------------------------------------------
 
 TEST_F(DiscoveryTest, VideoInputIsSearchedBeforeBdaReceivers) {
     Add(Device(L"a-bda", L"USB 7450 Device", DeviceCategory::BdaReceiver));
     Add(Device(L"b-video", L"USB 7450 Device"));
+    Add(Device(L"c-bda", L"USB 5170 Device", DeviceCategory::BdaReceiver));
     EXPECT_EQ(Found(device.FindCaptureFilterByName("USB 7450 Device")), L"b-video");
+    EXPECT_EQ(Found(device.FindCaptureFilterByName("USB 5170 Device")), L"c-bda");
 }
 
-TEST_F(DiscoveryTest, ABdaReceiverIsFoundWhenNoVideoInputMatches) {
-    Add(Device(L"bda", L"USB 7450 Device", DeviceCategory::BdaReceiver));
-    Add(Device(L"video", L"USB 5170 Device"));
-    EXPECT_EQ(Found(device.FindCaptureFilterByName("USB 7450 Device")), L"bda");
-}
-
-struct KnownListCase {
-    const wchar_t* first;   // registered first (enumerated first)
-    const wchar_t* second;  // registered second
-    const wchar_t* expected;
-};
-
-class KnownListTest : public DiscoveryTest, public ::testing::WithParamInterface<KnownListCase> {};
-
-INSTANTIATE_TEST_SUITE_P(Order, KnownListTest,
-                         ::testing::Values(
-                             // List order, not enumeration or numeric order.
-                             KnownListCase{L"USB 93138 Device", L"USB 6240 Device", L"b"},
-                             KnownListCase{L"USB 7238 Device", L"USB 7806 Device", L"b"},
-                             KnownListCase{L"USB 5931 Device", L"USB 6710 Device", L"a"},
-                             // Names off the list, or shorter than a listed name, are never found.
-                             KnownListCase{L"USB 9999 Device", L"USB 93120 Device", L"b"},
-                             KnownListCase{L"Some Camera", L"USB 5170", L""}));
-
-TEST_P(KnownListTest, FindsTheEarliestNameOfTheList) {
-    Add(Device(L"a", GetParam().first));
-    Add(Device(L"b", GetParam().second));
-    EXPECT_EQ(Found(device.FindKnownCaptureFilter()), GetParam().expected);
-}
-
-TEST_F(DiscoveryTest, BothCategoriesAreTriedForANameBeforeTheNextName) {
-    Add(Device(L"a", L"USB 5171 Device"));
-    Add(Device(L"b", L"USB 5170 Device", DeviceCategory::BdaReceiver));
-    EXPECT_EQ(Found(device.FindKnownCaptureFilter()), L"b");
+TEST_F(DiscoveryTest, TheKnownModelsAreTriedInTheirListOrder) {
+    const struct {
+        const wchar_t* first;  // registered (and enumerated) first
+        const wchar_t* second;
+        DeviceCategory secondCategory;
+        const wchar_t* found;
+    } rows[] = {
+        // 7806 comes before 7238 in the list: neither enumeration nor numeric order.
+        {L"USB 7238 Device", L"USB 7806 Device", DeviceCategory::VideoInput, L"b"},
+        // Both categories are tried for one name before the next name.
+        {L"USB 5171 Device", L"USB 5170 Device", DeviceCategory::BdaReceiver, L"b"},
+        // Names off the list, or shorter than a listed name, are never found.
+        {L"Some Camera", L"USB 5170", DeviceCategory::VideoInput, L""},
+    };
+    for (const auto& row : rows) {
+        Add(Device(L"a", row.first));
+        Add(Device(L"b", row.second, row.secondCategory));
+        EXPECT_EQ(Found(device.FindKnownCaptureFilter()), row.found) << row.first;
+    }
 }
 
 TEST_F(DiscoveryTest, OpenTriesTheDefaultNameBeforeTheKnownList) {
-    simbench::MachineKeyRedirect machine;  // no capture key
-    sim::DeviceSettings listed = Device(L"a", L"USB 5170 Device");
-    listed.identity.chipId = 0x51;
-    sim::DeviceSettings named = Device(L"b", L"USB 7450 Device");
-    named.identity.chipId = 0x74;
-    Add(listed);
-    Add(named);
+    Add(Chip(L"a", L"USB 5170 Device", {0x51}));
+    Add(Chip(L"b", L"USB 7450 Device", {0x74}));
     ASSERT_NE(device.Open(), nullptr);
     EXPECT_EQ(Access::ChipId(device), 0x74u);
-    EXPECT_EQ(Found(device.FindCaptureFilter()), L"b");
-    EXPECT_EQ(Found(device.FindKnownCaptureFilter()), L"a");
-}
-
-TEST_F(DiscoveryTest, OpenFallsBackToTheKnownList) {
-    simbench::MachineKeyRedirect machine;
-    machine.SetString("Software\\USB5170\\BDA", "DSName", "Absent Camera");
-    Add(Device(L"a", L"USB 6241 Device"));
-    EXPECT_NE(device.Open(), nullptr);
-    EXPECT_EQ(Found(device.FindCaptureFilter()), L"a");
+    SetName(kCaptureKey, "DSName", Text("Absent Camera"));
+    ASSERT_NE(device.Open(), nullptr);
+    EXPECT_EQ(Access::ChipId(device), 0x51u) << "a registry name that finds nothing";
 }
 
 TEST_F(DiscoveryTest, EmptyRealDSNameBindsTheFirstReadableVideoInputDevice) {
-    simbench::MachineKeyRedirect machine;
-    machine.SetString("Software\\USB5170\\BDA", "RealDSName", "");
+    SetName(kCaptureKey, "RealDSName", Text(""));
     sim::DeviceSettings broken = Device(L"a", L"Broken Camera");
     broken.bindStatus = E_FAIL;
-    sim::DeviceSettings any = Device(L"b", L"Any Camera");
-    any.identity.chipId = 0x42;
     Add(broken);
-    Add(any);
+    Add(Chip(L"b", L"Any Camera", {0x42}));
     Add(Device(L"c", L"USB 7450 Device"));
     ASSERT_NE(device.Open(), nullptr);
     EXPECT_EQ(Access::ChipId(device), 0x42u);
-}
-
-TEST_F(DiscoveryTest, EmptyRealDSNameEndsAtAFilterWithoutTheDriverInterface) {
-    simbench::MachineKeyRedirect machine;
-    machine.SetString("Software\\USB5170\\BDA", "RealDSName", "");
-    sim::DeviceSettings plain = Device(L"a", L"Plain Webcam");
-    plain.offersCustomProperty = false;
-    Add(plain);
-    Add(Device(L"b", L"USB 7450 Device"));
+    // A filter without the driver's interface ends the search there.
+    Add(Chip(L"b", L"Plain Webcam", {0x42}, false));
     EXPECT_EQ(device.Open(), nullptr);
     EXPECT_EQ(device.GetLastResult(), E_NOINTERFACE);
     EXPECT_EQ(Access::Driver(device), nullptr);
 }
 
-// --- Binding -------------------------------------------------------------------
+// --- Binding ----------------------------------------------------------------
 
-struct ChipCase {
-    DWORD reported;
-    DWORD chipId;
-    DWORD newGeneration;
-};
-
-class ChipGenerationTest : public DiscoveryTest, public ::testing::WithParamInterface<ChipCase> {};
-
-INSTANTIATE_TEST_SUITE_P(Codes, ChipGenerationTest,
-                         ::testing::Values(ChipCase{0x141, 0x41, 1}, ChipCase{0x62, 0x62, 0},
-                                           ChipCase{0x33, 0x33, 0}, ChipCase{0x74, 0x74, 1},
-                                           ChipCase{0xFF32, 0x32, 1}));
-
-TEST_P(ChipGenerationTest, BindKeepsTheLowByteAndClassifiesIt) {
-    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
-    settings.identity = {GetParam().reported, 0, 0x13, 0x5A, 0x31};
-    Add(settings);
-    ICustomProperty* driver = device.Bind("USB 7450 Device");
-    ASSERT_NE(driver, nullptr);
-    EXPECT_EQ(Access::Driver(device), driver);
-    EXPECT_EQ(device.GetLastResult(), S_OK);
-    EXPECT_EQ(Access::ChipId(device), GetParam().chipId);
-    EXPECT_EQ(Access::NewGeneration(device), GetParam().newGeneration);
-    EXPECT_EQ(Access::BoardConfig(device), 0x13u);
-    EXPECT_EQ(Access::RemoteAddress(device), 0x5Au);
-    EXPECT_EQ(Access::RemoteI2cAddress(device), 0x31u);
+TEST_F(DiscoveryTest, BindKeepsTheChipIdLowByteAndClassifiesIt) {
+    const std::pair<DWORD, DWORD> generations[] = {{0x141, 1}, {0x62, 0}, {0x33, 0}};
+    for (const auto& [chipId, newGeneration] : generations) {
+        const sim::ChipIdentity identity = {chipId, 0, 0x13, 0x5A, 0x31};
+        Add(Chip(L"cam", L"USB 7450 Device", identity));
+        ICustomProperty* driver = device.Bind("USB 7450 Device");
+        ASSERT_NE(driver, nullptr);
+        EXPECT_EQ(Access::Driver(device), driver);
+        ExpectIdentity(identity, newGeneration);
+        device.Close();
+    }
 }
 
-TEST_F(DiscoveryTest, AFailedIdentityReadDoesNotFailTheBind) {
-    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
-    settings.failOnProperty[CPROP_CHIP_ID] = E_FAIL;
-    Add(settings);
-    EXPECT_NE(device.Bind("USB 7450 Device"), nullptr);
-    EXPECT_EQ(device.GetLastResult(), S_OK);
-}
-
-TEST_F(DiscoveryTest, ANamedFilterWithoutTheInterfaceEndsTheBind) {
-    sim::DeviceSettings plain = Device(L"a", L"Studio Camera");
-    plain.offersCustomProperty = false;
-    Add(plain);
-    Add(Device(L"b", L"USB 5170 Device"));
-    EXPECT_EQ(device.Bind("Studio"), nullptr);
-    EXPECT_EQ(device.GetLastResult(), E_NOINTERFACE);
-    EXPECT_EQ(Access::Driver(device), nullptr);
-}
-
-TEST_F(DiscoveryTest, BindWithNothingFoundLeavesTheObjectAsItWas) {
-    Add(Device(L"cam", L"Studio Camera"));
-    EXPECT_EQ(device.Bind("USB 7450 Device"), nullptr);
-    EXPECT_EQ(Access::Driver(device), nullptr);
-}
-
-TEST_F(DiscoveryTest, TheBoundDriverTalksToTheDevice) {
-    Add(Device(L"cam", L"USB 7450 Device"));
-    ASSERT_NE(device.Open(), nullptr);
-    BYTE option = 0;
-    EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
-    EXPECT_EQ(option, 0x85);
-}
-
-// --- Probing ---------------------------------------------------------------------
-
-sim::DeviceSettings ProbedDevice() {
-    sim::DeviceSettings settings = Device(L"probed", L"USB 5170 Device");
-    settings.identity = {0x141, 0, 0x0B, 0x77, 0x3D};
-    return settings;
-}
-
-TEST_F(DiscoveryTest, CanBindOnAnUnboundObjectKeepsTheProbedFacts) {
-    Add(ProbedDevice());
+TEST_F(DiscoveryTest, CanBindProbesWithoutKeepingTheProbedDriver) {
+    const sim::ChipIdentity bound = {0x62, 0, 0x02, 0x11, 0x00};
+    const sim::ChipIdentity probed = {0x141, 0, 0x0B, 0x77, 0x3D};
+    Add(Chip(L"bound", L"USB 7450 Device", bound));
+    Add(Chip(L"probed", L"USB 5170 Device", probed));
+    Add(Chip(L"plain", L"Plain Webcam", {0x33}, false));
     EXPECT_EQ(device.CanBind("USB 5170 Device"), TRUE);
     EXPECT_EQ(Access::Driver(device), nullptr);
-    EXPECT_EQ(Access::ChipId(device), 0x41u);
-    EXPECT_EQ(Access::NewGeneration(device), 1u);
-}
+    ExpectIdentity(probed, 1);
 
-TEST_F(DiscoveryTest, CanBindOnABoundObjectPutsBackTheDriverAndItsFacts) {
-    sim::DeviceSettings bound = Device(L"bound", L"USB 7450 Device");
-    bound.identity = {0x62, 0, 0x02, 0x11, 0x00};
-    Add(bound);
-    Add(ProbedDevice());
+    ASSERT_NE(device.Bind("USB 7450 Device"), nullptr);
+    const LONG heldByOneBinding = simbench::LiveObjects();
     ICustomProperty* driver = device.Bind("USB 7450 Device");
-    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(simbench::LiveObjects(), heldByOneBinding) << "the first driver is let go";
 
-    EXPECT_EQ(device.CanBind("USB 5170 Device"), TRUE);
-    EXPECT_EQ(Access::Driver(device), driver);
-    EXPECT_EQ(Access::ChipId(device), 0x62u);
-    EXPECT_EQ(Access::NewGeneration(device), 0u);
-    EXPECT_EQ(Access::BoardConfig(device), 0x02u);
-    EXPECT_EQ(Access::RemoteAddress(device), 0x11u);
-    EXPECT_EQ(Access::RemoteI2cAddress(device), 0x00u);
-    DWORD chipId = 0;
-    EXPECT_EQ(device.GetProperty(CPROP_CHIP_ID, &chipId), S_OK);
-    EXPECT_EQ(chipId, 0x62u) << "the held driver still talks to the bound device";
-
-    sim::DeviceSettings plain = Device(L"plain", L"Plain Webcam");
-    plain.identity.chipId = 0x33;
-    plain.offersCustomProperty = false;
-    Add(plain);
-    EXPECT_EQ(device.CanBind("Plain Webcam"), FALSE);
-    EXPECT_EQ(Access::Driver(device), driver);
-    EXPECT_EQ(Access::ChipId(device), 0x62u);
+    const std::pair<const char*, BOOL> probes[] = {{"USB 5170 Device", TRUE},
+                                                   {"Plain Webcam", FALSE}};
+    for (const auto& [probe, bindable] : probes) {
+        EXPECT_EQ(device.CanBind(probe), bindable) << probe;
+        EXPECT_EQ(Access::Driver(device), driver);
+        ExpectIdentity(bound, 0);
+    }
 }
 
-TEST_F(DiscoveryTest, IsDevicePresentProbesTheCaptureName) {
-    simbench::MachineKeyRedirect machine;
-    machine.SetString("Software\\USB5170\\BDA", "RealDSName", "Lab Camera");
-    EXPECT_EQ(device.IsDevicePresent(), FALSE);
-    Add(Device(L"cam", L"Lab Camera 2"));
-    EXPECT_EQ(device.IsDevicePresent(), TRUE);
-    EXPECT_EQ(Access::Driver(device), nullptr);
+// --- Names in the registry --------------------------------------------------
+
+TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
+    const std::string k256(256, 'A');
+    const struct {
+        const char* key;
+        const char* first;  // value names (nullptr: absent) and their bytes
+        std::string firstBytes;
+        const char* second;
+        std::string secondBytes;
+        BOOL read;
+        std::string name;               // what Get...DeviceName gives, and Read... when it reads
+        const wchar_t* wide = nullptr;  // the wide form, where checked
+    } rows[] = {
+        {kAudioKey, "AudioClass", Text("Yes"), "DeviceName", Text("Cam"), TRUE, "USB Audio Device",
+         L"USB Audio Device"},
+        {kAudioKey, "AudioClass", Text("yes"), "DeviceName", Text("Cam"), TRUE, "Cam"},
+        {kAudioKey, "AudioClass", Text("Yes sir"), "DeviceName", Text("Cam"), TRUE, "Cam"},
+        {kAudioKey, "AudioClass", Text("No"), nullptr, "", TRUE, "USB KXQ Audio Device"},
+        {kAudioKey, nullptr, "", "DeviceName", Text("Cam"), FALSE, "USB Audio Device"},
+        {kCaptureKey, nullptr, "", nullptr, "", FALSE, "USB 7450 Device"},
+        {kCaptureKey, "RealDSName", Text("Real"), "DSName", Text("Cam"), TRUE, "Real"},
+        {kCaptureKey, "RealDSName", std::string(257, 'B'), "DSName", Text("Cam"), TRUE, "Cam"},
+        {kCaptureKey, "RealDSName", k256, nullptr, "", TRUE, k256},  // no terminator
+        {kCaptureKey, "RealDSName", Text("Cam\xE9ra"), nullptr, "", TRUE, "Cam\xE9ra",
+         L"Cam\u00E9ra"},  // in the ANSI code page (1252 here)
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name + " from " + (row.first ? row.first : "-") + "," +
+                     (row.second ? row.second : "-"));
+        RegDeleteTreeW(machine, nullptr);
+        for (const auto& [name, bytes] :
+             {std::pair(row.first, row.firstBytes), std::pair(row.second, row.secondBytes)}) {
+            if (name) {
+                SetName(row.key, name, bytes);
+            }
+        }
+        const bool audio = row.key == kAudioKey;
+        char name[260] = "untouched";
+        wchar_t wide[260] = L"untouched";
+        EXPECT_EQ((audio ? ReadAudioDeviceName : ReadCaptureDeviceName)(name, wide), row.read);
+        EXPECT_EQ(std::string(name), row.read ? row.name : "untouched");
+        if (row.wide && GetACP() == 1252) {
+            EXPECT_STREQ(wide, row.wide);
+        }
+        (audio ? GetAudioDeviceName : GetCaptureDeviceName)(name);
+        EXPECT_EQ(std::string(name), row.name);
+    }
+}
+
+// --- Audio filters ----------------------------------------------------------
+
+TEST_F(DiscoveryTest, OpenAudioFiltersIsAllOrNothingAndReleasesWhatItHeld) {
+    SetName(kAudioKey, "AudioClass", Text("No"));
+    SetName(kAudioKey, "DeviceName", Text("Lab Audio"));
+    Add(Device(L"ks", L"Lab Audio KS", DeviceCategory::KsAudio));
+    Add(Device(L"out", L"Default WaveOut Device", DeviceCategory::AudioRenderer));
+    IBaseFilter* capture = nullptr;
+    IBaseFilter* ks = nullptr;
+    IBaseFilter* renderer = nullptr;
+    EXPECT_EQ(device.OpenAudioFilters(nullptr, &capture, &ks, &renderer), FALSE);
+    EXPECT_EQ(ks, nullptr) << "no pointer to a released filter is handed out";
+    EXPECT_EQ(renderer, nullptr);
+    EXPECT_EQ(simbench::LiveObjects(), 0);
+
+    Add(Device(L"mic", L"Lab Audio In", DeviceCategory::AudioInput));
+    char name[260] = {};
+    ASSERT_EQ(device.OpenAudioFilters(name, &capture, &ks, &renderer), TRUE);
+    EXPECT_STREQ(name, "Lab Audio");
+    EXPECT_EQ(Id(capture) + L"," + Id(ks) + L"," + Id(renderer), L"mic,ks,out");
+    const LONG heldByOneCall = simbench::LiveObjects();
+    ASSERT_EQ(device.OpenAudioFilters(nullptr, &capture, &ks, &renderer), TRUE);
+    EXPECT_EQ(simbench::LiveObjects(), heldByOneCall) << "the second call let the first's go";
+}
+
+// --- Property pages ---------------------------------------------------------
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window)) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Appends the texts of the page's device name and chip id fields.
+BOOL CALLBACK ReadPage(HWND control, LPARAM shown) {
+    const int id = GetDlgCtrlID(control);
+    if (id == IDC_DEVICE_NAME || id == IDC_CHIP_ID) {
+        wchar_t text[128] = {};
+        GetWindowTextW(control, text, 128);
+        *reinterpret_cast<std::wstring*>(shown) += std::wstring(text) + L";";
+    }
+    return TRUE;
+}
+
+TEST_F(DiscoveryTest, ShowPropertyPagesShowsThePageOfTheCaptureNamesDevice) {
+    if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
+        GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
+    }
+    SetName(kCaptureKey, "RealDSName", Text("Lab Camera"));
+    Add(Device(L"other", L"USB 7450 Device"));
+    Add(Chip(L"lab", L"Lab Camera", {0x141}));
+    // A helper thread waits for the frame, reads the page and closes it as a user would.
+    std::wstring shown;
+    bool closed = false;
+    const DWORD uiThread = GetCurrentThreadId();
+    std::thread user([&] {
+        HWND frame = nullptr;
+        for (int attempt = 0; attempt < 200 && !frame; ++attempt) {
+            Sleep(50);
+            EnumThreadWindows(uiThread, FindVisible, reinterpret_cast<LPARAM>(&frame));
+        }
+        Sleep(200);  // let the page fill in
+        EnumChildWindows(frame, ReadPage, reinterpret_cast<LPARAM>(&shown));
+        closed = frame && PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+    });
+    device.ShowPropertyPages(nullptr);
+    user.join();
+    EXPECT_TRUE(closed) << "no property frame appeared";
+    EXPECT_EQ(shown, L"Lab Camera;0x141;");
 }
 
 }  // namespace
