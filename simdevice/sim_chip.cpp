@@ -171,10 +171,6 @@ void SimChip::AddRegisterBlock(std::unique_ptr<RegisterBlock> block) {
     blocks_.push_back(std::move(block));
 }
 
-void SimChip::QueueRemoteCode(bool toggle, BYTE address, BYTE command) {
-    remote_->Queue({toggle, address, command});
-}
-
 BYTE SimChip::ReadMain(WORD index) {
     BYTE value = 0;
     for (auto& block : blocks_) {

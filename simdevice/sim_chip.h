@@ -143,9 +143,6 @@ class SimChip {
     // receiver (sim_codec.h, sim_remote.h), registered at construction.
     SimCodec& Codec() { return *codec_; }
     SimRemoteReceiver& RemoteReceiver() { return *remote_; }
-    // A frame from a remote control, waiting to be read: its toggle bit (flipped
-    // at each new key press), the remote's address and the key code.
-    void QueueRemoteCode(bool toggle, BYTE address, BYTE command);
 
     struct InvokeCall {
         DWORD first, second, third;

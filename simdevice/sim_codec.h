@@ -35,10 +35,6 @@ class SimCodec : public RegisterBlock {
     void HoldBusy(unsigned polls) { busyPolls_ = polls; }
     // Every read of the status register finds the codec busy.
     void HoldBusyForever() { busyForever_ = true; }
-    void SetIdle() {
-        busyPolls_ = 0;
-        busyForever_ = false;
-    }
 
   private:
     bool Busy() const { return busyForever_ || busyPolls_ > 0; }

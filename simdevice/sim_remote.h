@@ -41,7 +41,6 @@ class SimRemoteReceiver : public RegisterBlock {
     bool Write(WORD index, BYTE value) override;
 
     void Queue(const RemoteCode& code) { waiting_.push_back(code); }
-    size_t Waiting() const { return waiting_.size(); }
 
   private:
     // The code bytes of the oldest waiting frame, or of the idle receiver.

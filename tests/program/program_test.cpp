@@ -1,0 +1,191 @@
+// velto1.exe as shipped: its resources, field by field, and its imports, read
+// from the built file; and the main window's commands, run in the test process
+// with the program's resources linked in.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/main_window.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+// velto1.exe beside the test (the program's folder is searched first),
+// mapped as an image for reading only.
+HMODULE Program() {
+    static const HMODULE program =
+        LoadLibraryExW(L"velto1.exe", nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    EXPECT_NE(program, nullptr) << "velto1.exe beside the test";
+    return program;
+}
+
+// A resource's bytes in exactly this language; empty when there is none.
+std::vector<BYTE> Resource(LPCTSTR type, WORD id, WORD language, HMODULE module = Program()) {
+    const HRSRC found = FindResourceEx(module, type, MAKEINTRESOURCE(id), language);
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    return found ? std::vector<BYTE>(data, data + SizeofResource(module, found))
+                 : std::vector<BYTE>();
+}
+
+// The expected bytes of a resource, built field by field.
+struct Bytes : std::vector<BYTE> {
+    template <typename T>
+    Bytes& Put(const T* first, size_t count) {
+        insert(end(), reinterpret_cast<const BYTE*>(first),
+               reinterpret_cast<const BYTE*>(first + count));
+        return *this;
+    }
+    Bytes& B(std::initializer_list<BYTE> fields) { return Put(fields.begin(), fields.size()); }
+    Bytes& W(std::initializer_list<WORD> fields) { return Put(fields.begin(), fields.size()); }
+    Bytes& D(std::initializer_list<DWORD> fields) { return Put(fields.begin(), fields.size()); }
+    // UTF-16 text, with its terminating zero unless counted.
+    Bytes& S(const std::wstring& text, bool counted = false) {
+        return Put(text.c_str(), text.size() + !counted);
+    }
+    Bytes& Align() {
+        resize((size() + 3) & ~size_t{3});
+        return *this;
+    }
+};
+
+TEST(ProgramFile, IconIsOne48By48ImageOf32Bits) {
+    const std::vector<BYTE> image = Resource(RT_ICON, 1, kEnglishUs);
+    EXPECT_EQ(Resource(RT_GROUP_ICON, IDI_VELTO1, kEnglishUs),
+              Bytes().W({0, 1, 1}).B({48, 48, 0, 0}).W({1, 32}).D({DWORD(image.size())}).W({1}));
+    ASSERT_GE(image.size(), 16u);  // its header: colour and mask, 32 bits
+    EXPECT_EQ(std::vector<BYTE>(image.begin(), image.begin() + 16),
+              Bytes().D({40, 48, 96}).W({1, 32}));
+}
+
+TEST(ProgramFile, MenuAcceleratorsAndStrings) {
+    Bytes menu;
+    menu.W({0, 0, MF_POPUP}).S(L"&File").W({MF_END, IDM_EXIT}).S(L"E&xit");
+    menu.W({MF_POPUP | MF_END}).S(L"&Help").W({MF_END, IDM_ABOUT}).S(L"&About ...");
+    EXPECT_EQ(Resource(RT_MENU, IDC_VELTO1, kEnglishUs), menu);
+    // Alt with the characters "?" and "/", not virtual keys; the last entry ends the table.
+    EXPECT_EQ(Resource(RT_ACCELERATOR, IDC_VELTO1, kJapanese),
+              Bytes().W({FALT, '?', IDM_ABOUT, 0, FALT | 0x80, '/', IDM_ABOUT, 0}));
+    Bytes strings;  // strings 96 to 111, each its length and its characters
+    strings.W({0, 0, 0, 0, 0, 0, 0, 6}).S(L"velto1", true).W({0, 0, 12});
+    strings.S(L"Hello World!", true).W({0, 0, 6}).S(L"VELTO1", true).W({0, 0});
+    EXPECT_EQ(Resource(RT_STRING, IDS_APP_TITLE / 16 + 1, kEnglishUs), strings);
+}
+
+TEST(ProgramFile, AboutBoxTemplate) {
+    Bytes about;
+    about.W({1, 0xFFFF}).D({0, 0, WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT});
+    about.W({3, 22, 17, 186, 61, 0, 0}).S(L"About").W({8, 0}).B({0, 1}).S(L"System");
+    about.Align().D({0, 0, 0x50000003}).W({8, 8, 16, 16}).D({2}).W({0xFFFF, 0x82, 0xFFFF, 107, 0});
+    about.Align().D({0, 0, 0x50020000}).W({8, 24, 175, 8}).D({0xFFFFFFFF}).W({0xFFFF, 0x82});
+    about.S(L"ラピコ(映像版)アップデート Copyright (C) 2026 velto1 developers").W({0});
+    about.Align().D({0, 0, 0x50030001}).W({144, 40, 30, 11}).D({IDOK}).W({0xFFFF, 0x80});
+    about.S(L"OK").W({0});
+    EXPECT_EQ(Resource(RT_DIALOG, IDD_ABOUTBOX, kJapanese), about);
+}
+
+// The update dialog in the program is the very template the dialog tests read.
+TEST(ProgramFile, UpdateDialogIsTheTestedTemplate) {
+    const std::vector<BYTE> shipped = Resource(RT_DIALOG, IDD_UPDATE, kJapanese);
+    EXPECT_FALSE(shipped.empty());
+    EXPECT_EQ(shipped, Resource(RT_DIALOG, IDD_UPDATE, kJapanese, GetModuleHandleW(nullptr)));
+}
+
+TEST(ProgramFile, ManifestAsksForTheInvokersRightsOnly) {
+    const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, kEnglishUs);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"),
+              std::string::npos);
+    EXPECT_EQ(text.find("dependency"), std::string::npos);
+}
+
+// The program imports only DLLs that every Windows has: the one file runs as downloaded.
+TEST(ProgramFile, ImportsOnlyWindowsSystemDlls) {
+    const auto* image = reinterpret_cast<const BYTE*>(ULONG_PTR(Program()) & ~ULONG_PTR{3});
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
+        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const DWORD imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const std::string system =
+        " advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll"
+        " ole32.dll oleaut32.dll shell32.dll user32.dll ";
+    int count = 0;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + imports);
+         entry->Name != 0; ++entry, ++count) {
+        std::string dll = reinterpret_cast<const char*>(image + entry->Name);
+        CharLowerBuffA(&dll[0], static_cast<DWORD>(dll.size()));
+        EXPECT_NE(system.find(" " + dll + " "), std::string::npos) << dll << " is no system DLL";
+    }
+    EXPECT_GT(count, 0);
+}
+
+// Runs an action on the next turn of whatever message loop runs (the modal
+// loop of a dialog included).
+std::function<void()> pendingAction;
+void Soon(std::function<void()> action) {
+    pendingAction = std::move(action);
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        std::exchange(pendingAction, nullptr)();
+    });
+}
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        LoadStringA(instance, IDS_APP_TITLE, AppTitle, kAppStringCapacity);
+        // A class of this process's own: other tests show windows on the same display.
+        wsprintfA(MainWindowClass, "VELTO1-%lu", GetCurrentProcessId());
+        RegisterMainWindowClass(instance);
+        ASSERT_TRUE(CreateMainWindow(instance, SW_SHOWNORMAL));
+        window = FindWindowA(MainWindowClass, AppTitle);
+    }
+    void TearDown() override {
+        DestroyWindow(window);  // then take its quit message off the queue
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+    HWND window = nullptr;
+};
+
+// Exit destroys the window and posts a quit with exit code 0, whatever the
+// notification code in the high word.
+TEST_F(MainWindow, ExitDestroysAndQuits) {
+    EXPECT_EQ(SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 1), 0), 0);
+    EXPECT_FALSE(IsWindow(window));
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u);
+}
+
+// The About box, opened by the menu command (high word set) or directly, is
+// owned by the main window and ends with OK (1) or Cancel (2), not other ids.
+TEST_F(MainWindow, AboutBoxEndsWithOkOrCancel) {
+    for (int run = 0; run < 3; ++run) {
+        const WPARAM button = run < 2 ? IDOK : IDCANCEL;
+        HWND owner = nullptr;
+        Soon([&] {
+            HWND about = FindWindowA(nullptr, "About");
+            owner = GetWindow(about, GW_OWNER);
+            SendMessageW(about, WM_COMMAND, 3, 0);  // would end it with 3
+            PostMessageW(about, WM_COMMAND, button, 0);
+        });
+        if (run == 0) {
+            EXPECT_EQ(SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 1), 0), 0);
+        } else {
+            EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX),
+                                      window, AboutDialogProc, 0),
+                      INT_PTR(button));
+        }
+        EXPECT_EQ(owner, window);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+// The chip services on the simulated chip, judged by what the driver was sent:
+// the AC97 codec, the remote-control receiver and its I2C alias, board
+// information, the configuration word, and the order of checks when unbound.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "simdevice/sim_codec.h"
+#include "simdevice/sim_driver.h"
+#include "simdevice/sim_remote.h"
+#include "tests/common/test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+constexpr DWORD kOlder = 0x24, kLater = 0x41;  // chip ids of the two generations
+constexpr DWORD kOurRemote = 0x40, kRemoteI2c = 0x30;
+constexpr HRESULT kAbsent = sim::kNoDeviceAtAddress;  // no device at an I2C address
+
+// A row's operation on dc: o is an 8-byte output buffer, n a length.
+using Op = std::function<HRESULT(DeviceControl&, void*, DWORD&)>;
+#define OP(call) \
+    [](DeviceControl& d, void* o, DWORD& n) -> HRESULT { return (void)o, (void)n, call; }
+
+class Services : public ::testing::Test {
+  protected:
+    ~Services() override { Unbind(); }
+    void Unbind() {
+        dc.Close();
+        if (driver) {
+            EXPECT_EQ(std::exchange(driver, nullptr)->Release(), 0u) << "a reference left behind";
+        }
+    }
+    void Bind(DWORD chipId, DWORD remoteAddress = 0, DWORD remoteI2c = 0, DWORD boardConfig = 2) {
+        Unbind();
+        chip = std::make_shared<sim::SimChip>(
+            sim::ChipIdentity{chipId, 0, boardConfig, remoteAddress, remoteI2c});
+        driver = sim::CreateSimDriver(chip);
+        auto* filter = new FakeCaptureFilter(driver);
+        ASSERT_NE(dc.BindFilter(filter), nullptr);
+        filter->Release();
+        driver->ClearLog();
+    }
+    // The driver calls since binding, blank-separated: "R43=1" a register read,
+    // "W42=9C" a register write (selects left out), any other call as
+    // slot:id=word ("T:FF=51" a Transfer, "Set:1007=..." an I2C transfer). A
+    // failed call ends in "!".
+    std::string Trace() const {
+        static const char* const kSlot[] = {"Set:", "Get:", "Invoke:", "T:", "SetDirect:"};
+        std::string trace;
+        DWORD select = 0;
+        char text[64];
+        for (const sim::DriverCall& call : driver->Calls()) {
+            if (call.slot == sim::DriverSlot::Set && call.id == CPROP_REG_SELECT) {
+                select = call.word;
+                continue;
+            }
+            const bool data = call.id == CPROP_REG_DATA, read = call.slot == sim::DriverSlot::Get;
+            std::snprintf(text, sizeof text, data ? "%s%02lX=%lX" : "%s%lX=%lX",
+                          data ? (read ? "R" : "W") : kSlot[int(call.slot)],
+                          data ? (select >> 8) & 0xFFFF : call.id, call.word);
+            trace += (trace.empty() ? "" : " ") + std::string(text) + (call.status < 0 ? "!" : "");
+        }
+        return trace;
+    }
+    HRESULT& LastResult() { return DeviceControlTestAccess::LastResult(dc); }
+    DWORD& Toggle() { return DeviceControlTestAccess::RemoteToggle(dc); }
+
+    std::shared_ptr<sim::SimChip> chip;
+    sim::SimDriver* driver = nullptr;
+    DeviceControl dc;
+};
+
+// The codec's busy bit is polled up to 2000 times; then a read requests the
+// register (bit 7 set) and reads the data word, a write sets the data word and
+// then the index.
+TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
+    Bind(kOlder);
+    chip->Codec().SetRegister(0x1C, 0xBEEF);
+    std::string busy;
+    for (int poll = 1; poll < 2000; ++poll) {
+        busy += "R43=1 ";
+    }
+    for (int run = 0; run < 4; ++run) {
+        const bool write = run & 1, forever = run >= 2;
+        SCOPED_TRACE(run);
+        driver->ClearLog();
+        forever ? chip->Codec().HoldBusyForever() : chip->Codec().HoldBusy(1999);
+        WORD value = write ? 0x8000 : 0;
+        EXPECT_EQ(write ? dc.WriteAc97(0x1C, &value) : dc.ReadAc97(0x1C, &value),
+                  forever ? DEVCTL_S_BUSY : S_OK);
+        EXPECT_EQ(Trace(), busy + (forever ? "R43=1"
+                                   : write ? "R43=0 W40=8000 W42=1C"
+                                           : "R43=0 W42=9C R40=BEEF"));
+        EXPECT_EQ(value, write ? 0x8000 : forever ? 0 : 0xBEEF);
+    }
+}
+
+// One sequence of frames from remote kOurRemote and another one. key and
+// toggle: ReadRemoteKey on the older chip; code: ReadRemoteCode on both
+// generations, which always takes the toggle from bit 7.
+const struct {
+    const char* what;
+    std::optional<sim::RemoteCode> frame;
+    DWORD key, toggle, code;
+} kSequence[] = {
+    {"new key", sim::RemoteCode{true, 0x40, 0x15}, 0x15, 0x80, 0x154081},
+    {"held", sim::RemoteCode{true, 0x40, 0x15}, 254, 0x80, 0x154081},
+    {"none", std::nullopt, 255, 0x80, 0x154080},
+    {"new key 0xFE is no key", sim::RemoteCode{false, 0x40, 0xFE}, 255, 0x00, 0xFE4001},
+    {"other remote", sim::RemoteCode{true, 0x41, 0x20}, 255, 0x00, 0x204181},
+    {"new key after it", sim::RemoteCode{true, 0x40, 0x20}, 0x20, 0x80, 0x204081},
+    {"new key 253", sim::RemoteCode{false, 0x40, 0xFD}, 0xFD, 0x00, 0xFD4001},
+};
+
+TEST_F(Services, RemoteDecodesOneSequenceInBothGenerations) {
+    for (const auto& [chipId, key] :
+         {std::pair{kOlder, true}, std::pair{kOlder, false}, std::pair{kLater, false}}) {
+        Bind(chipId, kOurRemote);
+        for (const auto& step : kSequence) {
+            SCOPED_TRACE(::testing::Message() << chipId << " key " << key << ": " << step.what);
+            if (step.frame) {
+                chip->RemoteReceiver().Queue(*step.frame);
+            }
+            DWORD read = 0xDEADBEEF;
+            EXPECT_EQ(key ? dc.ReadRemoteKey(&read) : dc.ReadRemoteCode(&read), S_OK);
+            EXPECT_EQ(read, key ? step.key : step.code);
+            EXPECT_EQ(Toggle(), key ? step.toggle : step.code & 0x80);
+        }
+    }
+}
+
+// Code reads into caller buffers: GetRemoteCode by capacity and generation,
+// and the alias that answers an I2C read at the receiver's address
+// (sub-address 0) with the key, into min(count, 4) bytes. The frame comes
+// from a remote the alias takes because no address filter is set.
+TEST_F(Services, CodeReadsIntoCallerBuffers) {
+    // chip, receiver's I2C address, operation, status, length afterwards, the
+    // start of the trace, the bytes written
+    const std::tuple<DWORD, DWORD, Op, HRESULT, DWORD, const char*, std::string> cases[] = {
+        {kOlder, 0, OP((n = 2, d.GetRemoteCode(o, &n))), 87, 2, "", ""},
+        {kOlder, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 3, "R45=44154281 R44", "\x81\x42\x15"},
+        {kLater, 0, OP((n = 4, d.GetRemoteCode(o, &n))), 0, 3, "R51=44154281", "\x81\x42\x15"},
+        {kLater, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 5, "T:FF=51", "\x81\x42\x15\x44\x55"},
+        {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 6, o)), 0, 0, "R45", "\x15\0\0\0"s},
+        {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 1, o)), 0, 0, "R45", "\x15"},
+        {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 0, 2, o)), 0, 0, "R45", "\x15\0"s},
+        {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 1, 1, o)), kAbsent, 0, "Set:1007=", ""},
+        {kOlder, kRemoteI2c, OP(d.WriteI2c(kRemoteI2c, 0, 1, o)), kAbsent, 0, "Set:1007=", ""},
+        {kOlder, 0, OP(d.ReadI2cDirect(0, 1, o)), kAbsent, 0, "Set:1007=", ""},
+    };
+    for (const auto& row : cases) {
+        const auto& [chipId, remoteI2c, op, expected, expectedLength, trace, written] = row;
+        SCOPED_TRACE(&row - cases);
+        Bind(chipId, 0, remoteI2c);
+        Toggle() = 0;  // the frame is a new key press
+        chip->RemoteReceiver().Queue({true, 0x42, 0x15, 0x44, 0x55});
+        std::string buffer(8, '\xCC');
+        DWORD length = 0;
+        EXPECT_EQ(op(dc, &buffer[0], length), expected);
+        EXPECT_EQ(length, expectedLength);
+        EXPECT_EQ(buffer, (written + std::string(8, '\xCC')).substr(0, 8)) << "the rest untouched";
+        EXPECT_EQ(Trace().rfind(trace, 0), 0u) << Trace();
+    }
+}
+
+TEST_F(Services, GetBoardInfo) {
+    for (const DWORD type : {6u, 5u}) {
+        Bind(kOlder, 0, 0, type);
+        DWORD info[2] = {};
+        EXPECT_EQ(dc.GetBoardInfo(&info[0], &info[1]), S_OK);
+        EXPECT_EQ(std::vector<DWORD>(info, info + 2),
+                  std::vector<DWORD>({type, type == 6 ? 5u : 3u}));
+    }
+}
+
+TEST_F(Services, ConfigWordPacking) {
+    // mode, value, first flag, second flag, status, the word sent (0: none)
+    const std::tuple<DWORD, DWORD, DWORD, DWORD, HRESULT, DWORD> cases[] = {
+        {2, 15, 1, 0, S_OK, 0x0200001F},           {1, 5, 0, 1, S_OK, 0x01000025},
+        {0x102, 0x10A, 2, 0x80, S_OK, 0x0200003A},  // low bytes; a non-zero flag is set
+        {2, 16, 1, 0, DEVCTL_S_OUT_OF_RANGE, 0},    // four bits hold 0 to 15
+        {1, 17, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},   {0, 0, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},
+        {3, 0, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},
+    };
+    Bind(kOlder);
+    for (const auto& [mode, value, firstFlag, secondFlag, expected, word] : cases) {
+        SCOPED_TRACE(::testing::Message() << mode << ", " << value);
+        chip->SetValue(CPROP_CONFIG_103E, 0);
+        EXPECT_EQ(dc.SetConfig103E(mode, value, firstFlag, secondFlag), expected);
+        EXPECT_EQ(chip->Value(CPROP_CONFIG_103E), word);
+    }
+    EXPECT_EQ(driver->Calls().size(), 3u) << "one call for each word sent";
+    for (const auto& [word, fields] : {std::pair{0x0200001Fu, std::vector<DWORD>{2, 15, 1, 0}},
+                                       std::pair{0xFFFFFFE5u, std::vector<DWORD>{0xFF, 5, 0, 1}}}) {
+        chip->SetValue(CPROP_CONFIG_103E, word);
+        BYTE mode = 0xEE, value = 0xEE;
+        DWORD firstFlag = 0xEE, secondFlag = 0xEE;
+        EXPECT_EQ(dc.GetConfig103E(&mode, &value, &firstFlag, &secondFlag), S_OK);
+        EXPECT_EQ(std::vector<DWORD>({mode, value, firstFlag, secondFlag}), fields) << word;
+    }
+}
+
+// After Close the object keeps its generation and receiver address. Checks
+// before the first driver call still apply; from there on nothing is called,
+// recorded or written.
+TEST_F(Services, NotBoundOrderOfChecks) {
+    // chip, operation, status, length afterwards
+    const std::tuple<DWORD, Op, HRESULT, DWORD> cases[] = {
+        {kOlder, OP(d.ReadAc97(2, static_cast<WORD*>(o))), 6, 0},
+        {kLater, OP(d.ReadRemoteCode(static_cast<DWORD*>(o))), 6, 0},
+        {kLater, OP(d.ReadRemoteKey(static_cast<DWORD*>(o))), 50, 0},
+        {kLater, OP(d.ReadRemoteCode5(o)), 6, 0},
+        {kOlder, OP((n = 2, d.GetRemoteCode(o, &n))), 87, 2},
+        {kOlder, OP((n = 8, d.GetRemoteCode(o, &n))), 6, 8},
+        {kLater, OP((n = 8, d.GetRemoteCode(o, &n))), 6, 5},  // length set before the read
+        {kOlder, OP(d.ClearRegister0CBit5()), FALSE, 0},
+        {kOlder, OP(d.SetConfig103E(1, 5, 0, 1)), 6, 0},
+        {kOlder, OP(d.SetConfig103E(1, 16, 0, 1)), 13, 0},
+        {kOlder, OP(d.ReadI2c(kRemoteI2c, 0, 4, o)), 6, 0},
+        {kLater, OP(d.ReadI2cDirect(kRemoteI2c, 4, o)), 50, 0},
+    };
+    for (const auto& row : cases) {
+        const auto& [chipId, op, expected, expectedLength] = row;
+        SCOPED_TRACE(&row - cases);
+        Bind(chipId, 0, kRemoteI2c);
+        dc.Close();
+        LastResult() = 0x77;
+        Toggle() = 0x80;
+        std::vector<BYTE> outputs(8, 0xCC);
+        DWORD length = 0;
+        EXPECT_EQ(op(dc, outputs.data(), length), expected);
+        EXPECT_EQ(Trace(), "");
+        EXPECT_EQ(LastResult(), 0x77);
+        EXPECT_EQ(Toggle(), 0x80u);
+        EXPECT_EQ(outputs, std::vector<BYTE>(8, 0xCC));
+        EXPECT_EQ(length, expectedLength);
+    }
+}
+
+}  // namespace
