@@ -3,21 +3,9 @@
 #include <gtest/gtest.h>
 
 HRESULT MockCustomProperty::QueryInterface(REFIID iid, void** object) {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty)) {
-        *object = static_cast<ICustomProperty*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG MockCustomProperty::Release() {
-    const ULONG refs = --refs_;
-    if (refs == 0) {
-        delete this;
-    }
-    return refs;
+    const bool known = iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty);
+    *object = known ? static_cast<ICustomProperty*>(this) : nullptr;
+    return known ? (AddRef(), S_OK) : E_NOINTERFACE;
 }
 
 HRESULT MockCustomProperty::ReservedSlot3() {
@@ -38,66 +26,30 @@ FakeCaptureFilter::~FakeCaptureFilter() {
 }
 
 HRESULT FakeCaptureFilter::QueryInterface(REFIID iid, void** object) {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IBaseFilter)) {
-        *object = static_cast<IBaseFilter*>(this);
-        AddRef();
-        return S_OK;
-    }
     if (iid == __uuidof(ICustomProperty) && driver_) {
         return driver_->QueryInterface(iid, object);
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    const bool known = iid == __uuidof(IUnknown) || iid == __uuidof(IBaseFilter);
+    *object = known ? static_cast<IBaseFilter*>(this) : nullptr;
+    return known ? (AddRef(), S_OK) : E_NOINTERFACE;
 }
 
-ULONG FakeCaptureFilter::Release() {
-    const ULONG refs = --refs_;
-    if (refs == 0) {
-        delete this;
-    }
-    return refs;
-}
-
-namespace {
-HRESULT Unexpected(const char* method) {
-    ADD_FAILURE() << "unexpected call of IBaseFilter::" << method;
+HRESULT FakeCaptureFilter::Unexpected() {
+    ADD_FAILURE() << "unexpected call of an IBaseFilter method";
     return E_NOTIMPL;
 }
-}  // namespace
 
-HRESULT FakeCaptureFilter::GetClassID(CLSID*) {
-    return Unexpected("GetClassID");
+SimBound::SimBound(const sim::ChipIdentity& identity, std::optional<sim::EepromImage> eeprom)
+    : chip(std::make_shared<sim::SimChip>(identity, eeprom)), driver(sim::CreateSimDriver(chip)) {
+    auto* filter = new FakeCaptureFilter(driver);
+    EXPECT_EQ(dc.BindFilter(filter), driver);
+    filter->Release();
+    base = driver->CallCount();
+    driver->ClearLog();
 }
-HRESULT FakeCaptureFilter::Stop() {
-    return Unexpected("Stop");
-}
-HRESULT FakeCaptureFilter::Pause() {
-    return Unexpected("Pause");
-}
-HRESULT FakeCaptureFilter::Run(REFERENCE_TIME) {
-    return Unexpected("Run");
-}
-HRESULT FakeCaptureFilter::GetState(DWORD, FILTER_STATE*) {
-    return Unexpected("GetState");
-}
-HRESULT FakeCaptureFilter::SetSyncSource(IReferenceClock*) {
-    return Unexpected("SetSyncSource");
-}
-HRESULT FakeCaptureFilter::GetSyncSource(IReferenceClock**) {
-    return Unexpected("GetSyncSource");
-}
-HRESULT FakeCaptureFilter::EnumPins(IEnumPins**) {
-    return Unexpected("EnumPins");
-}
-HRESULT FakeCaptureFilter::FindPin(LPCWSTR, IPin**) {
-    return Unexpected("FindPin");
-}
-HRESULT FakeCaptureFilter::QueryFilterInfo(FILTER_INFO*) {
-    return Unexpected("QueryFilterInfo");
-}
-HRESULT FakeCaptureFilter::JoinFilterGraph(IFilterGraph*, LPCWSTR) {
-    return Unexpected("JoinFilterGraph");
-}
-HRESULT FakeCaptureFilter::QueryVendorInfo(LPWSTR*) {
-    return Unexpected("QueryVendorInfo");
+
+SimBound::~SimBound() {
+    dc.Close();
+    EXPECT_EQ(driver->RefCount(), 1u) << "the device kept or dropped a driver reference";
+    driver->Release();
 }

@@ -1,11 +1,16 @@
-// Shared test support: a GoogleMock ICustomProperty, a stand-in capture
-// filter, and access to DeviceControl's fields.
+// Shared test support: access to DeviceControl's fields, a GoogleMock
+// ICustomProperty, a stand-in capture filter, and a DeviceControl bound to a
+// simulated chip.
 #pragma once
 
 #include <gmock/gmock.h>
 #include <strmif.h>
 
+#include <memory>
+#include <optional>
+
 #include "devctl/device_control.h"
+#include "simdevice/sim_driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
 // state that has no operation of its own.
@@ -30,17 +35,33 @@ struct DeviceControlTestAccess {
     }
 };
 
-// A GoogleMock driver. Reference counting is real; the five driver slots are
-// mocked. Create with `new`; the test holds the first reference.
-class MockCustomProperty : public ICustomProperty {
+// Real reference counting for the COM stand-ins: only Release destroys.
+template <typename Interface>
+class RefCounted : public Interface {
   public:
-    MockCustomProperty() = default;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG refs = --refs_;
+        if (refs == 0) {
+            delete this;
+        }
+        return refs;
+    }
+    ULONG RefCount() const { return refs_; }
 
+  protected:
+    virtual ~RefCounted() = default;
+
+  private:
+    ULONG refs_ = 1;
+};
+
+// A GoogleMock driver with the five driver slots mocked. Create with `new`;
+// the test holds the first reference.
+class MockCustomProperty : public RefCounted<ICustomProperty> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
     MOCK_METHOD(HRESULT, Set, (DWORD id, const void* data),
                 (override, Calltype(STDMETHODCALLTYPE)));
     MOCK_METHOD(HRESULT, Get, (DWORD id, void* data), (override, Calltype(STDMETHODCALLTYPE)));
@@ -52,15 +73,6 @@ class MockCustomProperty : public ICustomProperty {
                 (override, Calltype(STDMETHODCALLTYPE)));
     MOCK_METHOD(HRESULT, SetDirect, (DWORD id, DWORD value),
                 (override, Calltype(STDMETHODCALLTYPE)));
-
-    ULONG RefCount() const { return refs_; }
-
-  protected:
-    // Reference counted: only Release destroys it (NiceMock/StrictMock derive from it).
-    virtual ~MockCustomProperty() = default;
-
-  private:
-    ULONG refs_ = 1;
 };
 
 // Matches a pointer argument whose first 32-bit word equals the given value.
@@ -68,40 +80,52 @@ MATCHER_P(PointsToWord, expected, "points to the word " + ::testing::PrintToStri
     return arg != nullptr && *static_cast<const DWORD*>(arg) == static_cast<DWORD>(expected);
 }
 
-// An action that stores a 32-bit word through the data pointer (argument 1) and
-// returns the status.
+// Stores a 32-bit word through the data pointer (argument 1), returns the status.
 ACTION_P2(DeliverWord, word, status) {
     *static_cast<DWORD*>(arg1) = static_cast<DWORD>(word);
     return status;
 }
 
-// A stand-in capture filter that answers QueryInterface for what it was given
-// (IUnknown, IBaseFilter, and ICustomProperty when it holds one). Every other
-// IBaseFilter method fails the test: the library has no business calling it.
-class FakeCaptureFilter : public IBaseFilter {
+// A stand-in capture filter that answers QueryInterface for IUnknown,
+// IBaseFilter, and ICustomProperty when it holds a driver (it may be null).
+// Every other method fails the test: the library has no business calling it.
+class FakeCaptureFilter : public RefCounted<IBaseFilter> {
   public:
-    explicit FakeCaptureFilter(ICustomProperty* driver);  // driver may be null
-
+    explicit FakeCaptureFilter(ICustomProperty* driver);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    ULONG RefCount() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override;
-    HRESULT STDMETHODCALLTYPE Stop() override;
-    HRESULT STDMETHODCALLTYPE Pause() override;
-    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override;
-    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE*) override;
-    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override;
-    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override;
-    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins**) override;
-    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin**) override;
-    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO*) override;
-    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override;
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE Stop() override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE Pause() override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE*) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins**) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin**) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO*) override { return Unexpected(); }
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override {
+        return Unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return Unexpected(); }
 
   private:
-    virtual ~FakeCaptureFilter();
-    ULONG refs_ = 1;
+    ~FakeCaptureFilter() override;
+    static HRESULT Unexpected();
     ICustomProperty* driver_;
+};
+
+// A DeviceControl bound through a FakeCaptureFilter to a SimDriver over a
+// SimChip, as BindFilter leaves it. The driver's log starts empty after
+// binding, and FailCall numbers the calls from there.
+struct SimBound {
+    explicit SimBound(const sim::ChipIdentity& identity = {},
+                      std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom());
+    ~SimBound();
+    void FailCall(unsigned call, HRESULT status) { driver->Faults().atCall[base + call] = status; }
+    void UnplugFromCall(unsigned call) { driver->Faults().unplugFromCall = base + call; }
+
+    std::shared_ptr<sim::SimChip> chip;
+    sim::SimDriver* driver;
+    DeviceControl dc;
+    unsigned base;
 };

@@ -1,0 +1,361 @@
+// The EEPROM update as the user and the device see it, GPIO and device
+// identification beneath it, and dialog 102's resource template.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <tuple>
+#include <string>
+#include <vector>
+
+#include "app/app_device.h"
+#include "app/platform.h"
+#include "app/update_dialog.h"
+#include "resources/resource.h"
+#include "simdevice/sim_gpio.h"
+#include "tests/common/resource_reader.h"
+#include "tests/common/test_support.h"
+
+namespace {
+
+using TA = DeviceControlTestAccess;
+
+// The texts the user sees, as escapes so that they don't depend on how the
+// compiler reads the source.
+#define NOT_FOUND L"\u30C7\u30D0\u30A4\u30B9\u304C\u898B\u3064\u304B\u308A\u307E\u305B\u3093\u3002"
+#define WRITE_FAILED                                                                              \
+    L"\u4E0D\u660E\u306A\u30A8\u30E9\u30FC\u306B\u3088\u308A\u66F8\u8FBC\u307F\u306B\u5931\u6557" \
+    L"\u3057\u307E\u3057\u305F\u3002"
+const wchar_t kTitle[] =
+    L"\u30E9\u30D4\u30B3(\u6620\u50CF\u7248)\u30A2\u30C3\u30D7\u30C7\u30FC\u30C8";
+const wchar_t kW001[] = L"W001:" NOT_FOUND, kW002[] = L"W002:" NOT_FOUND;
+const wchar_t kE001[] = L"E001:" WRITE_FAILED, kE002[] = L"E002:" WRITE_FAILED,
+              kE003[] = L"E003:" WRITE_FAILED;
+const wchar_t kE004[] = L"E004:" WRITE_FAILED, kE005[] = L"E005:" WRITE_FAILED;
+const wchar_t kCompleted[] =
+    L"\u30A2\u30C3\u30D7\u30C7\u30FC\u30C8\u304C\u5B8C\u4E86\u3057\u307E\u3057\u305F\u3002";
+const wchar_t kAlreadyUpdated[] =
+    L"\u30C7\u30D0\u30A4\u30B9\u306F\u65E2\u306B\u30A2\u30C3\u30D7\u30C7\u30FC\u30C8\u6E08\u307F"
+    L"\u3067\u3059\u3002";
+
+const HWND kDialog = reinterpret_cast<HWND>(INT_PTR{0x1020});
+
+// A bound simulated device that AppDevice points at, and a recorder in place
+// of the platform calls. Events() tells what happened, in order: one token
+// per data transfer of the driver ("R08" reads register 0x08, "W08=4A" writes
+// 0x4A there, "RA07A" and "WA008=05" the same for the I2C device 0xA0 at a
+// sub-address; "!" marks a status other than 0), "|500" a pause of 500 ms,
+// "box" a message box (its text kept in texts), "end 1" the dialog's end.
+struct UpdateBench : SimBound, Platform {
+    explicit UpdateBench(std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom(),
+                         DWORD chipId = 0x24)
+        : SimBound(sim::ChipIdentity{chipId}, eeprom) {
+        AppDevice = &dc;
+        SetAppPlatform(this);
+    }
+    ~UpdateBench() override {
+        SetAppPlatform(nullptr);
+        AppDevice = nullptr;
+    }
+    INT_PTR Send(UINT message, WPARAM wParam) {
+        return UpdateDialogProc(kDialog, message, wParam, 0);
+    }
+    // Takes the driver's data transfers since the last look, then the token.
+    std::string Events(const std::string& token = "") {
+        for (const auto& calls = driver->Calls(); seen < calls.size(); ++seen) {
+            const sim::DriverCall& c = calls[seen];
+            if (c.id == CPROP_REG_DATA || c.id == CPROP_I2C_DATA) {
+                const bool reg = c.id == CPROP_REG_DATA, get = c.slot == sim::DriverSlot::Get;
+                const unsigned select = calls[seen - 1].word >> 8;  // the call before selects
+                char text[24];
+                std::snprintf(text, sizeof text, "%c%0*X=%02X", get ? 'R' : 'W', reg ? 2 : 4,
+                              reg ? select : select & 0xFFFF, unsigned(c.word));
+                const std::string transfer = text;
+                events += " " + transfer.substr(0, get ? transfer.find('=') : transfer.size());
+                events += c.status != S_OK ? "!" : "";
+            }
+        }
+        events += token.empty() ? "" : " " + token;
+        return events.substr(events.empty() ? 0 : 1);
+    }
+
+    int ShowMessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption,
+                        UINT flags) override {
+        Events("box");
+        texts.push_back(text);
+        EXPECT_EQ(owner, kDialog);
+        EXPECT_STREQ(caption, kTitle);
+        EXPECT_EQ(flags, UINT{MB_OK | MB_ICONWARNING});
+        return IDOK;
+    }
+    int ShowMessageBoxA(HWND, const char*, const char*, UINT) override {
+        ADD_FAILURE() << "the update shows no 8-bit message";
+        return IDOK;
+    }
+    BOOL EndDialog(HWND dialog, INT_PTR result) override {
+        EXPECT_EQ(dialog, kDialog);
+        Events("end " + std::to_string(result));
+        return TRUE;
+    }
+    void Sleep(DWORD milliseconds) override { Events("|" + std::to_string(milliseconds)); }
+
+    std::string events;
+    std::vector<std::wstring> texts;
+    size_t seen = 0;
+};
+
+// Hands back a byte too many when the marker is read, as a faulty driver may:
+// the byte at 0x7A is right, the word's upper part is not 0.
+struct OverreadingEeprom : sim::SimEeprom {
+    using SimEeprom::SimEeprom;
+    HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override {
+        const HRESULT status = SimEeprom::Read(subAddress, data, count);
+        data[1] = subAddress == WORD{sim::kMarkerOffset} && count == 1 ? 0x01 : data[1];
+        return status;
+    }
+};
+void Overread(UpdateBench& b) {
+    b.chip->AttachI2cDevice(0xA0, std::make_unique<OverreadingEeprom>(b.chip->Eeprom()->Bytes()));
+}
+
+// What a run shows up to a step: the GPIO register rewritten unchanged (latch
+// 0x4A; the mask cleared), the identifiers read from the EEPROM, then per step
+// a pause and the EEPROM transfer.
+const std::string kToMarker = "R08 W08=4A RA004 |500 RA07A";
+const std::string kToOption = kToMarker + " |500 RA008";
+std::string FullRun(const char* written) {
+    return kToOption + " |500 WA008=" + written + " |500 RA008";
+}
+
+TEST(Update, EachOutcomeShowsOneMessageAfterItsStepsAndEndsTheDialogWithOne) {
+    // EEPROM bytes 0x7A and 8 before, the driver call (from 1 after binding)
+    // that fails and its status, events before the message box, its text, and
+    // byte 8 after.
+    // clang-format off
+    const std::tuple<BYTE, BYTE, unsigned, HRESULT, void (*)(UpdateBench&), std::string,
+                     const wchar_t*, BYTE> cases[] = {
+        {0x31, 0x85, 0, S_OK, [](UpdateBench&) { AppDevice = nullptr; }, "", kW001, 0x85},
+        // Unbound: every transfer returns 6, no success.
+        {0x31, 0x85, 0, S_OK, [](UpdateBench& b) { b.dc.Close(); }, "|500", kE001, 0x85},
+        {0x30, 0x85, 0, S_OK, nullptr, kToMarker, kW002, 0x85},
+        {0xB1, 0x85, 0, S_OK, nullptr, kToMarker, kW002, 0x85},
+        {0x31, 0x85, 0, S_OK, Overread, kToMarker, kW002, 0x85},
+        {0x31, 0x85, 9, S_FALSE, nullptr, kToMarker + "!", kE001, 0x85},
+        {0x31, 0x85, 11, E_FAIL, nullptr, kToOption + "!", kE002, 0x85},
+        {0x31, 0x7F, 0, S_OK, nullptr, kToOption, kAlreadyUpdated, 0x7F},
+        {0x31, 0x80, 0, S_OK, nullptr, FullRun("00"), kCompleted, 0x00},
+        {0x31, 0xFF, 0, S_OK, nullptr, FullRun("7F"), kCompleted, 0x7F},
+        {0x31, 0xC5, 0, S_OK, nullptr, FullRun("45"), kCompleted, 0x45},
+        {0x31, 0x85, 13, S_FALSE, nullptr, kToOption + " |500 WA008=05!", kE003, 0x85},
+        {0x31, 0x85, 15, E_FAIL, nullptr, FullRun("05") + "!", kE004, 0x05},
+        // The driver reports success but the byte never reaches the EEPROM.
+        {0x31, 0x85, 13, S_OK, nullptr, FullRun("05"), kE005, 0x85},
+        // A failing SetGpioBits or GetVendorProductIds changes nothing.
+        {0x31, 0x85, 4, E_FAIL, nullptr, "R08 W08=4A!" + FullRun("05").substr(10), kCompleted, 0x05},
+        {0x31, 0x85, 7, E_FAIL, nullptr, "R08 W08=4A RA004!" + FullRun("05").substr(16), kCompleted, 0x05},
+    };
+    // clang-format on
+    for (const auto& [marker, option, failingCall, status, arrange, events, text, optionAfter] :
+         cases) {
+        SCOPED_TRACE(events);
+        UpdateBench b(sim::EepromWith({{sim::kMarkerOffset, marker}, {8, option}}));
+        b.chip->Gpio().SetLatch(0x4A);
+        TA::GpioInputMask(b.dc) = 0x10;
+        b.FailCall(failingCall, status);
+        if (arrange) {
+            arrange(b);
+        }
+        sim::EepromImage expected = b.chip->Eeprom()->Bytes();
+        expected[8] = optionAfter;
+        EXPECT_EQ(b.Send(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)), TRUE);
+        EXPECT_EQ(b.Events(), events + (events.empty() ? "" : " ") + "box end 1");
+        EXPECT_EQ(b.texts, std::vector<std::wstring>{text});
+        EXPECT_EQ(b.chip->Eeprom()->Bytes(), expected);
+        EXPECT_EQ(b.chip->Eeprom()->WriteCount(), optionAfter != option ? 1u : 0u);
+    }
+}
+
+TEST(Update, CancelEndsTheDialogWithTwoAndOtherMessagesDoNothing) {
+    const std::tuple<UINT, WPARAM, INT_PTR, const char*> cases[] = {
+        {WM_INITDIALOG, 0, TRUE, ""},
+        {WM_COMMAND, IDCANCEL, TRUE, "end 2"},
+        {WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), TRUE, "end 2"},
+        {WM_COMMAND, IDABORT, FALSE, ""},
+        {WM_COMMAND, MAKEWPARAM(3, IDOK), FALSE, ""},  // the notification code is no id
+        {WM_CLOSE, 0, FALSE, ""},
+    };
+    for (const auto& [message, wParam, result, events] : cases) {
+        SCOPED_TRACE(::testing::Message() << message << ' ' << wParam);
+        UpdateBench b;
+        EXPECT_EQ(b.Send(message, wParam), result);
+        EXPECT_EQ(b.Events(), events);
+        EXPECT_TRUE(b.driver->Calls().empty());
+    }
+}
+
+// A failure at each driver call of a run in turn, of each kind: one message,
+// telling the step that failed, and an EEPROM with at most bit 7 of the option
+// byte changed by at most one write. 45 runs.
+TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
+    UpdateBench clean;
+    clean.Send(WM_COMMAND, IDOK);
+    ASSERT_EQ(clean.driver->CallCount() - clean.base, 15u);
+    const wchar_t* const messages[] = {kCompleted, kE001, kE002,          kE003,
+                                       kE004,      kW002, kAlreadyUpdated};
+    // The message (index above) when call 1, 2, ... 15 fails. Calls 1-7 set
+    // the GPIO bits and read the identifiers, unchecked; 8-15 are descriptor
+    // and data of the four EEPROM steps. A descriptor's positive status leaves
+    // the one before armed.
+    const std::pair<HRESULT, const char*> faults[] = {
+        {E_FAIL, "000000011223344"},
+        {S_FALSE, "000000051620304"},
+        {DEVCTL_E_UNPLUGGED, "111111111223344"},  // this call and all after fail
+    };
+    for (const auto& [status, expected] : faults) {
+        for (unsigned call = 1; call <= 15; ++call) {
+            SCOPED_TRACE(::testing::Message() << "status " << status << " at call " << call);
+            UpdateBench b;
+            const sim::EepromImage before = b.chip->Eeprom()->Bytes();
+            status == DEVCTL_E_UNPLUGGED ? b.UnplugFromCall(call) : b.FailCall(call, status);
+            b.Send(WM_COMMAND, IDOK);
+            EXPECT_EQ(b.texts, std::vector<std::wstring>{messages[expected[call - 1] - '0']});
+            sim::EepromImage after = b.chip->Eeprom()->Bytes();
+            after[8] = (after[8] & 0x7F) | (before[8] & 0x80);
+            EXPECT_EQ(after, before);
+            EXPECT_LE(b.chip->Eeprom()->WriteCount(), 1u);
+        }
+    }
+}
+
+TEST(Gpio, InputMaskCases) {
+    // Chip id, latch, external levels, input mask; SetGpioBits(mask),
+    // WriteGpio(data) or ReadGpio(data); the call that fails; result, events,
+    // data after.
+    // clang-format off
+    const std::tuple<DWORD, BYTE, BYTE, DWORD, char, BYTE, unsigned, HRESULT, const char*, BYTE>
+        cases[] = {
+        {0x44, 0x21, 0xFF, 0x010, 'S', 0, 0, S_OK, "R80 W80=31", 0},
+        {0x24, 0x0F, 0xFF, 0x1F0, 'S', 0, 0, S_OK, "R08 W08=FF", 0},  // the whole mask is kept
+        {0x24, 0x5A, 0xFF, 0x003, 'S', 0, 2, S_OK, "R08! W08=03", 0},  // the mask byte stays
+        {0x24, 0x10, 0xFF, 0x010, 'W', 0x0F, 0, DEVCTL_S_BUSY, "", 0x0F},
+        {0x44, 0x10, 0xFF, 0x010, 'W', 0x1F, 0, S_OK, "W80=1F", 0x1F},
+        {0x24, 0x10, 0xFF, 0x300, 'W', 0x00, 0, S_OK, "W08=00", 0x00},  // the low byte only
+        {0x24, 0x00, 0xFF, 0x010, 'R', 0xEE, 0, DEVCTL_S_BUSY, "R08", 0xEE},
+        {0x44, 0x1C, 0x14, 0x004, 'R', 0xEE, 0, S_OK, "R80 R84", 0x14},
+        {0x24, 0xFF, 0x35, 0x010, 'R', 0xEE, 2, S_OK, "R08! R09", 0x35},
+    };
+    // clang-format on
+    for (const auto& [chipId, latch, levels, mask, operation, data, failingCall, result, events,
+                      dataAfter] : cases) {
+        SCOPED_TRACE(events);
+        UpdateBench b(sim::FreshProductEeprom(), chipId);
+        b.chip->Gpio().SetLatch(latch);
+        b.chip->Gpio().SetExternalLevels(levels);
+        TA::GpioInputMask(b.dc) = operation == 'S' ? 0x55 : mask;
+        b.FailCall(failingCall, E_FAIL);
+        BYTE byte = data;
+        EXPECT_EQ(operation == 'S'   ? b.dc.SetGpioBits(mask)
+                  : operation == 'W' ? b.dc.WriteGpio(&byte)
+                                     : b.dc.ReadGpio(&byte),
+                  result);
+        EXPECT_EQ(b.Events(), events);
+        EXPECT_EQ(TA::GpioInputMask(b.dc), mask);
+        EXPECT_EQ(byte, dataAfter);
+    }
+}
+
+// From EEPROM bytes 4-7 when an EEPROM answers, else by the chip code (read
+// afresh) and its alternate bit; no output is written after a failed read.
+TEST(Identifiers, ComeFromTheEepromOrTheChipCode) {
+    const sim::EepromImage image = sim::EepromWith({{4, 0x34}, {5, 0x12}, {6, 0x78}, {7, 0x56}});
+    // EEPROM present, chip id, chip configuration, failing property, vendor, product.
+    // clang-format off
+    const std::tuple<bool, DWORD, DWORD, DWORD, DWORD, DWORD> cases[] = {
+        {true, 0x44, 0x40, 0, 0x1234, 0x5678}, {true, 0x44, 0x40, CPROP_I2C_DATA, 0xDEAD, 0xBEEF},
+        {false, 0x11, 0x00, 0, 0x6C3D, 0x4350}, {false, 0x12, 0x40, 0, 0x6C3D, 0x5931},
+        {false, 0x44, 0x00, 0, 0x6C3D, 0x8027}, {false, 0x44, 0x40, 0, 0x6C3D, 0x7584},
+        {false, 0x05, 0x40, 0, 0x6C3D, 0x5171},  // any other code
+        {false, 0x7744, 0xFFFFFFBF, 0, 0x6C3D, 0x8027},  // the low byte; bit 6 alone counts
+        {false, 0x44, 0x40, CPROP_CHIP_CONFIG, 0xDEAD, 0xBEEF},
+        {false, 0x44, 0x40, CPROP_CHIP_ID, 0xDEAD, 0xBEEF},
+    };
+    // clang-format on
+    for (const auto& [eeprom, chipId, chipConfig, failingProperty, vendor, product] : cases) {
+        SCOPED_TRACE(product);
+        UpdateBench b(eeprom ? std::optional(image) : std::nullopt);
+        b.chip->Identity() = sim::ChipIdentity{chipId, chipConfig};
+        b.driver->Faults().onProperty[failingProperty] = E_FAIL;  // property 0: none
+        DWORD ids[2] = {0xDEAD, 0xBEEF};
+        const HRESULT status = failingProperty ? E_FAIL : S_OK;
+        EXPECT_EQ(b.dc.GetVendorProductIds(&ids[0], &ids[1]), status);
+        EXPECT_EQ(b.dc.GetLastResult(), status);
+        EXPECT_EQ(ids[0] << 16 | ids[1], vendor << 16 | product);
+    }
+}
+
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+    return TRUE;
+}
+
+// Dialog 102 as the program carries it: Japanese only, the extended template
+// read field by field, its texts compared unit for unit.
+TEST(UpdateDialogResource, HoldsEveryFieldAsDesigned) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const LPCWSTR type = MAKEINTRESOURCEW(5), name = MAKEINTRESOURCEW(IDD_UPDATE);  // RT_DIALOG
+    std::vector<WORD> languages;
+    EnumResourceLanguagesW(module, type, name, AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    ASSERT_EQ(languages, std::vector<WORD>{MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)});
+    const HRSRC found = FindResourceW(module, name, type);
+    const DWORD size = SizeofResource(module, found);
+    TemplateReader in(static_cast<const BYTE*>(LockResource(LoadResource(module, found))), size);
+
+    // Version 1, extended; help id; WS_EX_APPWINDOW; popup, visible, caption,
+    // modal frame, font, centred; six controls at 0,0 of 216 by 93.
+    EXPECT_EQ(std::vector<DWORD>({in.Read<WORD>(), in.Read<WORD>(), in.Read<DWORD>(),
+                                  in.Read<DWORD>(), in.Read<DWORD>(), in.Read<WORD>(),
+                                  DWORD(in.Read<short>()), DWORD(in.Read<short>()),
+                                  DWORD(in.Read<short>()), DWORD(in.Read<short>())}),
+              std::vector<DWORD>({1, 0xFFFF, 0, 0x00040000, 0x90C008C0, 6, 0, 0, 216, 93}));
+    EXPECT_EQ(in.NameOrOrdinal(), L"");  // no menu
+    EXPECT_EQ(in.NameOrOrdinal(), L"");  // the standard dialog class
+    EXPECT_EQ(in.String(), kTitle);
+    // 8 point, weight 0, not italic, character set 1.
+    EXPECT_EQ(
+        std::vector<DWORD>({in.Read<WORD>(), in.Read<WORD>(), in.Read<BYTE>(), in.Read<BYTE>()}),
+        std::vector<DWORD>({8, 0, 0, 1}));
+    EXPECT_EQ(in.String(), L"MS Sans Serif");
+
+    // Template order; on screen the two model lines appear the other way round.
+    const struct {
+        std::vector<DWORD> fields;  // help id, extended style, style, x, y, cx, cy, id
+        const wchar_t* text;
+    } controls[] = {
+        {{0, 0, 0x50010001, 96, 72, 48, 16, IDOK}, L"OK"},
+        {{0, 0, 0x50010000, 152, 72, 48, 16, IDCANCEL}, L"Cancel"},
+        {{0, 0, 0x50020000, 8, 8, 200, 8, 0xFFFFFFFF},
+         L"\u672C\u30D7\u30ED\u30B0\u30E9\u30E0\u306F\u3001\u4EE5\u4E0B\u306E\u88FD\u54C1\u306E"
+         L"\u30A2\u30C3\u30D7\u30C7\u30FC\u30C8\u3092\u884C\u3044\u307E\u3059\u3002"},
+        {{0, 0, 0x50020000, 8, 40, 200, 8, 0xFFFFFFFF}, L"KLS-R30H"},
+        {{0, 0, 0x50020000, 8, 24, 200, 8, 0xFFFFFFFF}, L"KLS-R30W"},
+        {{0, 0, 0x50020000, 8, 56, 200, 8, 0xFFFFFFFF},
+         L"\u30A2\u30C3\u30D7\u30C7\u30FC\u30C8\u3092\u5B9F\u884C\u3057\u307E\u3059\u304B\uFF1F"},
+    };
+    for (const auto& expected : controls) {
+        SCOPED_TRACE(expected.text);
+        in.AlignToDword();
+        EXPECT_EQ(std::vector<DWORD>({in.Read<DWORD>(), in.Read<DWORD>(), in.Read<DWORD>(),
+                                      DWORD(in.Read<short>()), DWORD(in.Read<short>()),
+                                      DWORD(in.Read<short>()), DWORD(in.Read<short>()),
+                                      in.Read<DWORD>()}),
+                  expected.fields);
+        // Button (0x80) for the two ids, static (0x82) for the texts.
+        EXPECT_EQ(in.NameOrOrdinal(), expected.fields[7] == 0xFFFFFFFF ? L"#130" : L"#128");
+        EXPECT_EQ(in.String(), expected.text);
+        EXPECT_EQ(in.Read<WORD>(), 0);  // no creation data
+    }
+    EXPECT_FALSE(in.Overrun());
+    EXPECT_LT(size - in.Offset(), 4u) << "bytes after the last control";
+}
+
+}  // namespace
