@@ -4,7 +4,6 @@
 
 #include <numeric>
 #include <tuple>
-#include <vector>
 
 #include "tests/common/test_support.h"
 
@@ -14,21 +13,17 @@ using TA = DeviceControlTestAccess;
 
 namespace {
 
-constexpr HRESULT kFail = static_cast<HRESULT>(0x8007001F);
-constexpr HRESULT kNoDevice = sim::kNoDeviceAtAddress;
+constexpr HRESULT kFail = static_cast<HRESULT>(0x8007001F), kNoDevice = sim::kNoDeviceAtAddress;
 constexpr DWORD kRegSelect = CPROP_REG_SELECT, kAltSelect = CPROP_ALT_REG_SELECT;
 constexpr DWORD kI2c = CPROP_I2C_TRANSFER, kI2cData = CPROP_I2C_DATA, kDevice = CPROP_I2C_DEVICE;
 
 DWORD word;
 BYTE data[512];
 
-// A table row's operation on a DeviceControl, with its source text for traces.
+// A table row's operation on a DeviceControl, after its source text for traces.
 using Operation = HRESULT (*)(DeviceControl&);
 // clang-format off
-#define OPERATION(call) #call, [](DeviceControl& d) { return static_cast<HRESULT>(d.call); }
-// Two rows of the unbound table: the plain form and its Try form.
-#define PLAIN_AND_TRY(name, args) \
-    {OPERATION(name args), 6, false}, {OPERATION(Try##name args), TRUE, true}
+#define OP(call) #call, [](DeviceControl& d) { return static_cast<HRESULT>(d.call); }
 // clang-format on
 
 DriverCall Set(DWORD id, DWORD word, HRESULT status = S_OK) {
@@ -38,51 +33,41 @@ DriverCall Get(DWORD id, DWORD word, HRESULT status = S_OK) {
     return {DriverSlot::Get, id, word, status};
 }
 
-// The driver calls of each operation when the given call returns the given
-// status: name, operation, failing call, status, result, last result (42
-// before), calls.
+// The driver calls of an operation when the given call (from 1; 0: none)
+// returns the given status; its result and the last result after (42 before).
 // clang-format off
 const std::tuple<const char*, Operation, unsigned, HRESULT, HRESULT, HRESULT,
                  std::vector<DriverCall>> kSequences[] = {
     // Select, then data; any direction but 1 reads; a positive status is kept.
-    {OPERATION(TransferI2c(0x00A00001, data, 2)), 2, 3, 3, 3,
-     {Set(kI2c, 0x00A00001), Get(kI2cData, 0, 3)}},
-    {OPERATION(TransferI2c(0x01A00801, data, 1)), 0, S_OK, S_OK, S_OK,
-     {Set(kI2c, 0x01A00801), Set(kI2cData, 0x85)}},
+    {OP(TransferI2c(0x00A00001, data, 2)), 2, 3, 3, 3, {Set(kI2c, 0xA00001), Get(kI2cData, 0, 3)}},
+    {OP(TransferI2c(0x01A00801, data, 1)), 0, 0, 0, 0, {Set(kI2c, 0x1A00801), Set(kI2cData, 0x85)}},
     // After a failure the selection is reset to 0; the reset's status is dropped.
-    {OPERATION(ReadRegisters(0x08, 1, data)), 2, kFail, kFail, kFail,
+    {OP(ReadRegisters(0x08, 1, data)), 2, kFail, kFail, kFail,
      {Set(kRegSelect, 0x0801), Get(CPROP_REG_DATA, 0, kFail), Set(kRegSelect, 0)}},
-    {OPERATION(WriteAltRegisters(0x1AB, 2, data)), 1, kFail, kFail, kFail,
+    {OP(WriteAltRegisters(0x1AB, 2, data)), 1, kFail, kFail, kFail,
      {Set(kAltSelect, 0xAB02, kFail), Set(kAltSelect, 0)}},
-    {OPERATION(ReadI2c(0x42, 0, 1, data)), 0, S_OK, kNoDevice, kNoDevice,
-     {Set(kI2c, 0x01420001), Get(kI2cData, 0, kNoDevice), Set(kI2c, 0)}},
     // A probe sends the whole address, reads the ready flag, then the state.
-    {OPERATION(ProbeI2cDevice(0x1A0, &word)), 3, 2, 2, 2,
+    {OP(ProbeI2cDevice(0x1A0, &word)), 3, 2, 2, 2,
      {Set(kDevice, 0x1A0), Get(CPROP_I2C_DEVICE_READY, 1), Get(CPROP_I2C_DEVICE_STATE, 0, 2)}},
-    {OPERATION(ProbeI2cDevice(0xA0, &word)), 2, 4, DEVCTL_S_NOT_READY, 4,
+    {OP(ProbeI2cDevice(0xA0, &word)), 2, 4, DEVCTL_S_NOT_READY, 4,
      {Set(kDevice, 0xA0), Get(CPROP_I2C_DEVICE_READY, 0, 4)}},
-    {OPERATION(ProbeI2cDevice(0x42, &word)), 0, S_OK, kNoDevice, kNoDevice,
-     {Set(kDevice, 0x42, kNoDevice)}},
+    {OP(ProbeI2cDevice(0x42, &word)), 0, 0, kNoDevice, kNoDevice, {Set(kDevice, 0x42, kNoDevice)}},
     // Whole-property access and the device select don't record; the Try forms do.
-    {OPERATION(GetProperty(CPROP_CHIP_ID, &word)), 1, kFail, kFail, 42,
-     {Get(CPROP_CHIP_ID, 0, kFail)}},
-    {OPERATION(SetProperty(CPROP_CONFIG_103E, &word)), 1, kFail, kFail, 42,
+    {OP(GetProperty(CPROP_CHIP_ID, &word)), 1, kFail, kFail, 42, {Get(CPROP_CHIP_ID, 0, kFail)}},
+    {OP(SetProperty(CPROP_CONFIG_103E, &word)), 1, 7, 7, 42, {Set(CPROP_CONFIG_103E, 0, 7)}},
+    {OP(SelectI2cDevice(0xA0)), 1, 7, 7, 42, {Set(kDevice, 0xA0, 7)}},
+    {OP(TrySelectI2cDevice(0xA0)), 1, 7, TRUE, 7, {Set(kDevice, 0xA0, 7)}},
+    {OP(TrySetProperty(CPROP_CONFIG_103E, &word)), 1, kFail, FALSE, kFail,
      {Set(CPROP_CONFIG_103E, 0, kFail)}},
-    {OPERATION(SelectI2cDevice(0xA0)), 1, 7, 7, 42, {Set(kDevice, 0xA0, 7)}},
-    {OPERATION(TrySelectI2cDevice(0xA0)), 1, 7, TRUE, 7, {Set(kDevice, 0xA0, 7)}},
-    {OPERATION(TrySetProperty(CPROP_CONFIG_103E, &word)), 1, kFail, FALSE, kFail,
-     {Set(CPROP_CONFIG_103E, 0, kFail)}},
-    // Values are recorded and read 0 after a failure (the chip holds id as value).
-    {OPERATION(GetValue1019()), 0, S_OK, 0x1019, S_OK, {Get(CPROP_VALUE_1019, 0x1019)}},
-    {OPERATION(GetValue1034()), 1, kFail, 0, kFail, {Get(CPROP_VALUE_1034, 0, kFail)}},
-    {OPERATION(GetValue1035()), 1, 1, 0, 1, {Get(CPROP_VALUE_1035, 0, 1)}},
-    {OPERATION(GetValue103C()), 0, S_OK, 0x103C, S_OK, {Get(CPROP_VALUE_103C, 0x103C)}},
+    // Values are recorded and read 0 after a failure (the chip holds the id).
+    {OP(GetValue1019()), 0, 0, 0x1019, S_OK, {Get(CPROP_VALUE_1019, 0x1019)}},
+    {OP(GetValue1034()), 1, kFail, 0, kFail, {Get(CPROP_VALUE_1034, 0, kFail)}},
+    {OP(GetValue1035()), 1, 1, 0, 1, {Get(CPROP_VALUE_1035, 0, 1)}},
+    {OP(GetValue103C()), 0, 0, 0x103C, S_OK, {Get(CPROP_VALUE_103C, 0x103C)}},
     // The pass-throughs record their status.
-    {OPERATION(TransferRaw(0xFF, 1, data, 5, data + 8)), 1, 3, 3, 3,
-     {{DriverSlot::Transfer, 0xFF, 0x85, 3}}},
-    {OPERATION(InvokeRaw(1, 2, 3)), 1, kFail, kFail, kFail, {{DriverSlot::Invoke, 0, 1, kFail}}},
-    {OPERATION(SetValue103D(0xCAFE)), 0, S_OK, S_OK, S_OK,
-     {{DriverSlot::SetDirect, CPROP_VALUE_103D, 0xCAFE, S_OK}}},
+    {OP(TransferRaw(0xFF, 1, data, 5, data)), 1, 3, 3, 3, {{DriverSlot::Transfer, 0xFF, 0x85, 3}}},
+    {OP(InvokeRaw(1, 2, 3)), 1, kFail, kFail, kFail, {{DriverSlot::Invoke, 0, 1, kFail}}},
+    {OP(SetValue103D(0xCAFE)), 0, 0, 0, 0, {{DriverSlot::SetDirect, CPROP_VALUE_103D, 0xCAFE, 0}}},
 };
 // clang-format on
 
@@ -91,9 +76,8 @@ TEST(PropertyChannel, DriverSeesTheSequenceOfEachOperation) {
          kSequences) {
         SCOPED_TRACE(name);
         SimBound bound;
-        for (DWORD id : {CPROP_VALUE_1019, CPROP_VALUE_1034, CPROP_VALUE_1035, CPROP_VALUE_103C}) {
-            bound.chip->SetValue(id, id);
-        }
+        bound.chip->SetValue(CPROP_VALUE_1019, 0x1019);
+        bound.chip->SetValue(CPROP_VALUE_103C, 0x103C);
         bound.FailCall(failingCall, status);
         word = 0;
         data[0] = 0x85;
@@ -104,19 +88,19 @@ TEST(PropertyChannel, DriverSeesTheSequenceOfEachOperation) {
     }
 }
 
+// The select word or descriptor each operation sends first, its fields cut to
+// their widths.
 TEST(PropertyChannel, SelectWordsAndDescriptorsCutEachFieldToItsWidth) {
     // clang-format off
     const std::tuple<const char*, Operation, DWORD, DWORD> cases[] = {
-        {OPERATION(ReadRegisters(0x12345, 0x1FF, data)), kRegSelect, 0x002345FF},
-        {OPERATION(WriteAltRegisters(0x1AB, 0x104, data)), kAltSelect, 0x0000AB04},
-        {OPERATION(ReadI2cDirect(0x1A0, 0x103, data)), kI2c, 0x00A00003},
-        {OPERATION(WriteI2cDirect(0x1A0, 0x102, data)), kI2c, 0x00A00002},
-        {OPERATION(ReadI2c(0xA0, 0x7A, 1, data)), kI2c, 0x01A07A01},
-        {OPERATION(WriteI2c(0x1A0, 0x108, 0x101, data)), kI2c, 0x01A00801},
-        {OPERATION(ReadI2c16(0xA0, 0x51234, 5, data)), kI2c, 0x12A03485},
-        {OPERATION(WriteI2c16(0xA0, 0x1234, 128, data)), kI2c, 0x12A03480},
-        {OPERATION(ReadI2cLong(0xA0, 0x10, 0x0123, data)), kI2c, 0x01A01023},
-        {OPERATION(WriteI2cLong(0xA0, 0x110, 0x10002, data)), kI2c, 0x00A01002},
+        {OP(ReadRegisters(0x12345, 0x1FF, data)), kRegSelect, 0x002345FF},
+        {OP(WriteAltRegisters(0x1AB, 0x104, data)), kAltSelect, 0x0000AB04},
+        {OP(ReadI2cDirect(0x1A0, 0x103, data)), kI2c, 0x00A00003},
+        {OP(WriteI2c(0x1A0, 0x108, 0x101, data)), kI2c, 0x01A00801},
+        {OP(ReadI2c16(0xA0, 0x51234, 5, data)), kI2c, 0x12A03485},
+        {OP(WriteI2c16(0xA0, 0x1234, 128, data)), kI2c, 0x12A03480},
+        {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), kI2c, 0x01A01023},
+        {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), kI2c, 0x00A01002},
     };
     // clang-format on
     for (const auto& [name, operation, id, word] : cases) {
@@ -129,60 +113,57 @@ TEST(PropertyChannel, SelectWordsAndDescriptorsCutEachFieldToItsWidth) {
 }
 
 // Every operation that would call the driver, on an object that holds none:
-// its result, no effect, and the last result set to 6 only where documented.
+// its result, outputs untouched, and the last result set to 6 only where
+// documented.
 TEST(PropertyChannel, UnboundOperationsReturnTheirResultAndRecordOnlyWhereDocumented) {
     // clang-format off
+// Plain forms return 6 and record nothing; their Try forms record 6, TRUE.
+#define PLAIN_AND_TRY(name, args) {OP(name args), 6, false}, {OP(Try##name args), TRUE, true}
+#define READ_AND_WRITE(name, args) PLAIN_AND_TRY(Read##name, args), PLAIN_AND_TRY(Write##name, args)
     const std::tuple<const char*, Operation, HRESULT, bool> cases[] = {
-        // The plain forms return 6 and record nothing; their Try forms record 6, TRUE.
-        PLAIN_AND_TRY(GetProperty, (CPROP_CHIP_ID, &word)),
-        PLAIN_AND_TRY(SetProperty, (CPROP_CHIP_ID, &word)),
-        PLAIN_AND_TRY(ReadRegisters, (0, 1, data)), PLAIN_AND_TRY(WriteRegisters, (0, 1, data)),
-        PLAIN_AND_TRY(SelectI2cDevice, (0xA0)), PLAIN_AND_TRY(ReadGpio, (data)),
-        PLAIN_AND_TRY(ReadI2cDirect, (0xA0, 1, data)), PLAIN_AND_TRY(WriteI2cDirect, (0xA0, 1, data)),
-        PLAIN_AND_TRY(ReadI2c, (0xA0, 8, 1, data)), PLAIN_AND_TRY(WriteI2c, (0xA0, 8, 1, data)),
-        PLAIN_AND_TRY(ReadI2c16, (0xA0, 8, 1, data)), PLAIN_AND_TRY(WriteI2c16, (0xA0, 8, 1, data)),
-        PLAIN_AND_TRY(ReadI2cLong, (0xA0, 8, 1, data)), PLAIN_AND_TRY(WriteI2cLong, (0xA0, 8, 1, data)),
-        PLAIN_AND_TRY(WriteGpio, (data)),
-        {OPERATION(ReadAltRegisters(0, 1, data)), 6, false},
-        {OPERATION(WriteAltRegisters(0, 1, data)), 6, false},
-        {OPERATION(TransferI2c(0, data, 0)), 6, false}, {OPERATION(InvokeRaw(1, 2, 3)), 6, false},
-        {OPERATION(TransferRaw(0xFF, 1, data, 5, data)), 6, false},
-        {OPERATION(SetValue103D(1)), 6, false}, {OPERATION(SetGpioBits(0x10)), 6, false},
-        {OPERATION(GetVendorProductIds(&word, &word)), 6, false},
-        {OPERATION(ProbeI2cDevice(0xA0, &word)), 6, true},
-        {OPERATION(GetValue1019()), 0, true}, {OPERATION(GetValue1034()), 0, true},
-        {OPERATION(GetValue1035()), 0, true}, {OPERATION(GetValue103C()), 0, true},
+        PLAIN_AND_TRY(GetProperty, (CPROP_CHIP_ID, &word)), PLAIN_AND_TRY(SelectI2cDevice, (0xA0)),
+        PLAIN_AND_TRY(SetProperty, (CPROP_CHIP_ID, &word)), READ_AND_WRITE(Registers, (0, 1, data)),
+        READ_AND_WRITE(I2cDirect, (0xA0, 1, data)), READ_AND_WRITE(I2c, (0xA0, 8, 1, data)),
+        READ_AND_WRITE(I2c16, (0xA0, 8, 1, data)), READ_AND_WRITE(I2cLong, (0xA0, 8, 1, data)),
+        READ_AND_WRITE(Gpio, (data)),
+        {OP(ReadAltRegisters(0, 1, data)), 6, false}, {OP(WriteAltRegisters(0, 1, data)), 6, false},
+        {OP(TransferI2c(0, data, 0)), 6, false}, {OP(InvokeRaw(1, 2, 3)), 6, false},
+        {OP(TransferRaw(0xFF, 1, data, 5, data)), 6, false}, {OP(SetValue103D(1)), 6, false},
+        {OP(SetGpioBits(0x10)), 6, false}, {OP(GetVendorProductIds(&word, &word)), 6, false},
+        {OP(ProbeI2cDevice(0xA0, &word)), 6, true},  // records, and clears its output
+        {OP(GetValue1019()), 0, true}, {OP(GetValue1034()), 0, true},
+        {OP(GetValue1035()), 0, true}, {OP(GetValue103C()), 0, true},
     };
+#undef READ_AND_WRITE
+#undef PLAIN_AND_TRY
     // clang-format on
     for (const auto& [name, operation, result, records] : cases) {
         SCOPED_TRACE(name);
         DeviceControl dc;
         TA::LastResult(dc) = -5;
         word = 0x1234;
-        data[0] = 0x10;
         EXPECT_EQ(operation(dc), result);
         EXPECT_EQ(dc.GetLastResult(), records ? DEVCTL_S_NOT_BOUND : -5);
-        EXPECT_EQ(word, name[0] == 'P' ? 0u : 0x1234u) << "only a probe clears its output";
-        EXPECT_EQ(data[0], 0x10);
+        EXPECT_EQ(word, name[0] == 'P' ? 0u : 0x1234u) << "an output touched";
     }
 }
 
 TEST(PropertyChannel, CloseReleasesTheDriverOnceAndTheDestructorNothing) {
-    sim::SimDriver* driver = sim::CreateSimDriver(std::make_shared<sim::SimChip>());
+    SimBound bound;  // its destructor expects the driver to hold the bench's reference alone
+    bound.driver->AddRef();
+    bound.dc.Close();
+    bound.dc.Close();
+    EXPECT_EQ(bound.driver->Release(), 1u);
+    EXPECT_EQ(TA::Driver(bound.dc), nullptr);
     {
-        DeviceControl dc;
-        TA::Attach(dc, driver);
-        dc.Close();
-        dc.Close();
-        EXPECT_EQ(driver->RefCount(), 1u);
-        EXPECT_EQ(TA::Driver(dc), nullptr);
-        TA::Attach(dc, driver);
+        DeviceControl other;
+        TA::Attach(other, bound.driver);
     }
-    EXPECT_EQ(driver->Release(), 1u);
-    EXPECT_EQ(driver->Release(), 0u);
+    EXPECT_EQ(bound.driver->Release(), 1u) << "the destructor released nothing";
 }
 
-TEST(SimRoundTrip, RegistersInBothSpacesAndThePassThroughs) {
+// What goes in through each path reads back and lands in the chip.
+TEST(SimRoundTrip, RegistersInBothSpacesAndEepromThroughEveryLayout) {
     SimBound bound;
     const BYTE written[4] = {0x11, 0x22, 0x33, 0x44};
     BYTE main[4] = {}, alt[4] = {};
@@ -194,66 +175,44 @@ TEST(SimRoundTrip, RegistersInBothSpacesAndThePassThroughs) {
     EXPECT_EQ(bound.chip->Register(0x1233), 0x44);
     EXPECT_EQ(bound.chip->AltRegister(0x01), 0x44);  // the 256-byte alternate space wraps
 
-    const BYTE request[3] = {0x51, 0x81, 0x40};  // writes 0x81 0x40 from register 0x51 on
-    BYTE reply[2] = {};
-    EXPECT_EQ(bound.dc.TransferRaw(0xFF, 3, request, 2, reply), S_OK);
-    EXPECT_EQ(reply[0] << 8 | reply[1], 0x8140);
-    EXPECT_EQ(bound.dc.InvokeRaw(7, 8, 9), S_OK);
-    ASSERT_EQ(bound.chip->Invocations().size(), 1u);
-    const auto& invoked = bound.chip->Invocations()[0];
-    EXPECT_EQ(std::vector<DWORD>({invoked.first, invoked.second, invoked.third}),
-              std::vector<DWORD>({7, 8, 9}));
-}
-
-TEST(SimRoundTrip, EepromThroughEveryDescriptorLayout) {
-    using Write = HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, const void*);
-    using Read = HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, void*);
-    const std::tuple<Write, Read, DWORD, DWORD> cases[] = {
-        {&DeviceControl::WriteI2c, &DeviceControl::ReadI2c, 0xFC, 8},  // wraps at the end
-        {&DeviceControl::WriteI2c16, &DeviceControl::ReadI2c16, 0x0230, 8},
-        {&DeviceControl::WriteI2cLong, &DeviceControl::ReadI2cLong, 0x10, 0x60},
-    };
-    for (const auto& [write, read, subAddress, count] : cases) {
+    const std::tuple<HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, const void*),
+                     HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, void*), DWORD, DWORD>
+        layouts[] = {
+            {&DeviceControl::WriteI2c, &DeviceControl::ReadI2c, 0xFC, 8},  // wraps at the end
+            {&DeviceControl::WriteI2c16, &DeviceControl::ReadI2c16, 0x0230, 8},
+            {&DeviceControl::WriteI2cLong, &DeviceControl::ReadI2cLong, 0x10, 0x60},
+        };
+    for (const auto& [write, read, subAddress, count] : layouts) {
         SCOPED_TRACE(subAddress);
-        SimBound bound;
         std::vector<BYTE> pattern(count), back(count);
-        std::iota(pattern.begin(), pattern.end(), BYTE{0x40});
-        sim::EepromImage expected = bound.chip->Eeprom()->Bytes();
-        for (DWORD i = 0; i < count; ++i) {
-            expected[(subAddress + i) & 0xFF] = pattern[i];
-        }
+        std::iota(pattern.begin(), pattern.end(), BYTE(subAddress));
         ASSERT_EQ((bound.dc.*write)(0xA0, subAddress, count, pattern.data()), S_OK);
         ASSERT_EQ((bound.dc.*read)(0xA0, subAddress, count, back.data()), S_OK);
         EXPECT_EQ(back, pattern);
-        EXPECT_EQ(bound.chip->Eeprom()->Bytes(), expected);
-        EXPECT_EQ(bound.chip->Eeprom()->WriteCount(), 1u);
+        for (DWORD i = 0; i < count; ++i) {
+            EXPECT_EQ(bound.chip->Eeprom()->Bytes()[(subAddress + i) & 0xFF], pattern[i]) << i;
+        }
     }
     // A direct write carries the word address in its first byte, as on the
     // bus; a direct read goes on from the current address.
-    SimBound bound;
-    const BYTE written[3] = {0x30, 0xAB, 0xCD}, pointer = 0x30;
+    const BYTE direct[3] = {0x30, 0xAB, 0xCD};
     BYTE read[2] = {};
-    ASSERT_EQ(bound.dc.WriteI2cDirect(0xA0, 3, written), S_OK);
-    ASSERT_EQ(bound.dc.WriteI2cDirect(0xA0, 1, &pointer), S_OK);
+    ASSERT_EQ(bound.dc.WriteI2cDirect(0xA0, 3, direct), S_OK);
+    ASSERT_EQ(bound.dc.WriteI2cDirect(0xA0, 1, direct), S_OK);  // back to 0x30
     ASSERT_EQ(bound.dc.ReadI2cDirect(0xA1, 2, read), S_OK);
     EXPECT_EQ(read[0] << 8 | read[1], 0xABCD);
-    // A one-byte read leaves the upper bytes of the caller's word alone.
-    DWORD marker = 0xAABBCC00;
-    ASSERT_EQ(bound.dc.ReadI2c(0xA0, 0x7A, 1, &marker), S_OK);
-    EXPECT_EQ(marker, 0xAABBCC31u);
 }
 
 TEST(BindFilter, ReadsTheIdentityAndTellsTheChipGeneration) {
     const DWORD cases[][3] = {{0x141, 0x41, 1}, {0x62, 0x62, 0}, {0x33, 0x33, 0}, {0x32, 0x32, 1},
                               {0x74, 0x74, 1},  {0x75, 0x75, 0}, {0x24, 0x24, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c[0]);
-        SimBound bound(sim::ChipIdentity{c[0], 0, 0x36, 0x40, 0x30});  // checks the references
-        EXPECT_EQ(bound.base, 4u) << "four identity reads";
+    for (const auto& [chipIdProperty, chipId, newGeneration] : cases) {
+        SCOPED_TRACE(chipIdProperty);
+        SimBound bound(sim::ChipIdentity{chipIdProperty, 0, 0x36, 0x40, 0x30});
         EXPECT_EQ(std::vector<DWORD>({TA::ChipId(bound.dc), TA::NewGeneration(bound.dc),
                                       TA::BoardConfig(bound.dc), TA::RemoteAddress(bound.dc),
                                       TA::RemoteI2cAddress(bound.dc)}),
-                  std::vector<DWORD>({c[1], c[2], 0x36, 0x40, 0x30}));
+                  std::vector<DWORD>({chipId, newGeneration, 0x36, 0x40, 0x30}));
     }
     auto* filter = new FakeCaptureFilter(nullptr);
     DeviceControl dc;

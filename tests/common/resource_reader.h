@@ -25,7 +25,7 @@ class TemplateReader {
     // A UTF-16 string up to its terminating 0.
     std::wstring String() {
         std::wstring text;
-        for (WORD unit = Read<WORD>(); unit != 0 && !overrun_; unit = Read<WORD>()) {
+        while (const WORD unit = Read<WORD>()) {
             text.push_back(static_cast<wchar_t>(unit));
         }
         return text;
@@ -36,14 +36,9 @@ class TemplateReader {
         if (first == 0xFFFF) {
             return L"#" + std::to_wstring(Read<WORD>());
         }
-        if (first == 0) {
-            return L"";
-        }
-        offset_ -= sizeof first;  // the name's first unit
-        return String();
+        return first ? static_cast<wchar_t>(first) + String() : L"";
     }
     void AlignToDword() { offset_ = (offset_ + 3) & ~size_t{3}; }
-    size_t Offset() const { return offset_; }
     bool Overrun() const { return overrun_; }
 
   private:

@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <optional>
@@ -35,7 +36,8 @@ struct DeviceControlTestAccess {
     }
 };
 
-// Real reference counting for the COM stand-ins: only Release destroys.
+// Real reference counting for the COM stand-ins below (create them with new;
+// only Release destroys), and QueryInterface's answer for a known interface.
 template <typename Interface>
 class RefCounted : public Interface {
   public:
@@ -47,32 +49,33 @@ class RefCounted : public Interface {
         }
         return refs;
     }
-    ULONG RefCount() const { return refs_; }
 
   protected:
     virtual ~RefCounted() = default;
+    HRESULT Answer(bool known, void** object) {
+        *object = known ? static_cast<Interface*>(this) : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
 
   private:
     ULONG refs_ = 1;
 };
 
-// A GoogleMock driver with the five driver slots mocked. Create with `new`;
-// the test holds the first reference.
+// A GoogleMock driver: every slot of ICustomProperty mocked.
 class MockCustomProperty : public RefCounted<ICustomProperty> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
-    MOCK_METHOD(HRESULT, Set, (DWORD id, const void* data),
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty), object);
+    }
+    // clang-format off
+    MOCK_METHOD(HRESULT, ReservedSlot3, (), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Set, (DWORD, const void*), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Get, (DWORD, void*), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Invoke, (DWORD, DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Transfer, (DWORD, DWORD, const void*, DWORD, void*),
                 (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Get, (DWORD id, void* data), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Invoke, (DWORD first, DWORD second, DWORD third),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Transfer,
-                (DWORD target, DWORD writeLength, const void* writeData, DWORD readLength,
-                 void* readData),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, SetDirect, (DWORD id, DWORD value),
-                (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, SetDirect, (DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
+    // clang-format on
 };
 
 // Matches a pointer argument whose first 32-bit word equals the given value.
@@ -91,36 +94,52 @@ ACTION_P2(DeliverWord, word, status) {
 // Every other method fails the test: the library has no business calling it.
 class FakeCaptureFilter : public RefCounted<IBaseFilter> {
   public:
-    explicit FakeCaptureFilter(ICustomProperty* driver);
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE Stop() override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE Pause() override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE*) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins**) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin**) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO*) override { return Unexpected(); }
-    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override {
-        return Unexpected();
+    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(ICustomProperty) && driver_) {
+            return driver_->QueryInterface(iid, object);
+        }
+        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(IBaseFilter), object);
     }
-    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return Unexpected(); }
 
   private:
-    ~FakeCaptureFilter() override;
     static HRESULT Unexpected();
-    ICustomProperty* driver_;
+    Microsoft::WRL::ComPtr<ICustomProperty> driver_;
+
+  public:
+    // clang-format off
+#define VELTO1_UNEXPECTED(method) HRESULT STDMETHODCALLTYPE method override { return Unexpected(); }
+    VELTO1_UNEXPECTED(GetClassID(CLSID*)) VELTO1_UNEXPECTED(Stop()) VELTO1_UNEXPECTED(Pause())
+    VELTO1_UNEXPECTED(Run(REFERENCE_TIME)) VELTO1_UNEXPECTED(GetState(DWORD, FILTER_STATE*))
+    VELTO1_UNEXPECTED(SetSyncSource(IReferenceClock*))
+    VELTO1_UNEXPECTED(GetSyncSource(IReferenceClock**)) VELTO1_UNEXPECTED(EnumPins(IEnumPins**))
+    VELTO1_UNEXPECTED(FindPin(LPCWSTR, IPin**)) VELTO1_UNEXPECTED(QueryFilterInfo(FILTER_INFO*))
+    VELTO1_UNEXPECTED(JoinFilterGraph(IFilterGraph*, LPCWSTR))
+    VELTO1_UNEXPECTED(QueryVendorInfo(LPWSTR*))
+#undef VELTO1_UNEXPECTED
 };
+// clang-format on
 
 // A DeviceControl bound through a FakeCaptureFilter to a SimDriver over a
 // SimChip, as BindFilter leaves it. The driver's log starts empty after
-// binding, and FailCall numbers the calls from there.
+// binding; FailCall and UnplugFromCall number the calls from 1 there (call 0
+// fails nothing). The destructor closes the object and expects the driver to
+// hold the bench's reference alone.
 struct SimBound {
     explicit SimBound(const sim::ChipIdentity& identity = {},
-                      std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom());
-    ~SimBound();
+                      std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom())
+        : chip(std::make_shared<sim::SimChip>(identity, eeprom)),
+          driver(sim::CreateSimDriver(chip)) {
+        auto* filter = new FakeCaptureFilter(driver);
+        EXPECT_EQ(dc.BindFilter(filter), driver);
+        EXPECT_EQ(filter->Release(), 0u) << "the filter stays the caller's";
+        base = driver->CallCount();
+        driver->ClearLog();
+    }
+    ~SimBound() {
+        dc.Close();
+        EXPECT_EQ(driver->Release(), 0u) << "the device kept or dropped a driver reference";
+    }
     void FailCall(unsigned call, HRESULT status) { driver->Faults().atCall[base + call] = status; }
     void UnplugFromCall(unsigned call) { driver->Faults().unplugFromCall = base + call; }
 
