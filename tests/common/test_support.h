@@ -7,34 +7,31 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
-#include <memory>
-#include <optional>
-
 #include "devctl/device_control.h"
 #include "simdevice/sim_driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
 // state that has no operation of its own.
 struct DeviceControlTestAccess {
-    static ICustomProperty*& Driver(DeviceControl& dc) { return dc.driver; }
-    static IBaseFilter*& AudioCaptureFilter(DeviceControl& dc) { return dc.audioCaptureFilter; }
-    static IBaseFilter*& AudioDeviceFilter(DeviceControl& dc) { return dc.audioDeviceFilter; }
-    static IBaseFilter*& AudioRendererFilter(DeviceControl& dc) { return dc.audioRendererFilter; }
-    static DWORD& GpioInputMask(DeviceControl& dc) { return dc.gpioInputMask; }
-    static HRESULT& LastResult(DeviceControl& dc) { return dc.lastResult; }
-    static DWORD& RemoteToggle(DeviceControl& dc) { return dc.remoteToggle; }
-    static DWORD& BoardConfig(DeviceControl& dc) { return dc.boardConfig; }
-    static DWORD& RemoteAddress(DeviceControl& dc) { return dc.remoteAddress; }
-    static DWORD& RemoteI2cAddress(DeviceControl& dc) { return dc.remoteI2cAddress; }
-    static DWORD& ChipId(DeviceControl& dc) { return dc.chipId; }
-    static DWORD& NewGeneration(DeviceControl& dc) { return dc.newGeneration; }
-
     // Makes dc hold the driver as if bound to it (takes a reference of its own).
     static void Attach(DeviceControl& dc, ICustomProperty* driver) {
         driver->AddRef();
         dc.driver = driver;
     }
+    // clang-format off
+#define VELTO1_FIELD(Type, Name, field) static Type& Name(DeviceControl& dc) { return dc.field; }
+    VELTO1_FIELD(ICustomProperty*, Driver, driver)
+    VELTO1_FIELD(IBaseFilter*, AudioCaptureFilter, audioCaptureFilter)
+    VELTO1_FIELD(IBaseFilter*, AudioDeviceFilter, audioDeviceFilter)
+    VELTO1_FIELD(IBaseFilter*, AudioRendererFilter, audioRendererFilter)
+    VELTO1_FIELD(DWORD, GpioInputMask, gpioInputMask) VELTO1_FIELD(HRESULT, LastResult, lastResult)
+    VELTO1_FIELD(DWORD, RemoteToggle, remoteToggle) VELTO1_FIELD(DWORD, BoardConfig, boardConfig)
+    VELTO1_FIELD(DWORD, RemoteAddress, remoteAddress) VELTO1_FIELD(DWORD, ChipId, chipId)
+    VELTO1_FIELD(DWORD, RemoteI2cAddress, remoteI2cAddress)
+    VELTO1_FIELD(DWORD, NewGeneration, newGeneration)
+#undef VELTO1_FIELD
 };
+// clang-format on
 
 // Real reference counting for the COM stand-ins below (create them with new;
 // only Release destroys), and QueryInterface's answer for a known interface.
@@ -42,13 +39,7 @@ template <typename Interface>
 class RefCounted : public Interface {
   public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --refs_;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_ ? refs_ : (delete this, 0); }
 
   protected:
     virtual ~RefCounted() = default;
@@ -103,7 +94,10 @@ class FakeCaptureFilter : public RefCounted<IBaseFilter> {
     }
 
   private:
-    static HRESULT Unexpected();
+    static HRESULT Unexpected() {
+        ADD_FAILURE() << "unexpected call of an IBaseFilter method";
+        return E_NOTIMPL;
+    }
     Microsoft::WRL::ComPtr<ICustomProperty> driver_;
 
   public:
