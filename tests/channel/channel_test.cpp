@@ -91,7 +91,7 @@ TEST(PropertyChannel, DriverSeesTheSequenceAndSelectWordsOfEachOperation) {
         {OP(ReadI2cDirect(0x1A0, 0x103, data)), kI2c, 0x00A00003},
         {OP(WriteI2c(0x1A0, 0x108, 0x101, data)), kI2c, 0x01A00801},
         {OP(ReadI2c16(0xA0, 0x51234, 5, data)), kI2c, 0x12A03485},
-        {OP(WriteI2c16(0xA0, 0x1234, 128, data)), kI2c, 0x12A03480},
+        {OP(WriteI2c16(0xA0, 0x1234, 0x181, data)), kI2c, 0x12A03481},
         {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), kI2c, 0x01A01023},
         {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), kI2c, 0x00A01002},
     };

@@ -55,8 +55,10 @@ struct UpdateBench : SimBound, Platform {
             const sim::DriverCall& c = calls[seen];
             if (c.id == CPROP_REG_DATA || c.id == CPROP_I2C_DATA) {
                 const bool get = c.slot == sim::DriverSlot::Get;
-                const unsigned select = calls[seen - 1].word >> 8 & 0xFFFF;  // index, or device
-                char text[24];                                               // and sub-address
+                // The call before selects: the register index, or the I2C
+                // device and sub-address.
+                const unsigned select = calls[seen - 1].word >> 8 & 0xFFFF;
+                char text[24];
                 std::snprintf(text, sizeof text, "%c%0*X=%02X", get ? 'R' : 'W',
                               c.id == CPROP_REG_DATA ? 2 : 4, select, unsigned(c.word));
                 const std::string transfer = text;
