@@ -1,66 +1,72 @@
-// Shared test support: a GoogleMock ICustomProperty, a stand-in capture
-// filter, and access to DeviceControl's fields.
+// Shared test support: access to DeviceControl's fields, a GoogleMock
+// ICustomProperty, a stand-in capture filter, and a DeviceControl bound to a
+// simulated chip.
 #pragma once
 
 #include <gmock/gmock.h>
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include "devctl/device_control.h"
+#include "simdevice/sim_driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
 // state that has no operation of its own.
 struct DeviceControlTestAccess {
-    static ICustomProperty*& Driver(DeviceControl& dc) { return dc.driver; }
-    static IBaseFilter*& AudioCaptureFilter(DeviceControl& dc) { return dc.audioCaptureFilter; }
-    static IBaseFilter*& AudioDeviceFilter(DeviceControl& dc) { return dc.audioDeviceFilter; }
-    static IBaseFilter*& AudioRendererFilter(DeviceControl& dc) { return dc.audioRendererFilter; }
-    static DWORD& GpioInputMask(DeviceControl& dc) { return dc.gpioInputMask; }
-    static HRESULT& LastResult(DeviceControl& dc) { return dc.lastResult; }
-    static DWORD& RemoteToggle(DeviceControl& dc) { return dc.remoteToggle; }
-    static DWORD& BoardConfig(DeviceControl& dc) { return dc.boardConfig; }
-    static DWORD& RemoteAddress(DeviceControl& dc) { return dc.remoteAddress; }
-    static DWORD& RemoteI2cAddress(DeviceControl& dc) { return dc.remoteI2cAddress; }
-    static DWORD& ChipId(DeviceControl& dc) { return dc.chipId; }
-    static DWORD& NewGeneration(DeviceControl& dc) { return dc.newGeneration; }
-
     // Makes dc hold the driver as if bound to it (takes a reference of its own).
     static void Attach(DeviceControl& dc, ICustomProperty* driver) {
         driver->AddRef();
         dc.driver = driver;
     }
+    // clang-format off
+#define VELTO1_FIELD(Type, Name, field) static Type& Name(DeviceControl& dc) { return dc.field; }
+    VELTO1_FIELD(ICustomProperty*, Driver, driver)
+    VELTO1_FIELD(IBaseFilter*, AudioCaptureFilter, audioCaptureFilter)
+    VELTO1_FIELD(IBaseFilter*, AudioDeviceFilter, audioDeviceFilter)
+    VELTO1_FIELD(IBaseFilter*, AudioRendererFilter, audioRendererFilter)
+    VELTO1_FIELD(DWORD, GpioInputMask, gpioInputMask) VELTO1_FIELD(HRESULT, LastResult, lastResult)
+    VELTO1_FIELD(DWORD, RemoteToggle, remoteToggle) VELTO1_FIELD(DWORD, BoardConfig, boardConfig)
+    VELTO1_FIELD(DWORD, RemoteAddress, remoteAddress) VELTO1_FIELD(DWORD, ChipId, chipId)
+    VELTO1_FIELD(DWORD, RemoteI2cAddress, remoteI2cAddress)
+    VELTO1_FIELD(DWORD, NewGeneration, newGeneration)
+#undef VELTO1_FIELD
 };
+// clang-format on
 
-// A GoogleMock driver. Reference counting is real; the five driver slots are
-// mocked. Create with `new`; the test holds the first reference.
-class MockCustomProperty : public ICustomProperty {
+// Real reference counting for the COM stand-ins below (create them with new;
+// only Release destroys), and QueryInterface's answer for a known interface.
+template <typename Interface>
+class RefCounted : public Interface {
   public:
-    MockCustomProperty() = default;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE ReservedSlot3() override;
-
-    MOCK_METHOD(HRESULT, Set, (DWORD id, const void* data),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Get, (DWORD id, void* data), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Invoke, (DWORD first, DWORD second, DWORD third),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Transfer,
-                (DWORD target, DWORD writeLength, const void* writeData, DWORD readLength,
-                 void* readData),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, SetDirect, (DWORD id, DWORD value),
-                (override, Calltype(STDMETHODCALLTYPE)));
-
-    ULONG RefCount() const { return refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_ ? refs_ : (delete this, 0); }
 
   protected:
-    // Reference counted: only Release destroys it (NiceMock/StrictMock derive from it).
-    virtual ~MockCustomProperty() = default;
+    virtual ~RefCounted() = default;
+    HRESULT Answer(bool known, void** object) {
+        *object = known ? static_cast<Interface*>(this) : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
 
   private:
     ULONG refs_ = 1;
+};
+
+// A GoogleMock driver: every slot of ICustomProperty mocked.
+class MockCustomProperty : public RefCounted<ICustomProperty> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty), object);
+    }
+    // clang-format off
+    MOCK_METHOD(HRESULT, ReservedSlot3, (), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Set, (DWORD, const void*), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Get, (DWORD, void*), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Invoke, (DWORD, DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, Transfer, (DWORD, DWORD, const void*, DWORD, void*),
+                (override, Calltype(STDMETHODCALLTYPE)));
+    MOCK_METHOD(HRESULT, SetDirect, (DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
+    // clang-format on
 };
 
 // Matches a pointer argument whose first 32-bit word equals the given value.
@@ -68,40 +74,71 @@ MATCHER_P(PointsToWord, expected, "points to the word " + ::testing::PrintToStri
     return arg != nullptr && *static_cast<const DWORD*>(arg) == static_cast<DWORD>(expected);
 }
 
-// An action that stores a 32-bit word through the data pointer (argument 1) and
-// returns the status.
+// Stores a 32-bit word through the data pointer (argument 1), returns the status.
 ACTION_P2(DeliverWord, word, status) {
     *static_cast<DWORD*>(arg1) = static_cast<DWORD>(word);
     return status;
 }
 
-// A stand-in capture filter that answers QueryInterface for what it was given
-// (IUnknown, IBaseFilter, and ICustomProperty when it holds one). Every other
-// IBaseFilter method fails the test: the library has no business calling it.
-class FakeCaptureFilter : public IBaseFilter {
+// A stand-in capture filter that answers QueryInterface for IUnknown,
+// IBaseFilter, and ICustomProperty when it holds a driver (it may be null).
+// Every other method fails the test: the library has no business calling it.
+class FakeCaptureFilter : public RefCounted<IBaseFilter> {
   public:
-    explicit FakeCaptureFilter(ICustomProperty* driver);  // driver may be null
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    ULONG RefCount() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override;
-    HRESULT STDMETHODCALLTYPE Stop() override;
-    HRESULT STDMETHODCALLTYPE Pause() override;
-    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override;
-    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE*) override;
-    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override;
-    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override;
-    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins**) override;
-    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin**) override;
-    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO*) override;
-    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override;
+    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(ICustomProperty) && driver_) {
+            return driver_->QueryInterface(iid, object);
+        }
+        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(IBaseFilter), object);
+    }
 
   private:
-    virtual ~FakeCaptureFilter();
-    ULONG refs_ = 1;
-    ICustomProperty* driver_;
+    static HRESULT Unexpected() {
+        ADD_FAILURE() << "unexpected call of an IBaseFilter method";
+        return E_NOTIMPL;
+    }
+    Microsoft::WRL::ComPtr<ICustomProperty> driver_;
+
+  public:
+    // clang-format off
+#define VELTO1_UNEXPECTED(method) HRESULT STDMETHODCALLTYPE method override { return Unexpected(); }
+    VELTO1_UNEXPECTED(GetClassID(CLSID*)) VELTO1_UNEXPECTED(Stop()) VELTO1_UNEXPECTED(Pause())
+    VELTO1_UNEXPECTED(Run(REFERENCE_TIME)) VELTO1_UNEXPECTED(GetState(DWORD, FILTER_STATE*))
+    VELTO1_UNEXPECTED(SetSyncSource(IReferenceClock*))
+    VELTO1_UNEXPECTED(GetSyncSource(IReferenceClock**)) VELTO1_UNEXPECTED(EnumPins(IEnumPins**))
+    VELTO1_UNEXPECTED(FindPin(LPCWSTR, IPin**)) VELTO1_UNEXPECTED(QueryFilterInfo(FILTER_INFO*))
+    VELTO1_UNEXPECTED(JoinFilterGraph(IFilterGraph*, LPCWSTR))
+    VELTO1_UNEXPECTED(QueryVendorInfo(LPWSTR*))
+#undef VELTO1_UNEXPECTED
+};
+// clang-format on
+
+// A DeviceControl bound through a FakeCaptureFilter to a SimDriver over a
+// SimChip, as BindFilter leaves it. The driver's log starts empty after
+// binding; FailCall and UnplugFromCall number the calls from 1 there (call 0
+// fails nothing). The destructor closes the object and expects the driver to
+// hold the bench's reference alone.
+struct SimBound {
+    explicit SimBound(const sim::ChipIdentity& identity = {},
+                      std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom())
+        : chip(std::make_shared<sim::SimChip>(identity, eeprom)),
+          driver(sim::CreateSimDriver(chip)) {
+        auto* filter = new FakeCaptureFilter(driver);
+        EXPECT_EQ(dc.BindFilter(filter), driver);
+        EXPECT_EQ(filter->Release(), 0u) << "the filter stays the caller's";
+        base = driver->CallCount();
+        driver->ClearLog();
+    }
+    ~SimBound() {
+        dc.Close();
+        EXPECT_EQ(driver->Release(), 0u) << "the device kept or dropped a driver reference";
+    }
+    void FailCall(unsigned call, HRESULT status) { driver->Faults().atCall[base + call] = status; }
+    void UnplugFromCall(unsigned call) { driver->Faults().unplugFromCall = base + call; }
+
+    std::shared_ptr<sim::SimChip> chip;
+    sim::SimDriver* driver;
+    DeviceControl dc;
+    unsigned base;
 };
