@@ -289,6 +289,8 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
     if (!filter) {
         return nullptr;
     }
+    // A driver still held would be overwritten by the query: let it go first.
+    Close();
     // The reference goes straight into the field; the filter stays the caller's.
     Record(filter->QueryInterface(__uuidof(ICustomProperty), reinterpret_cast<void**>(&driver)));
     if (lastResult < 0 || !driver) {

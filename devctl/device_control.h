@@ -92,8 +92,8 @@ class DeviceControl {
 
     // Binding to a capture filter the caller already holds: queries it for
     // ICustomProperty into the object and reads the chip identity. Returns the
-    // held interface (no extra reference) or null. The filter stays the
-    // caller's.
+    // held interface (no extra reference) or null. A driver already held is
+    // released first. The filter stays the caller's.
     ICustomProperty* BindFilter(IBaseFilter* filter);
 
     // Discovery and binding

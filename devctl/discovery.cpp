@@ -264,9 +264,6 @@ ICustomProperty* DeviceControl::Bind(const char* wantedName) {
     if (!filter) {
         return nullptr;
     }
-    // A reference still held would be overwritten by the query: let it go
-    // first rather than lose it.
-    Close();
     return BindFilter(filter.Get());
 }
 

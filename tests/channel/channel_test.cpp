@@ -195,6 +195,18 @@ TEST(Lifetime, BindFilterReadsTheIdentityCloseReleasesOnceTheDestructorNothing) 
     EXPECT_EQ(TA::Driver(dc), nullptr);
     EXPECT_EQ(filter->Release(), 0u);
 
+    // Binding again lets go of the driver held before.
+    {
+        SimBound first, second;
+        first.driver->AddRef();
+        auto* secondFilter = new FakeCaptureFilter(second.driver);
+        EXPECT_EQ(first.dc.BindFilter(secondFilter), second.driver);
+        EXPECT_EQ(first.driver->Release(), 1u);
+        first.dc.Close();
+        TA::Attach(first.dc, first.driver);  // what the bench's teardown expects
+        secondFilter->Release();
+    }
+
     SimBound bound;  // its destructor expects the driver to hold the bench's reference alone
     bound.driver->AddRef();
     bound.dc.Close();
