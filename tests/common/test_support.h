@@ -1,6 +1,5 @@
-// Shared test support: access to DeviceControl's fields, a GoogleMock
-// ICustomProperty, a stand-in capture filter, and a DeviceControl bound to a
-// simulated chip.
+// Shared test support: access to DeviceControl's fields, a stand-in capture
+// filter, and a DeviceControl bound to a simulated chip.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -8,6 +7,7 @@
 #include <wrl/client.h>
 
 #include "devctl/device_control.h"
+#include "simdevice/com_object.h"
 #include "simdevice/sim_driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
@@ -24,73 +24,29 @@ struct DeviceControlTestAccess {
     VELTO1_FIELD(IBaseFilter*, AudioCaptureFilter, audioCaptureFilter)
     VELTO1_FIELD(IBaseFilter*, AudioDeviceFilter, audioDeviceFilter)
     VELTO1_FIELD(IBaseFilter*, AudioRendererFilter, audioRendererFilter)
-    VELTO1_FIELD(DWORD, GpioInputMask, gpioInputMask) VELTO1_FIELD(HRESULT, LastResult, lastResult)
-    VELTO1_FIELD(DWORD, RemoteToggle, remoteToggle) VELTO1_FIELD(DWORD, BoardConfig, boardConfig)
-    VELTO1_FIELD(DWORD, RemoteAddress, remoteAddress) VELTO1_FIELD(DWORD, ChipId, chipId)
+    VELTO1_FIELD(DWORD, GpioInputMask, gpioInputMask)
+    VELTO1_FIELD(HRESULT, LastResult, lastResult)
+    VELTO1_FIELD(DWORD, RemoteToggle, remoteToggle)
+    VELTO1_FIELD(DWORD, BoardConfig, boardConfig)
+    VELTO1_FIELD(DWORD, RemoteAddress, remoteAddress)
+    VELTO1_FIELD(DWORD, ChipId, chipId)
     VELTO1_FIELD(DWORD, RemoteI2cAddress, remoteI2cAddress)
     VELTO1_FIELD(DWORD, NewGeneration, newGeneration)
 #undef VELTO1_FIELD
 };
 // clang-format on
 
-// Real reference counting for the COM stand-ins below (create them with new;
-// only Release destroys), and QueryInterface's answer for a known interface.
-template <typename Interface>
-class RefCounted : public Interface {
-  public:
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_ ? refs_ : (delete this, 0); }
-
-  protected:
-    virtual ~RefCounted() = default;
-    HRESULT Answer(bool known, void** object) {
-        *object = known ? static_cast<Interface*>(this) : nullptr;
-        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-
-  private:
-    ULONG refs_ = 1;
-};
-
-// A GoogleMock driver: every slot of ICustomProperty mocked.
-class MockCustomProperty : public RefCounted<ICustomProperty> {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty), object);
-    }
-    // clang-format off
-    MOCK_METHOD(HRESULT, ReservedSlot3, (), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Set, (DWORD, const void*), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Get, (DWORD, void*), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Invoke, (DWORD, DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, Transfer, (DWORD, DWORD, const void*, DWORD, void*),
-                (override, Calltype(STDMETHODCALLTYPE)));
-    MOCK_METHOD(HRESULT, SetDirect, (DWORD, DWORD), (override, Calltype(STDMETHODCALLTYPE)));
-    // clang-format on
-};
-
-// Matches a pointer argument whose first 32-bit word equals the given value.
-MATCHER_P(PointsToWord, expected, "points to the word " + ::testing::PrintToString(expected)) {
-    return arg != nullptr && *static_cast<const DWORD*>(arg) == static_cast<DWORD>(expected);
-}
-
-// Stores a 32-bit word through the data pointer (argument 1), returns the status.
-ACTION_P2(DeliverWord, word, status) {
-    *static_cast<DWORD*>(arg1) = static_cast<DWORD>(word);
-    return status;
-}
-
 // A stand-in capture filter that answers QueryInterface for IUnknown,
 // IBaseFilter, and ICustomProperty when it holds a driver (it may be null).
 // Every other method fails the test: the library has no business calling it.
-class FakeCaptureFilter : public RefCounted<IBaseFilter> {
+class FakeCaptureFilter : public sim::ComObject<IBaseFilter> {
   public:
     explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == __uuidof(ICustomProperty) && driver_) {
             return driver_->QueryInterface(iid, object);
         }
-        return Answer(iid == __uuidof(IUnknown) || iid == __uuidof(IBaseFilter), object);
+        return ComObject::QueryInterface(iid, object);
     }
 
   private:
@@ -103,11 +59,16 @@ class FakeCaptureFilter : public RefCounted<IBaseFilter> {
   public:
     // clang-format off
 #define VELTO1_UNEXPECTED(method) HRESULT STDMETHODCALLTYPE method override { return Unexpected(); }
-    VELTO1_UNEXPECTED(GetClassID(CLSID*)) VELTO1_UNEXPECTED(Stop()) VELTO1_UNEXPECTED(Pause())
-    VELTO1_UNEXPECTED(Run(REFERENCE_TIME)) VELTO1_UNEXPECTED(GetState(DWORD, FILTER_STATE*))
+    VELTO1_UNEXPECTED(GetClassID(CLSID*))
+    VELTO1_UNEXPECTED(Stop())
+    VELTO1_UNEXPECTED(Pause())
+    VELTO1_UNEXPECTED(Run(REFERENCE_TIME))
+    VELTO1_UNEXPECTED(GetState(DWORD, FILTER_STATE*))
     VELTO1_UNEXPECTED(SetSyncSource(IReferenceClock*))
-    VELTO1_UNEXPECTED(GetSyncSource(IReferenceClock**)) VELTO1_UNEXPECTED(EnumPins(IEnumPins**))
-    VELTO1_UNEXPECTED(FindPin(LPCWSTR, IPin**)) VELTO1_UNEXPECTED(QueryFilterInfo(FILTER_INFO*))
+    VELTO1_UNEXPECTED(GetSyncSource(IReferenceClock**))
+    VELTO1_UNEXPECTED(EnumPins(IEnumPins**))
+    VELTO1_UNEXPECTED(FindPin(LPCWSTR, IPin**))
+    VELTO1_UNEXPECTED(QueryFilterInfo(FILTER_INFO*))
     VELTO1_UNEXPECTED(JoinFilterGraph(IFilterGraph*, LPCWSTR))
     VELTO1_UNEXPECTED(QueryVendorInfo(LPWSTR*))
 #undef VELTO1_UNEXPECTED
