@@ -139,6 +139,7 @@ class DeviceControl {
     HRESULT Record(HRESULT status) { return lastResult = status; }
     HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data, bool write);
     DWORD GetRecordedValue(DWORD id);
+    IBaseFilter* FindNamedOrKnownCaptureFilter(const char* wantedName);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
     // A read at the remote-control receiver's I2C address is answered with its key.
     bool IsRemoteKeyAddress(DWORD address) const {

@@ -249,7 +249,13 @@ IBaseFilter* DeviceControl::FindKnownCaptureFilter() {
 IBaseFilter* DeviceControl::FindCaptureFilter() {
     char name[kNameBufferSize];
     GetCaptureDeviceName(name);
-    if (IBaseFilter* filter = FindCaptureFilterByName(name)) {
+    return FindNamedOrKnownCaptureFilter(name);
+}
+
+// The filter of the first device found by the wanted name or, failing that,
+// by the known-model list; the caller owns the reference.
+IBaseFilter* DeviceControl::FindNamedOrKnownCaptureFilter(const char* wantedName) {
+    if (IBaseFilter* filter = FindCaptureFilterByName(wantedName)) {
         return filter;
     }
     return FindKnownCaptureFilter();
@@ -257,10 +263,7 @@ IBaseFilter* DeviceControl::FindCaptureFilter() {
 
 ICustomProperty* DeviceControl::Bind(const char* wantedName) {
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindCaptureFilterByName(wantedName);
-    if (!filter) {
-        *filter.ReleaseAndGetAddressOf() = FindKnownCaptureFilter();
-    }
+    *filter.ReleaseAndGetAddressOf() = FindNamedOrKnownCaptureFilter(wantedName);
     if (!filter) {
         return nullptr;
     }
@@ -300,10 +303,7 @@ BOOL DeviceControl::IsDevicePresent() {
 
 void DeviceControl::ShowPropertyPagesByName(HWND owner, const char* wantedName) {
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindCaptureFilterByName(wantedName);
-    if (!filter) {
-        *filter.ReleaseAndGetAddressOf() = FindKnownCaptureFilter();
-    }
+    *filter.ReleaseAndGetAddressOf() = FindNamedOrKnownCaptureFilter(wantedName);
     if (!filter) {
         return;
     }
