@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, then configures and builds the Windows binaries
-# (cross-compiled with MinGW-w64) into build/mingw, or $VELTO1_BUILD_DIR.
+# Installs what is missing, then configures and builds the Windows binaries of
+# one architecture (cross-compiled with MinGW-w64) into build/mingw-ARCH.
+#
+#   scripts/build.sh [x64|x86]      (default x64)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+arch="${1:-x64}"
+velto1_check_arch "$arch"
 "$root/scripts/setup.sh"
-build="${VELTO1_BUILD_DIR:-$root/build/mingw}"
+build=$(velto1_build_dir "$arch")
 cd "$root"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake --preset mingw -B "$build" >/dev/null
+    cmake --preset "mingw-$arch" >/dev/null
 fi
 cmake --build "$build" --parallel "$(nproc)"

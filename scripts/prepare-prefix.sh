@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
 # Creates and prepares a private Wine prefix for the tests and the demo:
 # crash dialog off, and a CJK font linked into the dialog faces so that the
-# Japanese texts render. Safe to call from several processes at once.
+# Japanese texts render. The ready marker records the Wine installation the
+# prefix was made with; a prefix made by another (a different version, or
+# before wine32 was installed, which makes every program fail with "could not
+# load kernel32.dll") is made anew. Safe to call from several processes at once.
 set -eu
 prefix="$1"
-mkdir -p "$prefix"
+mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.velto1-ready" ] && exit 0
+
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=$(command -v wine)
+wine32=no
+dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && wine32=yes
+installation="$("$wine64" --version) wine32=$wine32"
+marker="$prefix/.velto1-ready"
+if [ -f "$marker" ]; then
+    [ "$(cat "$marker")" = "$installation" ] && exit 0
+    echo "prepare-prefix: Wine changed ($(cat "$marker") -> $installation): making $prefix anew" >&2
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+fi
+mkdir -p "$prefix"
 
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine wineboot -i </dev/null >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+"$wine64" wineboot -i </dev/null >/dev/null 2>&1 || true
+reg() { "$wine64" reg "$@" </dev/null >/dev/null 2>&1 || true; }
+reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 
 # Wine's Marlett font (the glyphs of caption buttons) into the prefix, where
 # Wine finds it whatever its data folder. Only Marlett: with Wine's own Tahoma
@@ -20,14 +37,17 @@ if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
     cp -f /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
 fi
 
-# Font link: the Noto CJK face serves Japanese glyphs for the dialog fonts.
+# Font link: the Noto CJK face serves Japanese glyphs for the dialog fonts, in
+# both registry views (32-bit programs read their own).
 font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc
 if [ -f "$font" ]; then
     cp -f "$font" "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     for face in 'Tahoma' 'MS Sans Serif' 'Microsoft Sans Serif' 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS UI Gothic' 'System'; do
-        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v "$face" /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP' /f </dev/null >/dev/null 2>&1 || true
+        for view in /reg:64 /reg:32; do
+            reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$face" /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP' /f $view
+        done
     done
 fi
 wineserver -w
-touch "$prefix/.velto1-ready"
+echo "$installation" >"$marker"

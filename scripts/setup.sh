@@ -1,28 +1,69 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need, from Debian's packages.
-# Idempotent: when every package is already there it only checks and returns.
+# Installs everything the build and the tests need, from Debian's packages, for
+# both Windows architectures: the x86-64 and i686 MinGW-w64 cross compilers,
+# and Wine with its 32-bit half (wine32:i386), so that one 64-bit prefix runs
+# 32-bit and 64-bit programs. Idempotent: when everything is there it only
+# checks and returns.
 set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   cmake make ninja-build
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev
   googletest
-  wine wine64
+  wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   fonts-noto-cjk fonts-wine
+  zip unzip openssl osslsigncode
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: enabling the i386 architecture (for wine32)"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  apt_lists_stale=1
 fi
+
+install_missing() {
+  local missing=() p
+  for p in "$@"; do installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  echo "setup: installing ${missing[*]}"
+  if [ -n "${apt_lists_stale:-1}" ]; then
+    "${sudo_cmd[@]}" apt-get update -qq
+    apt_lists_stale=
+  fi
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+install_missing "${packages[@]}"
+
+# 32-bit Linux programs (the 32-bit half of Wine) run natively where the kernel
+# allows it. Some virtual machines run 64-bit user code only (execve of an i386
+# program fails with ENOEXEC); there they run under qemu's user-mode CPU
+# emulator, registered for i386 programs through binfmt_misc.
+binfmt=/proc/sys/fs/binfmt_misc
+if [ ! -e "$binfmt/qemu-i386" ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  install_missing qemu-user-static gcc-multilib
+  [ -e "$binfmt/register" ] || "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+  echo "setup: running i386 programs through qemu-i386-static"
+  # Magic and mask of an i386 ELF executable or shared object; F opens the
+  # emulator at registration, so it works in every mount namespace.
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+    "${sudo_cmd[@]}" tee "$binfmt/register" >/dev/null
+fi
+if [ -e "$binfmt/qemu-i386" ]; then
+  install_missing qemu-user-static gcc-multilib
+  "$root/scripts/build-wine32-qemu-shim.sh"
+fi
+/lib/ld-linux.so.2 --version >/dev/null 2>&1 || {
+  echo "setup: i386 programs cannot run on this machine, natively or emulated" >&2
+  exit 1
+}

@@ -1,12 +1,46 @@
-# Shared by the scripts: the Wine environment of a private prefix, a private
-# X display, and clean-up. Source it; don't run it.
+# Shared by the scripts: the Wine environment of a private prefix for one
+# architecture, a private X display, and clean-up. Source it; don't run it.
+velto1_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# velto1_use_prefix PREFIX: run Wine in PREFIX (created and prepared on first use).
-velto1_use_prefix() {
-    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    "$(dirname "${BASH_SOURCE[0]}")/prepare-prefix.sh" "$WINEPREFIX"
+# velto1_arch_or_usage VALUE: exits with a one-line usage error (status 2)
+# unless VALUE names an architecture.
+velto1_check_arch() {
+    case "$1" in
+        x86 | x64) ;;
+        *) echo "$(basename "$0"): unknown architecture '$1': use --arch x86 or --arch x64" >&2; exit 2 ;;
+    esac
 }
+
+# velto1_build_dir ARCH: the build folder of one architecture.
+velto1_build_dir() { echo "$velto1_root/build/mingw-$1"; }
+
+# velto1_wine_loader ARCH: Wine's loader of that bitness. Built-in programs
+# named without a path (reg, regedit, regsvr32) run with the loader's bitness,
+# and so in its registry view: a 32-bit process sees HKCR\CLSID under
+# Wow6432Node.
+velto1_wine_loader() {
+    local loader=/usr/lib/wine/wine64
+    [ "$1" = x86 ] && loader=/usr/lib/wine/wine
+    if [ -x "$loader" ]; then echo "$loader"; else command -v wine; fi
+}
+
+# velto1_use_prefix PREFIX [ARCH]: run Wine in PREFIX (created and prepared on
+# first use, and again when the Wine installation changes); `wine` then starts
+# the loader of ARCH (default x64).
+velto1_use_prefix() {
+    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    velto1_loader=$(velto1_wine_loader "${2:-x64}")
+    # Where i386 programs run under qemu, 32-bit Wine needs its address-space
+    # reservations made workable (scripts/wine32-qemu-mmap.c); '$LIB' picks the
+    # 32-bit library or its empty 64-bit twin.
+    local shim="$velto1_root/build/wine32-qemu"
+    if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && [ -f "$shim/lib/i386-linux-gnu/libvelto1-mmap.so" ]; then
+        export LD_PRELOAD="$shim/\$LIB/libvelto1-mmap.so${LD_PRELOAD:+:$LD_PRELOAD}"
+    fi
+    "$velto1_root/scripts/prepare-prefix.sh" "$WINEPREFIX"
+}
+wine() { "$velto1_loader" "$@"; }
 
 # velto1_start_xvfb: a private virtual X display for this script's windows.
 velto1_xvfb_pid=
@@ -33,8 +67,11 @@ velto1_start_wineserver() {
     wine wineboot </dev/null >/dev/null 2>&1 || true
 }
 
+# velto1_stop_wineserver: the prefix's server and its processes end.
+velto1_stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
+
 # velto1_stop: the server and the display go with the script.
 velto1_stop() {
-    wineserver -k >/dev/null 2>&1 || true
+    velto1_stop_wineserver
     if [ -n "$velto1_xvfb_pid" ]; then kill "$velto1_xvfb_pid" 2>/dev/null || true; fi
 }
