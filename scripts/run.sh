@@ -1,33 +1,41 @@
 #!/usr/bin/env bash
-# Runs velto1 on the simulated device: installs what is missing, builds,
-# registers a simulated "USB 7450 Device" in a private Wine prefix (its EEPROM
-# kept in build/mingw/demo/eeprom.bin between runs, so a second run finds the
-# update applied), and starts velto1.exe.
+# Runs velto1 on the simulated device: installs what is missing, builds the
+# chosen architecture, registers a simulated "USB 7450 Device" in a private
+# Wine prefix (its EEPROM kept in build/mingw-ARCH/demo/eeprom.bin between runs,
+# so a second run finds the update applied), and starts velto1.exe.
 #
 #   scripts/run.sh            with a display: you work the dialog yourself;
 #                             without one: OK is pressed for you on a virtual
 #                             display, the outcome is printed and screenshots
-#                             are saved in build/mingw/demo/
+#                             are saved in build/mingw-ARCH/demo/
+#   scripts/run.sh --arch x86|x64
+#                             the build to run (default x86, the one most
+#                             users download); the simulated device is of the
+#                             same architecture, registered in its registry view
 #   scripts/run.sh --reset    start again from a not-yet-updated EEPROM
 #   scripts/run.sh --headless the automatic run even when there is a display
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-reset= headless=
-for arg in "$@"; do
-    case "$arg" in
+. "$root/scripts/wine-env.sh"
+usage() { echo "usage: scripts/run.sh [--arch x86|x64] [--reset] [--headless]" >&2; exit 2; }
+arch=x86 reset= headless=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --arch) [ $# -ge 2 ] || usage; velto1_check_arch "$2"; arch="$2"; shift ;;
+        --arch=*) velto1_check_arch "${1#--arch=}"; arch="${1#--arch=}" ;;
         --reset) reset=--reset-eeprom ;;
         --headless) headless=1 ;;
-        *) echo "usage: scripts/run.sh [--reset] [--headless]" >&2; exit 2 ;;
+        *) usage ;;
     esac
+    shift
 done
 [ -n "${DISPLAY:-}" ] || headless=1
 
-"$root/scripts/build.sh" >/dev/null
-build="${VELTO1_BUILD_DIR:-$root/build/mingw}"
+"$root/scripts/build.sh" "$arch" >/dev/null
+build=$(velto1_build_dir "$arch")
 demo="$build/demo"
 mkdir -p "$demo"
-. "$root/scripts/wine-env.sh"
-velto1_use_prefix "$build/demo-prefix"
+velto1_use_prefix "$build/demo-prefix" "$arch"
 if [ -n "$headless" ]; then
     velto1_start_xvfb
     # A Wine virtual desktop draws the windows' captions, as a desktop would.
@@ -36,7 +44,7 @@ if [ -n "$headless" ]; then
 else
     wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
 fi
-wineserver -k >/dev/null 2>&1 || true  # the desktop follows the setting from the next start
+velto1_stop_wineserver  # the desktop follows the setting from the next start
 trap velto1_stop EXIT
 velto1_start_wineserver
 
@@ -47,7 +55,7 @@ option_byte() { od -An -tx1 -j8 -N1 "$eeprom" | tr -d ' '; }
 
 wine "$simdevctl" register >/dev/null
 wine "$simdevctl" add demo --name "USB 7450 Device" --eeprom "$eeprom" $reset >/dev/null
-echo "simulated device: \"USB 7450 Device\", EEPROM $eeprom, option byte 0x$(option_byte)"
+echo "velto1 $arch; simulated device: \"USB 7450 Device\", EEPROM $eeprom, option byte 0x$(option_byte)"
 
 if [ -z "$headless" ]; then
     wine "$tools/velto1.exe"

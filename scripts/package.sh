@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds velto1.exe for x86 and x64 and writes the release package
+# dist/velto1-VERSION.zip (VERSION from `git describe --always --dirty`):
+# x86/velto1.exe, x64/velto1.exe, README.txt and SHA256SUMS.
+#
+# Reproducible: the same commit gives the same executables and the same zip
+# (no link timestamps; the files carry the commit's time and go in a fixed
+# order). With VELTO1_SIGN_PFX (and VELTO1_SIGN_PASSWORD) naming a PKCS#12
+# code-signing certificate, both executables are Authenticode-signed with
+# osslsigncode before zipping; a signing failure fails the script and writes
+# no zip.
+#
+#   scripts/package.sh [--out DIR]     (default dist/)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+out="$root/dist"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --out) [ $# -ge 2 ] || { echo "usage: scripts/package.sh [--out DIR]" >&2; exit 2; }; out="$2"; shift 2 ;;
+        *) echo "usage: scripts/package.sh [--out DIR]" >&2; exit 2 ;;
+    esac
+done
+
+version=$(git -C "$root" describe --always --dirty)
+# The commit's time stands for every file's time; a dirty tree keeps HEAD's.
+epoch=$(git -C "$root" log -1 --format=%ct)
+for arch in x86 x64; do "$root/scripts/build.sh" "$arch" >/dev/null; done
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/x86" "$stage/x64"
+for arch in x86 x64; do
+    cp "$(velto1_build_dir "$arch")/app/velto1.exe" "$stage/$arch/velto1.exe"
+done
+cp "$root/resources/release-README.txt" "$stage/README.txt"
+
+if [ -n "${VELTO1_SIGN_PFX:-}" ]; then
+    for arch in x86 x64; do
+        exe="$stage/$arch/velto1.exe"
+        if ! osslsigncode sign -pkcs12 "$VELTO1_SIGN_PFX" -pass "${VELTO1_SIGN_PASSWORD:-}" \
+            -h sha256 -n "velto1" -in "$exe" -out "$exe.signed" >"$stage/sign.log" 2>&1; then
+            echo "package: signing $arch/velto1.exe failed:" >&2
+            cat "$stage/sign.log" >&2
+            exit 1
+        fi
+        mv "$exe.signed" "$exe"
+    done
+    echo "package: both executables signed with $VELTO1_SIGN_PFX"
+else
+    echo "package: VELTO1_SIGN_PFX is not set: the executables are not signed"
+fi
+
+files=(x86/velto1.exe x64/velto1.exe README.txt)
+(cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
+files+=(SHA256SUMS)
+for f in "${files[@]}" x86 x64; do touch -h -d "@$epoch" "$stage/$f"; done
+
+mkdir -p "$out"
+zip="$out/velto1-$version.zip"
+rm -f "$zip.partial"
+# -X: no extra attributes (owner, Unix times); -D: no folder entries; the
+# stored DOS times are local times, so the time zone is fixed.
+(cd "$stage" && TZ=UTC zip -X -D -q "$zip.partial" "${files[@]}")
+mv "$zip.partial" "$zip"
+echo "package: $zip"
+(cd "$stage" && cat SHA256SUMS)

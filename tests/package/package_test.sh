@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Checks of the release package, one per run:
+#   package_test.sh CHECK SOURCE_DIR BUILD_DIR
+set -euo pipefail
+check="$1" src="$2" build="$3"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+package() {  # package OUT [env...]: runs the packaging script into OUT
+    local out="$1"; shift
+    env "$@" "$src/scripts/package.sh" --out "$out" >"$work/package.log" 2>&1
+}
+only_zip() {  # only_zip DIR: the one zip in DIR
+    local zips=("$1"/velto1-*.zip)
+    [ ${#zips[@]} -eq 1 ] && [ -f "${zips[0]}" ] || fail "expected one zip in $1: $(ls "$1")"
+    echo "${zips[0]}"
+}
+pe_timestamp() {  # pe_timestamp FILE: TimeDateStamp of the PE file header
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    [ "$(od -An -c -j"$pe" -N2 "$1" | tr -d ' ')" = PE ] || fail "$1 is no PE file"
+    od -An -tu4 -j$((pe + 8)) -N4 "$1" | tr -d ' '
+}
+
+case "$check" in
+NoBuildTimestamps)
+    # Every shipped or tested binary of both builds carries time 0.
+    for arch in x86 x64; do "$src/scripts/build.sh" "$arch" >/dev/null; done
+    for file in "$src"/build/mingw-{x86,x64}/app/velto1.exe \
+                "$src"/build/mingw-{x86,x64}/simdevice/filter/{simdevice.dll,simdevctl.exe}; do
+        [ "$(pe_timestamp "$file")" = 0 ] || fail "$file has build time $(pe_timestamp "$file")"
+    done
+    ;;
+ReproducibleBuild)
+    # A second build of the program from the same sources, in another folder,
+    # gives the same bytes.
+    cmake -S "$src" -B "$work/again" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" >/dev/null
+    cmake --build "$work/again" --target velto1 >/dev/null
+    cmp "$build/app/velto1.exe" "$work/again/app/velto1.exe" || fail "velto1.exe differs between two builds"
+    ;;
+SameZipTwice)
+    package "$work/one"
+    package "$work/two"
+    cmp "$(only_zip "$work/one")" "$(only_zip "$work/two")" || fail "two packagings differ"
+    ;;
+Contents)
+    package "$work/out"
+    grep -qx "package: VELTO1_SIGN_PFX is not set: the executables are not signed" "$work/package.log" ||
+        fail "no word that the package is unsigned: $(cat "$work/package.log")"
+    zip=$(only_zip "$work/out")
+    [ "$(basename "$zip")" = "velto1-$(git -C "$src" describe --always --dirty).zip" ] || fail "named $zip"
+    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "x86/velto1.exe x64/velto1.exe README.txt SHA256SUMS " ] ||
+        fail "entries: $(unzip -Z1 "$zip" | tr '\n' ' ')"
+    unzip -q "$zip" -d "$work/unpacked"
+    (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+    cmp "$work/unpacked/x86/velto1.exe" "$src/build/mingw-x86/app/velto1.exe" || fail "x86 build"
+    cmp "$work/unpacked/x64/velto1.exe" "$src/build/mingw-x64/app/velto1.exe" || fail "x64 build"
+    [ "$(od -An -tu2 -j$(($(od -An -tu4 -j60 -N4 "$work/unpacked/x86/velto1.exe") + 4)) -N2 \
+        "$work/unpacked/x86/velto1.exe" | tr -d ' ')" = 332 ] || fail "x86/velto1.exe is not an i386 program"
+    # The read-me: Japanese first, then English; which build, which Windows,
+    # and what W001 with the device attached means.
+    readme="$work/unpacked/README.txt"
+    for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build"; do
+        grep -q "$text" "$readme" || fail "README.txt lacks '$text'"
+    done
+    [ "$(grep -n '\[日本語\]' "$readme" | cut -d: -f1)" -lt "$(grep -n '\[English\]' "$readme" | cut -d: -f1)" ] ||
+        fail "README.txt: Japanese does not come first"
+    ;;
+Signed)
+    # A throwaway code-signing certificate, made here.
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=velto1 test signer" \
+        -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+    openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:secret \
+        -out "$work/signer.pfx"
+    package "$work/out" VELTO1_SIGN_PFX="$work/signer.pfx" VELTO1_SIGN_PASSWORD=secret ||
+        fail "signed packaging failed: $(cat "$work/package.log")"
+    zip=$(only_zip "$work/out")
+    unzip -q "$zip" -d "$work/unpacked"
+    for arch in x86 x64; do
+        osslsigncode verify -CAfile "$work/cert.pem" -in "$work/unpacked/$arch/velto1.exe" \
+            >"$work/verify.log" 2>&1 || fail "$arch signature: $(cat "$work/verify.log")"
+    done
+    (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS names the unsigned files"
+    ;;
+SigningFailureWritesNoZip)
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=velto1 test signer" \
+        -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+    openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:secret \
+        -out "$work/signer.pfx"
+    for pfx in "$work/signer.pfx" "$work/missing.pfx"; do
+        mkdir -p "$work/out"
+        if package "$work/out" VELTO1_SIGN_PFX="$pfx" VELTO1_SIGN_PASSWORD=wrong; then
+            fail "packaging with $pfx and a wrong password succeeded"
+        fi
+        [ -z "$(ls -A "$work/out")" ] || fail "a failed signing left $(ls -A "$work/out")"
+    done
+    ;;
+*)
+    fail "unknown check $check"
+    ;;
+esac
+echo "ok: $check"
