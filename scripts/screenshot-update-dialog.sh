@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Shows the update dialog under Xvfb, inside a Wine virtual desktop (which
 # draws the caption), and saves a picture of it: docs/update-dialog.png, or
-# the path given.
+# the path given. VELTO1_ARCH=x64 shows the 64-bit build's (default x86).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$root/scripts/build.sh" >/dev/null
-build="${VELTO1_BUILD_DIR:-$root/build/mingw}"
-out="${1:-$root/docs/update-dialog.png}"
 . "$root/scripts/wine-env.sh"
+arch="${VELTO1_ARCH:-x86}"
+velto1_check_arch "$arch"
+"$root/scripts/build.sh" "$arch" >/dev/null
+build=$(velto1_build_dir "$arch")
+out="${1:-$root/docs/update-dialog.png}"
 
-velto1_use_prefix "$build/wineprefix"
+velto1_use_prefix "$build/wineprefix" "$arch"
 velto1_start_xvfb
 trap velto1_stop EXIT
 

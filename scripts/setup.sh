@@ -37,7 +37,7 @@ install_missing() {
   for p in "$@"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"
-  if [ -n "${apt_lists_stale:-1}" ]; then
+  if [ -n "${apt_lists_stale-1}" ]; then
     "${sudo_cmd[@]}" apt-get update -qq
     apt_lists_stale=
   fi

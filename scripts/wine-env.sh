@@ -2,7 +2,7 @@
 # architecture, a private X display, and clean-up. Source it; don't run it.
 velto1_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# velto1_arch_or_usage VALUE: exits with a one-line usage error (status 2)
+# velto1_check_arch VALUE: exits with a one-line usage error (status 2)
 # unless VALUE names an architecture.
 velto1_check_arch() {
     case "$1" in
