@@ -28,6 +28,7 @@ class SimulatedDeviceTest : public simbench::SimDeviceTest {
         device.Close();
         simbench::SimDeviceTest::TearDown();
         DeleteFileW(eeprom.c_str());
+        DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
     }
     sim::EepromImage FileBytes() {
         sim::EepromImage image = {};
