@@ -39,6 +39,10 @@ const std::vector<CategoryInfo>& DeviceCategories();
 const CategoryInfo& CategoryOf(DeviceCategory category);
 const CategoryInfo* FindCategory(const std::wstring& name);
 
+// Device ids: letters, digits and -_. only, at most 100 of them.
+constexpr size_t kMaxDeviceIdLength = 100;
+bool ValidDeviceId(const std::wstring& id);
+
 // Everything that describes one simulated device.
 struct DeviceSettings {
     std::wstring id;  // instance key name: letters, digits and -_. only
