@@ -38,9 +38,28 @@ bool IsNewGenerationCode(DWORD code) {
 
 }  // namespace
 
+HRESULT SimEeprom::Refresh() {
+    if (!store_) {
+        return S_OK;
+    }
+    EepromImage stored;
+    const HRESULT status = store_->Read(stored);
+    if (SUCCEEDED(status)) {
+        bytes_ = stored;
+    }
+    return status;
+}
+
 HRESULT SimEeprom::Read(std::optional<WORD> subAddress, BYTE* data, size_t count) {
     if (subAddress) {
         pointer_ = static_cast<BYTE>(*subAddress);
+    }
+    if (count == 0) {
+        return S_OK;
+    }
+    const HRESULT status = Refresh();
+    if (FAILED(status)) {
+        return status;
     }
     for (size_t i = 0; i < count; ++i) {
         data[i] = bytes_[pointer_++];
@@ -61,13 +80,20 @@ HRESULT SimEeprom::Write(std::optional<WORD> subAddress, const BYTE* data, size_
     if (count == 0) {
         return S_OK;  // an address-only write just moves the pointer for a following read
     }
-    for (size_t i = 0; i < count; ++i) {
-        bytes_[pointer_++] = data[i];
+    if (store_) {
+        EepromImage stored = bytes_;
+        const HRESULT status = store_->Write(pointer_, data, count, stored);
+        bytes_ = stored;
+        if (FAILED(status)) {
+            return status;
+        }
+        pointer_ = static_cast<BYTE>(pointer_ + count);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            bytes_[pointer_++] = data[i];
+        }
     }
     ++writeCount_;
-    if (onWrite) {
-        onWrite(bytes_);
-    }
     return S_OK;
 }
 

@@ -49,9 +49,26 @@ class I2cDevice {
     DWORD state = 0;    // the value the driver reports as CPROP_I2C_DEVICE_STATE
 };
 
+// Where an EEPROM's cells live when they outlive the chip model, e.g. a file
+// that several processes share as one device.
+class EepromStore {
+  public:
+    virtual ~EepromStore() = default;
+    // The cells as stored now.
+    virtual HRESULT Read(EepromImage& image) = 0;
+    // Stores count bytes from offset (wrapping after the last cell) and leaves
+    // every other cell as stored. image receives the stored cells afterwards:
+    // with the change when it succeeded, without it when it failed.
+    virtual HRESULT Write(BYTE offset, const BYTE* data, size_t count, EepromImage& image) = 0;
+};
+
 // A 24C02-style serial EEPROM: 256 bytes, one-byte word address that wraps,
 // a current-address pointer that advances with every byte moved. A write
 // without sub-address takes its first byte as the word address.
+//
+// With a store, every read fetches the stored cells and every write goes to
+// the store first; a transfer fails with the store's status, and a failed
+// write changes no cell and leaves the pointer at the word address.
 class SimEeprom : public I2cDevice {
   public:
     explicit SimEeprom(const EepromImage& image) : bytes_(image) {}
@@ -59,17 +76,20 @@ class SimEeprom : public I2cDevice {
     HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override;
     HRESULT Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) override;
 
+    // The cells as this model last saw them (the store's, when it has one).
     const EepromImage& Bytes() const { return bytes_; }
     void Load(const EepromImage& image) { bytes_ = image; }
+    // Fetches the stored cells into Bytes(); S_OK without a store.
+    HRESULT Refresh();
+    void SetStore(std::shared_ptr<EepromStore> store) { store_ = std::move(store); }
     // Number of write transfers that reached the memory.
     unsigned WriteCount() const { return writeCount_; }
-    // Called after every write transfer, e.g. to persist the image.
-    std::function<void(const EepromImage&)> onWrite;
 
   private:
     EepromImage bytes_;
     BYTE pointer_ = 0;
     unsigned writeCount_ = 0;
+    std::shared_ptr<EepromStore> store_;
 };
 
 // A block of the main register space with behaviour of its own (GPIO, codec,

@@ -41,11 +41,9 @@ class ChipTable {
             chip = std::make_shared<SimChip>(settings.identity, image);
             ApplyInitialState(settings, *chip);
             if (!settings.eepromFile.empty()) {
-                const std::wstring path = settings.eepromFile;
-                // Written through: the file holds the EEPROM after every write.
-                chip->Eeprom()->onWrite = [path](const EepromImage& bytes) {
-                    SaveEepromFile(path, bytes);
-                };
+                // The file is the EEPROM: read on every read, changed by every
+                // write, shared with every other process bound to the device.
+                chip->Eeprom()->SetStore(std::make_shared<EepromFile>(settings.eepromFile));
             }
             if (!settings.id.empty()) {
                 chips_[settings.id] = chip;
@@ -389,6 +387,7 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
     snapshot->chipId = chip.Identity().chipId;
     snapshot->chipConfig = chip.Identity().chipConfig;
     snapshot->boardConfig = chip.Identity().boardConfig;
+    chip.Eeprom()->Refresh();  // unreadable now: the bytes last seen
     const EepromImage& eeprom = chip.Eeprom()->Bytes();
     snapshot->optionByte = eeprom[kOptionByteOffset];
     snapshot->productMarker = eeprom[kMarkerOffset];

@@ -229,34 +229,27 @@ class RegistrySource : public SettingsSource {
         return number;
     }
     std::optional<std::wstring> String(const wchar_t* name) override {
-        wchar_t text[1024] = {};
-        DWORD size = sizeof text - sizeof(wchar_t);
         DWORD type = 0;
-        if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-                ERROR_SUCCESS ||
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
             type != REG_SZ) {
             return std::nullopt;
         }
-        return std::wstring(text);
+        // One character more than stored, zeroed: terminated even when stored without.
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
+                             &size) != ERROR_SUCCESS ||
+            type != REG_SZ) {
+            return std::nullopt;
+        }
+        text.resize(std::wcslen(text.c_str()));
+        return text;
     }
 
   private:
     HKEY key_;
 };
-
-bool ValidId(const std::wstring& id) {
-    if (id.empty() || id.size() > 100) {
-        return false;
-    }
-    for (wchar_t c : id) {
-        const bool letterOrDigit =
-            (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
-        if (!letterOrDigit && c != L'-' && c != L'_' && c != L'.') {
-            return false;
-        }
-    }
-    return true;
-}
 
 HRESULT WriteSettingValues(HKEY key, const DeviceSettings& settings) {
     std::map<DWORD, HRESULT> atCall(settings.failAtCall.begin(), settings.failAtCall.end());
@@ -317,6 +310,20 @@ HRESULT PrepareEepromFile(const std::wstring& path, bool reset) {
 }
 
 }  // namespace
+
+bool ValidDeviceId(const std::wstring& id) {
+    if (id.empty() || id.size() > kMaxDeviceIdLength) {
+        return false;
+    }
+    for (wchar_t c : id) {
+        const bool letterOrDigit =
+            (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+        if (!letterOrDigit && c != L'-' && c != L'_' && c != L'.') {
+            return false;
+        }
+    }
+    return true;
+}
 
 const std::vector<CategoryInfo>& DeviceCategories() {
     static const std::vector<CategoryInfo> categories = {
@@ -541,7 +548,7 @@ HRESULT UnregisterServer() {
 }
 
 HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom) {
-    if (!ValidId(settings.id) || settings.friendlyName.empty()) {
+    if (!ValidDeviceId(settings.id) || settings.friendlyName.empty()) {
         return E_INVALIDARG;
     }
     HRESULT status = PrepareEepromFile(settings.eepromFile, resetEeprom);
@@ -582,7 +589,7 @@ HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom) {
 }
 
 HRESULT RemoveDevice(const std::wstring& id) {
-    if (!ValidId(id)) {
+    if (!ValidDeviceId(id)) {
         return S_FALSE;
     }
     ComScope com;
@@ -635,54 +642,6 @@ std::vector<DeviceSettings> ListDevices() {
         }
     }
     return devices;
-}
-
-HRESULT LoadEepromFile(const std::wstring& path, EepromImage& image) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    LARGE_INTEGER size = {};
-    DWORD read = 0;
-    HRESULT status = S_OK;
-    if (!GetFileSizeEx(file, &size)) {
-        status = HRESULT_FROM_WIN32(GetLastError());
-    } else if (size.QuadPart != static_cast<LONGLONG>(kEepromSize)) {
-        status = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-    } else if (!ReadFile(file, image.data(), kEepromSize, &read, nullptr)) {
-        status = HRESULT_FROM_WIN32(GetLastError());
-    } else if (read != kEepromSize) {
-        status = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-    }
-    CloseHandle(file);
-    return status;
-}
-
-HRESULT SaveEepromFile(const std::wstring& path, const EepromImage& image) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    DWORD written = 0;
-    HRESULT status = S_OK;
-    if (!WriteFile(file, image.data(), kEepromSize, &written, nullptr)) {
-        status = HRESULT_FROM_WIN32(GetLastError());
-    } else if (written != kEepromSize) {
-        status = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
-    }
-    CloseHandle(file);
-    return status;
-}
-
-HRESULT OpenEepromFile(const std::wstring& path, EepromImage& image) {
-    const HRESULT status = LoadEepromFile(path, image);
-    if (status == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
-        image = FreshProductEeprom();
-        return SaveEepromFile(path, image);
-    }
-    return status;
 }
 
 }  // namespace sim

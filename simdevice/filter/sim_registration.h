@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "simdevice/sim_chip.h"
+#include "simdevice/sim_eeprom_file.h"
 #include "simdevice/sim_remote.h"
 
 namespace sim {
@@ -37,6 +38,10 @@ struct CategoryInfo {
 const std::vector<CategoryInfo>& DeviceCategories();
 const CategoryInfo& CategoryOf(DeviceCategory category);
 const CategoryInfo* FindCategory(const std::wstring& name);
+
+// Device ids: letters, digits and -_. only, at most 100 of them.
+constexpr size_t kMaxDeviceIdLength = 100;
+bool ValidDeviceId(const std::wstring& id);
 
 // Everything that describes one simulated device.
 struct DeviceSettings {
@@ -127,11 +132,5 @@ HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
 HRESULT RemoveDevice(const std::wstring& id);
 HRESULT RemoveAllDevices();
 std::vector<DeviceSettings> ListDevices();
-
-// The EEPROM backing file: exactly 256 bytes.
-HRESULT LoadEepromFile(const std::wstring& path, EepromImage& image);
-HRESULT SaveEepromFile(const std::wstring& path, const EepromImage& image);
-// Loads the file, creating it from the fresh-product image when missing.
-HRESULT OpenEepromFile(const std::wstring& path, EepromImage& image);
 
 }  // namespace sim

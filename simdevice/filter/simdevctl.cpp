@@ -1,8 +1,9 @@
 // simdevctl: registers the simulated device's COM server and adds, lists and
 // removes simulated devices; `find` runs the device library's discovery
 // against them, `remote` and `codec` read the bound device's remote-control
-// keys and codec registers through the library. Meant for scripts: one command per run, exit code 0
-// on success, 1 on failure, 2 on a usage error; messages for people on stderr.
+// keys and codec registers through the library. Meant for scripts: one command
+// per run, exit code 0 on success, 1 on failure, 2 on a usage error (one line
+// saying what was wrong, and nothing changed); messages for people on stderr.
 #include <windows.h>
 #include <dshow.h>
 #include <shellapi.h>
@@ -12,7 +13,9 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cwctype>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +32,16 @@ constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
+// The library takes device names as 8-bit text of up to 259 bytes (its
+// buffers hold 260 with the terminator).
+constexpr size_t kMaxLibraryNameBytes = 259;
+// A friendly name that the device's property page shows whole.
+constexpr size_t kMaxFriendlyNameLength = 259;
+// Full paths within MAX_PATH; the EEPROM file's with room for the lock file
+// beside it.
+constexpr size_t kMaxPathLength = MAX_PATH - 1;
+constexpr size_t kMaxEepromPathLength = kMaxPathLength - (std::size(sim::kEepromLockSuffix) - 1);
+
 constexpr char kUsage[] =
     "usage:\n"
     "  simdevctl register [DLL]     register simdevice.dll (default: beside simdevctl.exe)\n"
@@ -37,8 +50,8 @@ constexpr char kUsage[] =
     "      --category video|bda|audio|ksaudio|renderer   device category (video)\n"
     "      --chip-id N --chip-config N --board-config N\n"
     "      --remote-address N --remote-i2c-address N      what the driver reports\n"
-    "      --eeprom FILE          EEPROM backing file, 256 bytes, written through on\n"
-    "                             every EEPROM write; created fresh when missing\n"
+    "      --eeprom FILE          EEPROM backing file, 256 bytes, created fresh when\n"
+    "                             missing: every EEPROM read and write goes to it\n"
     "      --reset-eeprom         rewrite the file with the fresh-product image\n"
     "      --no-custom-property   the filter does not offer the driver interface\n"
     "      --fail-call N=STATUS   the Nth driver call returns STATUS (repeatable)\n"
@@ -56,7 +69,10 @@ constexpr char kUsage[] =
     "  simdevctl pages [--name NAME]  show the capture device's property pages\n"
     "  simdevctl remote [--name NAME] [--count N]   read N remote-control keys (1)\n"
     "  simdevctl codec INDEX [--name NAME]          read an AC97 codec register\n"
-    "Numbers in C notation (0x.. hexadecimal). IDs: letters, digits, - _ .\n";
+    "Numbers in C notation (0x.. hexadecimal). IDs: up to 100 letters, digits, - _ .\n"
+    "NAME: up to 259 characters for add; for the other commands, the name the library\n"
+    "searches for: up to 259 bytes in the ANSI code page, with no character it lacks.\n"
+    "Full paths: FILE up to 254 characters, DLL up to 259.\n";
 
 void Write(FILE* stream, const std::wstring& text) {
     const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
@@ -93,24 +109,96 @@ int Fail(const std::wstring& what, HRESULT status) {
     return kFailure;
 }
 
+// One line, whatever the arguments held.
 int Usage(const std::wstring& problem) {
-    Err(L"simdevctl: " + problem + L"\n");
-    std::fputs(kUsage, stderr);
+    Err(L"simdevctl: " + problem + L" (simdevctl help shows the usage)\n");
     return kUsageError;
 }
 
-std::wstring ModuleDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    const size_t slash = directory.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : directory.substr(0, slash);
+bool HasControlCharacter(const std::wstring& text) {
+    for (wchar_t c : text) {
+        if (std::iswcntrl(c)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-    return length > 0 && length < MAX_PATH ? std::wstring(full, length) : path;
+// An argument as a message quotes it: control characters as '?', and cut
+// short when long, so that the message stays one short line.
+std::wstring Shown(const std::wstring& text) {
+    constexpr size_t kShownLength = 40;
+    std::wstring shown = L"\"";
+    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
+    }
+    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
+}
+
+// The name in the ANSI code page, as the library takes it; a problem when a
+// character has no exact form there (it would turn into '?' or a look-alike
+// and search for another name) or when it is longer than the library takes.
+std::wstring LibraryName(const std::wstring& name, std::string& bytes) {
+    const UINT codePage = GetACP();
+    const bool utf8 = codePage == CP_UTF8;  // no default character there: invalid text fails
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(codePage, flags, name.c_str(), -1, nullptr, 0, nullptr,
+                                         utf8 ? nullptr : &lossy);
+    if (size <= 0 || lossy) {
+        return L"--name has a character the ANSI code page lacks: " + Shown(name);
+    }
+    if (static_cast<size_t>(size) - 1 > kMaxLibraryNameBytes) {
+        return L"--name is longer than 259 bytes in the ANSI code page";
+    }
+    std::string converted(static_cast<size_t>(size), '\0');
+    if (WideCharToMultiByte(codePage, flags, name.c_str(), -1, &converted[0], size, nullptr,
+                            utf8 ? nullptr : &lossy) != size ||
+        lossy) {
+        return L"--name has a character the ANSI code page lacks: " + Shown(name);
+    }
+    converted.resize(static_cast<size_t>(size) - 1);
+    bytes = converted;
+    return L"";
+}
+
+// This program's folder; empty when the system can't tell.
+std::wstring ModuleDirectory() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return L"";
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 0x8000) {
+            return L"";
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+}
+
+// The full form of a path; nothing when it is empty or the system refuses it.
+std::optional<std::wstring> FullPath(const std::wstring& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return std::nullopt;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size) {
+        return std::nullopt;
+    }
+    full.resize(length);
+    return full;
 }
 
 // Registers the way regsvr32 does: load the DLL and call its entry point.
@@ -142,9 +230,66 @@ bool AddFault(const std::wstring& text, std::map<DWORD, HRESULT>& faults) {
     return true;
 }
 
+// The options of add that take a value.
+bool TakesValue(const std::wstring& option) {
+    static const wchar_t* const options[] = {
+        L"--name",
+        L"--category",
+        L"--chip-id",
+        L"--chip-config",
+        L"--board-config",
+        L"--remote-address",
+        L"--remote-i2c-address",
+        L"--config-103e",
+        L"--eeprom",
+        L"--fail-call",
+        L"--fail-property",
+        L"--unplug-from",
+        L"--fail-bind",
+        L"--remote-code",
+        L"--codec-busy",
+        L"--ac97",
+    };
+    for (const wchar_t* known : options) {
+        if (option == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring FriendlyNameProblem(const std::wstring& name) {
+    if (name.empty()) {
+        return L"--name needs a name";
+    }
+    if (name.size() > kMaxFriendlyNameLength) {
+        return L"--name is longer than 259 characters";
+    }
+    if (HasControlCharacter(name)) {
+        return L"--name holds a control character: " + Shown(name);
+    }
+    return L"";
+}
+
+// The EEPROM file's full path, or a problem.
+std::wstring EepromPath(const std::wstring& path, std::wstring& full) {
+    const std::optional<std::wstring> made = FullPath(path);
+    if (!made || HasControlCharacter(path)) {
+        return L"--eeprom needs a file path, not " + Shown(path);
+    }
+    if (made->size() > kMaxEepromPathLength) {
+        return L"--eeprom path is longer than 254 characters: " + Shown(*made);
+    }
+    full = *made;
+    return L"";
+}
+
 int Add(const std::vector<std::wstring>& args) {
     if (args.empty() || args[0].rfind(L"--", 0) == 0) {
         return Usage(L"add needs a device ID");
+    }
+    if (!sim::ValidDeviceId(args[0])) {
+        return Usage(L"bad device ID " + Shown(args[0]) + L": up to 100 letters, digits, - _ .");
     }
     sim::DeviceSettings settings;
     settings.id = args[0];
@@ -160,8 +305,11 @@ int Add(const std::vector<std::wstring>& args) {
             settings.offersCustomProperty = false;
             continue;
         }
+        if (!TakesValue(option)) {
+            return Usage(L"unknown option: " + Shown(option));
+        }
         if (i + 1 >= args.size()) {
-            return Usage(L"unknown option or missing value: " + option);
+            return Usage(option + L" needs a value");
         }
         const std::wstring& value = args[++i];
         DWORD number = 0;
@@ -182,7 +330,7 @@ int Add(const std::vector<std::wstring>& args) {
         for (const NumberOption& numberOption : numberOptions) {
             if (option == numberOption.name) {
                 if (!isNumber) {
-                    return Usage(option + L" needs a number, not " + value);
+                    return Usage(option + L" needs a number, not " + Shown(value));
                 }
                 *numberOption.field = number;
                 handled = true;
@@ -192,37 +340,44 @@ int Add(const std::vector<std::wstring>& args) {
             continue;
         }
         if (option == L"--name") {
+            const std::wstring problem = FriendlyNameProblem(value);
+            if (!problem.empty()) {
+                return Usage(problem);
+            }
             settings.friendlyName = value;
         } else if (option == L"--category") {
             const sim::CategoryInfo* category = sim::FindCategory(value);
             if (!category) {
-                return Usage(L"unknown category: " + value);
+                return Usage(L"unknown category: " + Shown(value));
             }
             settings.category = category->category;
         } else if (option == L"--eeprom") {
-            settings.eepromFile = FullPath(value);
+            const std::wstring problem = EepromPath(value, settings.eepromFile);
+            if (!problem.empty()) {
+                return Usage(problem);
+            }
         } else if (option == L"--fail-call") {
             if (!AddFault(value, failAtCall)) {
-                return Usage(L"--fail-call needs N=STATUS, not " + value);
+                return Usage(L"--fail-call needs N=STATUS, not " + Shown(value));
             }
         } else if (option == L"--fail-property") {
             if (!AddFault(value, settings.failOnProperty)) {
-                return Usage(L"--fail-property needs ID=STATUS, not " + value);
+                return Usage(L"--fail-property needs ID=STATUS, not " + Shown(value));
             }
         } else if (option == L"--unplug-from") {
             if (!isNumber || number == 0) {
-                return Usage(L"--unplug-from needs a call number from 1, not " + value);
+                return Usage(L"--unplug-from needs a call number from 1, not " + Shown(value));
             }
             settings.unplugFromCall = number;
         } else if (option == L"--fail-bind") {
             if (!isNumber || !FAILED(static_cast<HRESULT>(number))) {
-                return Usage(L"--fail-bind needs a failure status, not " + value);
+                return Usage(L"--fail-bind needs a failure status, not " + Shown(value));
             }
             settings.bindStatus = static_cast<HRESULT>(number);
         } else if (option == L"--remote-code") {
             std::vector<sim::RemoteCode> code;
             if (!sim::ParseRemoteCodes(value, code) || code.size() != 1) {
-                return Usage(L"--remote-code needs TOGGLE:ADDRESS:COMMAND, not " + value);
+                return Usage(L"--remote-code needs TOGGLE:ADDRESS:COMMAND, not " + Shown(value));
             }
             settings.remoteCodes.push_back(code[0]);
         } else if (option == L"--codec-busy") {
@@ -231,16 +386,15 @@ int Add(const std::vector<std::wstring>& args) {
             } else if (isNumber && number != sim::kCodecBusyForever) {
                 settings.codecBusyPolls = number;
             } else {
-                return Usage(L"--codec-busy needs a number of polls or forever, not " + value);
+                return Usage(L"--codec-busy needs a number of polls or forever, not " +
+                             Shown(value));
             }
         } else if (option == L"--ac97") {
             std::map<BYTE, WORD> one;
             if (!sim::ParseAc97Registers(value, one) || one.size() != 1) {
-                return Usage(L"--ac97 needs INDEX=VALUE (index up to 0x7F), not " + value);
+                return Usage(L"--ac97 needs INDEX=VALUE (index up to 0x7F), not " + Shown(value));
             }
             settings.ac97Registers[one.begin()->first] = one.begin()->second;
-        } else {
-            return Usage(L"unknown option: " + option);
         }
     }
     if (settings.friendlyName.empty()) {
@@ -250,9 +404,6 @@ int Add(const std::vector<std::wstring>& args) {
         settings.failAtCall[call] = status;
     }
     const HRESULT status = sim::AddDevice(settings, resetEeprom);
-    if (status == E_INVALIDARG) {
-        return Usage(L"bad device ID: " + settings.id);
-    }
     if (FAILED(status)) {
         return Fail(L"add " + settings.id, status);
     }
@@ -267,6 +418,9 @@ int Remove(const std::vector<std::wstring>& args) {
     if (args[0] == L"--all") {
         const HRESULT status = sim::RemoveAllDevices();
         return FAILED(status) ? Fail(L"remove --all", status) : kSuccess;
+    }
+    if (!sim::ValidDeviceId(args[0])) {
+        return Usage(L"bad device ID " + Shown(args[0]) + L": up to 100 letters, digits, - _ .");
     }
     const HRESULT status = sim::RemoveDevice(args[0]);
     if (FAILED(status)) {
@@ -334,9 +488,43 @@ int List() {
 }
 
 std::wstring Widen(const char* text) {
-    wchar_t wide[260] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 260);
+    const int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (size <= 0) {
+        return L"";
+    }
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], size) != size) {
+        return L"";
+    }
+    wide.resize(static_cast<size_t>(size) - 1);
     return wide;
+}
+
+// Parses "--name NAME" and, where the command takes it, "--count N"; an empty
+// text when they parse, else what is wrong.
+std::wstring ParseDeviceOptions(const std::vector<std::wstring>& args, size_t first,
+                                std::optional<std::string>& name, DWORD* count) {
+    for (size_t i = first; i < args.size(); i += 2) {
+        const std::wstring& option = args[i];
+        if (option != L"--name" && (!count || option != L"--count")) {
+            return L"unknown option or argument: " + Shown(option);
+        }
+        if (i + 1 >= args.size()) {
+            return option + L" needs a value";
+        }
+        const std::wstring& value = args[i + 1];
+        if (option == L"--name") {
+            std::string bytes;
+            const std::wstring problem = LibraryName(value, bytes);
+            if (!problem.empty()) {
+                return problem;
+            }
+            name = bytes;
+        } else if (!sim::ParseNumber(value, *count) || *count == 0) {
+            return L"--count needs a number from 1, not " + Shown(value);
+        }
+    }
+    return L"";
 }
 
 std::wstring FilterName(IBaseFilter* filter) {
@@ -351,28 +539,24 @@ std::wstring FilterName(IBaseFilter* filter) {
 
 // What velto1 does at start-up, step by step, with what each step found.
 int Find(const std::vector<std::wstring>& args) {
-    std::string wanted;
-    bool named = false;
-    if (args.size() == 2 && args[0] == L"--name") {
-        char name[260] = {};
-        WideCharToMultiByte(CP_ACP, 0, args[1].c_str(), -1, name, sizeof name, nullptr, nullptr);
-        wanted = name;
-        named = true;
-    } else if (!args.empty()) {
-        return Usage(L"find takes no argument or --name NAME");
+    std::optional<std::string> name;
+    const std::wstring problem = ParseDeviceOptions(args, 0, name, nullptr);
+    if (!problem.empty()) {
+        return Usage(L"find: " + problem);
     }
+    std::string wanted = name.value_or("");
     if (FAILED(CoInitialize(nullptr))) {
         return Fail(L"CoInitialize", E_FAIL);
     }
     int result = kFailure;
     {
         DeviceControl device;
-        if (!named) {
-            char name[260] = {};
-            const bool fromRegistry = ReadCaptureDeviceName(name, nullptr) != FALSE;
-            GetCaptureDeviceName(name);
-            wanted = name;
-            Out(L"capture device name: \"" + Widen(name) +
+        if (!name) {
+            char registryName[260] = {};  // the library's buffer size for these names
+            const bool fromRegistry = ReadCaptureDeviceName(registryName, nullptr) != FALSE;
+            GetCaptureDeviceName(registryName);
+            wanted = registryName;
+            Out(L"capture device name: \"" + Widen(registryName) +
                 (fromRegistry ? L"\" (registry)\n" : L"\" (default)\n"));
         }
         IBaseFilter* filter = device.FindCaptureFilterByName(wanted.c_str());
@@ -406,36 +590,29 @@ int Find(const std::vector<std::wstring>& args) {
 
 // The property frame of the capture device, as the library shows it.
 int Pages(const std::vector<std::wstring>& args) {
-    if (!args.empty() && (args.size() != 2 || args[0] != L"--name")) {
-        return Usage(L"pages takes no argument or --name NAME");
+    std::optional<std::string> name;
+    const std::wstring problem = ParseDeviceOptions(args, 0, name, nullptr);
+    if (!problem.empty()) {
+        return Usage(L"pages: " + problem);
     }
     if (FAILED(CoInitialize(nullptr))) {
         return Fail(L"CoInitialize", E_FAIL);
     }
     {
         DeviceControl device;
-        if (args.empty()) {
-            device.ShowPropertyPages(nullptr);
+        if (name) {
+            device.ShowPropertyPagesByName(nullptr, name->c_str());
         } else {
-            char name[260] = {};
-            WideCharToMultiByte(CP_ACP, 0, args[1].c_str(), -1, name, sizeof name, nullptr,
-                                nullptr);
-            device.ShowPropertyPagesByName(nullptr, name);
+            device.ShowPropertyPages(nullptr);
         }
     }
     CoUninitialize();
     return kSuccess;
 }
 
-std::string Narrow(const std::wstring& text) {
-    char narrow[260] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
-}
-
 // Binds the capture device as the updater does (Open), or the one of the
 // given name, and runs the work on it; without a device, exit 1.
-int OnBoundDevice(const std::optional<std::wstring>& name,
+int OnBoundDevice(const std::optional<std::string>& name,
                   const std::function<int(DeviceControl&)>& work) {
     if (FAILED(CoInitialize(nullptr))) {
         return Fail(L"CoInitialize", E_FAIL);
@@ -443,7 +620,7 @@ int OnBoundDevice(const std::optional<std::wstring>& name,
     int result = kFailure;
     {
         DeviceControl device;
-        const bool bound = (name ? device.Bind(Narrow(*name).c_str()) : device.Open()) != nullptr;
+        const bool bound = (name ? device.Bind(name->c_str()) : device.Open()) != nullptr;
         if (bound) {
             DWORD chipId = 0;
             device.GetProperty(CPROP_CHIP_ID, &chipId);
@@ -456,26 +633,6 @@ int OnBoundDevice(const std::optional<std::wstring>& name,
     }
     CoUninitialize();
     return result;
-}
-
-// Parses "--name NAME" and the further options the command names.
-bool ParseDeviceOptions(const std::vector<std::wstring>& args, size_t first,
-                        std::optional<std::wstring>& name, DWORD* count) {
-    for (size_t i = first; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) {
-            return false;
-        }
-        if (args[i] == L"--name") {
-            name = args[i + 1];
-        } else if (count && args[i] == L"--count") {
-            if (!sim::ParseNumber(args[i + 1], *count) || *count == 0) {
-                return false;
-            }
-        } else {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::wstring KeyText(DWORD key) {
@@ -513,10 +670,11 @@ std::wstring CodeText(const BYTE* code, DWORD length) {
 // from ReadRemoteKey; where the chip generation has none (status 50), the
 // raw codes from GetRemoteCode, as long as the board's codes are.
 int Remote(const std::vector<std::wstring>& args) {
-    std::optional<std::wstring> name;
+    std::optional<std::string> name;
     DWORD count = 1;
-    if (!ParseDeviceOptions(args, 0, name, &count)) {
-        return Usage(L"remote takes [--name NAME] [--count N], N from 1");
+    const std::wstring problem = ParseDeviceOptions(args, 0, name, &count);
+    if (!problem.empty()) {
+        return Usage(L"remote: " + problem);
     }
     return OnBoundDevice(name, [count](DeviceControl& device) {
         DWORD boardType = 0;
@@ -551,10 +709,14 @@ int Remote(const std::vector<std::wstring>& args) {
 
 int Codec(const std::vector<std::wstring>& args) {
     DWORD index = 0;
-    std::optional<std::wstring> name;
-    if (args.empty() || !sim::ParseNumber(args[0], index) || index > 0x7F ||
-        !ParseDeviceOptions(args, 1, name, nullptr)) {
-        return Usage(L"codec takes a register index from 0 to 0x7F and [--name NAME]");
+    if (args.empty() || !sim::ParseNumber(args[0], index) || index > 0x7F) {
+        return Usage(L"codec needs a register index from 0 to 0x7F" +
+                     (args.empty() ? std::wstring() : L", not " + Shown(args[0])));
+    }
+    std::optional<std::string> name;
+    const std::wstring problem = ParseDeviceOptions(args, 1, name, nullptr);
+    if (!problem.empty()) {
+        return Usage(L"codec: " + problem);
     }
     return OnBoundDevice(name, [index](DeviceControl& device) {
         WORD value = 0;
@@ -597,8 +759,17 @@ int main() {
         if (args.size() > 1) {
             return Usage(command + L" takes at most a DLL path");
         }
-        const std::wstring dll =
-            args.empty() ? ModuleDirectory() + L"\\simdevice.dll" : FullPath(args[0]);
+        std::wstring dll = ModuleDirectory() + L"\\simdevice.dll";
+        if (!args.empty()) {
+            const std::optional<std::wstring> full = FullPath(args[0]);
+            if (!full || HasControlCharacter(args[0])) {
+                return Usage(command + L" needs a DLL path, not " + Shown(args[0]));
+            }
+            if (full->size() > kMaxPathLength) {
+                return Usage(command + L": the DLL path is longer than 259 characters");
+            }
+            dll = *full;
+        }
         return RegisterDll(dll, command == L"unregister");
     }
     if (command == L"add") {
@@ -622,5 +793,5 @@ int main() {
     if (command == L"codec") {
         return Codec(args);
     }
-    return Usage(L"unknown command: " + command);
+    return Usage(L"unknown command: " + Shown(command));
 }
