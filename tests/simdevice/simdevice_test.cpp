@@ -9,6 +9,7 @@
 
 #include "devctl/device_control.h"
 #include "tests/bench/sim_bench.h"
+#include "tests/common/run_process.h"
 
 using simbench::Device;
 using ::testing::HasSubstr;
@@ -99,22 +100,15 @@ struct Outcome {
     std::string output;  // stdout and stderr together
 };
 
-// Runs a command line through the command interpreter and collects what it printed.
-Outcome RunCommand(const std::wstring& command) {
-    Outcome run = {-1, ""};
-    FILE* pipe = _wpopen((L"\"" + command + L" 2>&1\"").c_str(), L"r");
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) {
-        run.output += buffer;
-    }
-    run.exitCode = pipe ? _pclose(pipe) : -1;
-    return run;
-}
-
+// Runs simdevctl.exe (beside the test binary) directly, with no command
+// interpreter between: cmd.exe reports every failure to start a program as
+// its own exit code 9009, which hides why.
 Outcome Tool(const std::wstring& arguments) {
     const std::wstring dll = simbench::DllPath();
-    return RunCommand(L"\"" + dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"simdevctl.exe\" " +
-                      arguments);
+    const testsupport::ProcessRun run = testsupport::RunProcess(
+        dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"simdevctl.exe", arguments);
+    EXPECT_NE(run.exitCode, testsupport::ProcessRun::kNotStarted) << run.output;
+    return {static_cast<int>(run.exitCode), run.output};
 }
 
 using SimdevctlTest = SimulatedDeviceTest;
