@@ -30,9 +30,7 @@ for arch in "${arches[@]}"; do
     echo "== tests, $arch (build/mingw-$arch)"
     velto1_use_prefix "$build/wineprefix" "$arch"
     velto1_start_wineserver
-    # A case gets a second try: Wine very rarely fails to start a test process
-    # when two start at once. A real failure fails both tries.
-    ctest --test-dir "$build" --output-on-failure --no-tests=error -j 2 --repeat until-pass:2 \
+    ctest --test-dir "$build" --output-on-failure --no-tests=error -j 2 \
         ${ctest_args[@]+"${ctest_args[@]}"} || status=1
     velto1_stop_wineserver
 done

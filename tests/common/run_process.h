@@ -1,0 +1,24 @@
+// Runs a console program as a script would (no command interpreter between)
+// and collects its exit code and what it printed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testsupport {
+
+struct ProcessRun {
+    // The program's exit code; kNotStarted when it could not be started.
+    DWORD exitCode;
+    // stdout and stderr together, in the order written; when the program could
+    // not be started, why.
+    std::string output;
+    static constexpr DWORD kNotStarted = 0xFFFFFFFF;
+};
+
+// Starts program (a full path) with the command line "program" arguments, its
+// stdout and stderr on one pipe and stdin on NUL, and waits for it to end.
+ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments);
+
+}  // namespace testsupport
