@@ -6,11 +6,14 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/app_device.h"
 #include "app/main_window.h"
 #include "resources/resource.h"
+#include "tests/bench/sim_bench.h"
 
 namespace {
 
@@ -220,6 +223,54 @@ TEST_F(MainWindow, AboutBoxEndsWithOkOrCancel) {
                       INT_PTR(button));
         }
         EXPECT_EQ(owner, window);
+    }
+}
+
+// OpenAppDevice and CloseAppDevice leave the thread's COM initialisation as
+// they found it, whether a device opened or not: on a fresh thread CoInitialize
+// returns S_OK afterwards. A thread already in the multithreaded apartment,
+// where their CoInitialize fails, is left in it.
+class AppDeviceTest : public simbench::SimDeviceTest {};
+
+TEST_F(AppDeviceTest, OpenAndCloseLeaveComInitialisationBalanced) {
+    const struct {
+        const char* what;
+        bool device;
+        bool multithreaded;  // the thread joined the MTA before
+    } rows[] = {
+        {"no device", false, false},
+        {"a device", true, false},
+        {"a device, MTA thread", true, true},
+        {"no device, MTA thread", false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.device) {
+            Add(simbench::Device(L"cam", L"USB 7450 Device"));
+        }
+        bool opened = false, closed = false;
+        HRESULT before = E_UNEXPECTED, after = E_UNEXPECTED;
+        std::thread fresh([&] {
+            if (row.multithreaded) {
+                before = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            }
+            OpenAppDevice();
+            opened = AppDevice != nullptr;
+            CloseAppDevice();
+            closed = AppDevice == nullptr;
+            after = row.multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED)
+                                      : CoInitialize(nullptr);
+            CoUninitialize();
+            if (row.multithreaded) {
+                CoUninitialize();
+            }
+        });
+        fresh.join();
+        EXPECT_EQ(opened, row.device);
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(before, row.multithreaded ? S_OK : E_UNEXPECTED);
+        EXPECT_EQ(after, row.multithreaded ? S_FALSE : S_OK);
+        EXPECT_EQ(sim::RemoveAllDevices(), S_OK);
     }
 }
 
