@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <utility>
+
 #include "app/app_device.h"
 #include "app/update_dialog.h"
 #include "resources/resource.h"
@@ -101,13 +103,27 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
+namespace {
+
+// Whether the CoInitialize of OpenAppDevice is to be undone: a failed one
+// (a thread already in the multithreaded apartment) is not.
+bool appComInitialised = false;
+
+void UninitialiseAppCom() {
+    if (std::exchange(appComInitialised, false)) {
+        CoUninitialize();
+    }
+}
+
+}  // namespace
+
 void OpenAppDevice() {
-    CoInitialize(nullptr);
+    appComInitialised = SUCCEEDED(CoInitialize(nullptr));
     AppDevice = new DeviceControl();
     if (!AppDevice->Open()) {
         delete AppDevice;
         AppDevice = nullptr;
-        CoUninitialize();
+        UninitialiseAppCom();
     }
 }
 
@@ -118,7 +134,7 @@ void CloseAppDevice() {
     AppDevice->Close();
     delete AppDevice;
     AppDevice = nullptr;
-    CoUninitialize();
+    UninitialiseAppCom();
 }
 
 int RunVelto1(HINSTANCE instance) {

@@ -17,7 +17,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Initialises COM and opens the device into AppDevice; on failure AppDevice
-// stays null and COM is uninitialised again.
+// stays null and COM is uninitialised again. Only an initialisation that
+// succeeded is undone, here or by CloseAppDevice.
 void OpenAppDevice();
 // Closes and frees AppDevice, then uninitialises COM; nothing when it is null.
 void CloseAppDevice();

@@ -60,6 +60,7 @@ const wchar_t* UpdateOptionByte(DeviceControl& device) {
     if (device.ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word) != S_OK) {
         return kOptionReadFailed;
     }
+    // A lying read (0, no data) leaves the marker here: "already updated", data-safe.
     if (!(word & kNotUpdatedBit)) {
         return kAlreadyUpdated;
     }
@@ -71,6 +72,7 @@ const wchar_t* UpdateOptionByte(DeviceControl& device) {
     }
 
     PauseBetweenSteps();
+    word = kNotUpdatedBit;  // a read-back that answers 0 and delivers nothing ends in E005
     if (device.ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word) != S_OK) {
         return kReadBackFailed;
     }

@@ -94,6 +94,22 @@ bool NameMatches(const char* friendlyName, const char* wantedName) {
     return std::strncmp(friendlyName, wantedName, std::strlen(wantedName)) == 0;
 }
 
+// Converts a friendly name into the ANSI code page, true only when every
+// character converted as itself and the name fits the buffer with its
+// terminator. A character turned into '?', or into a look-alike (a fullwidth
+// U into U), would let the name match another device's. UTF-8 takes neither
+// check and loses nothing but lone surrogates, which it is told to refuse.
+bool ToAnsiExactly(const wchar_t* wide, char (&name)[kNameBufferSize]) {
+    if (GetACP() == CP_UTF8) {
+        return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, wide, -1, name, sizeof name,
+                                   nullptr, nullptr) != 0;
+    }
+    BOOL usedDefault = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, name, sizeof name, nullptr,
+                               &usedDefault) != 0 &&
+           !usedDefault;
+}
+
 // Clears a VARIANT on every path; starts as a null string so that a failed
 // read leaves nothing to free.
 class StringVariant {
@@ -213,12 +229,10 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
             continue;
         }
         bag.Reset();
-        // A name that doesn't fit the buffer, or doesn't convert, is no match:
-        // only a converted, terminated name is compared.
+        // A name that doesn't fit the buffer, or doesn't convert exactly, is no
+        // match: only a whole, terminated name is compared.
         char name[kNameBufferSize];
-        if (!friendlyName.String() ||
-            WideCharToMultiByte(CP_ACP, 0, friendlyName.String(), -1, name, sizeof name, nullptr,
-                                nullptr) == 0 ||
+        if (!friendlyName.String() || !ToAnsiExactly(friendlyName.String(), name) ||
             !NameMatches(name, wantedName)) {
             continue;
         }

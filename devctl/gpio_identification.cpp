@@ -75,16 +75,20 @@ const ProductIdRow& ProductIdRowFor(BYTE chipCode) {
 
 // Rewrites the GPIO register with the input bits set, so that the pins named
 // in the mask are released and can be read. With mask 0 the register is
-// rewritten unchanged. The read's status is not checked: after a failed read
-// the byte written is what the read left, initially the mask's low byte.
+// rewritten unchanged. The mask is stored first, bound or not. A failed read
+// writes nothing, since a guessed byte would drive the outputs: its status,
+// recorded by the read, is returned.
 HRESULT DeviceControl::SetGpioBits(DWORD mask) {
     gpioInputMask = mask;
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
     const WORD gpioRegister = GpioRegistersFor(newGeneration).gpio;
-    BYTE value = static_cast<BYTE>(mask);
-    ReadRegisters(gpioRegister, 1, &value);
+    BYTE value = 0;
+    const HRESULT read = ReadRegisters(gpioRegister, 1, &value);
+    if (read < 0) {
+        return read;
+    }
     value |= static_cast<BYTE>(mask);
     return WriteRegisters(gpioRegister, 1, &value);
 }

@@ -35,16 +35,22 @@ SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) {
     return new SimDriver(std::move(chip));
 }
 
-std::optional<HRESULT> SimDriver::InjectedFault(std::optional<DWORD> id) {
+std::optional<HRESULT> SimDriver::InjectedFault(DriverSlot slot, DWORD id) {
     const unsigned call = ++callCount_;
+    const unsigned nth = ++callsOf_[{slot, id}];
     if (faults_.unplugFromCall && call >= *faults_.unplugFromCall) {
-        return DEVCTL_E_UNPLUGGED;
+        return faults_.unpluggedStatus;
     }
     if (auto it = faults_.atCall.find(call); it != faults_.atCall.end()) {
         return it->second;
     }
-    if (id) {
-        if (auto it = faults_.onProperty.find(*id); it != faults_.onProperty.end()) {
+    if (auto it = faults_.onCall.find({slot, id, nth}); it != faults_.onCall.end()) {
+        return it->second;
+    }
+    const bool property =
+        slot == DriverSlot::Set || slot == DriverSlot::Get || slot == DriverSlot::SetDirect;
+    if (property) {
+        if (auto it = faults_.onProperty.find(id); it != faults_.onProperty.end()) {
             return it->second;
         }
     }
@@ -62,14 +68,14 @@ HRESULT SimDriver::ReservedSlot3() {
 
 HRESULT SimDriver::Set(DWORD id, const void* data) {
     const DWORD word = LeadingWord(data, chip_->DataSize(id));
-    if (auto fault = InjectedFault(id)) {
+    if (auto fault = InjectedFault(DriverSlot::Set, id)) {
         return Log(DriverSlot::Set, id, word, *fault);
     }
     return Log(DriverSlot::Set, id, word, chip_->Set(id, data));
 }
 
 HRESULT SimDriver::Get(DWORD id, void* data) {
-    if (auto fault = InjectedFault(id)) {
+    if (auto fault = InjectedFault(DriverSlot::Get, id)) {
         return Log(DriverSlot::Get, id, 0, *fault);
     }
     const size_t size = chip_->DataSize(id);
@@ -78,7 +84,7 @@ HRESULT SimDriver::Get(DWORD id, void* data) {
 }
 
 HRESULT SimDriver::Invoke(DWORD first, DWORD second, DWORD third) {
-    if (auto fault = InjectedFault(std::nullopt)) {
+    if (auto fault = InjectedFault(DriverSlot::Invoke, 0)) {
         return Log(DriverSlot::Invoke, 0, first, *fault);
     }
     return Log(DriverSlot::Invoke, 0, first, chip_->Invoke(first, second, third));
@@ -87,7 +93,7 @@ HRESULT SimDriver::Invoke(DWORD first, DWORD second, DWORD third) {
 HRESULT SimDriver::Transfer(DWORD target, DWORD writeLength, const void* writeData,
                             DWORD readLength, void* readData) {
     const DWORD word = writeLength ? LeadingWord(writeData, 1) : 0;
-    if (auto fault = InjectedFault(std::nullopt)) {
+    if (auto fault = InjectedFault(DriverSlot::Transfer, target)) {
         return Log(DriverSlot::Transfer, target, word, *fault);
     }
     return Log(DriverSlot::Transfer, target, word,
@@ -95,7 +101,7 @@ HRESULT SimDriver::Transfer(DWORD target, DWORD writeLength, const void* writeDa
 }
 
 HRESULT SimDriver::SetDirect(DWORD id, DWORD value) {
-    if (auto fault = InjectedFault(id)) {
+    if (auto fault = InjectedFault(DriverSlot::SetDirect, id)) {
         return Log(DriverSlot::SetDirect, id, value, *fault);
     }
     return Log(DriverSlot::SetDirect, id, value, chip_->SetDirect(id, value));

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "devctl/custom_property.h"
@@ -33,12 +34,26 @@ struct DriverCall {
     }
 };
 
+// A call picked by what it is: the nth (from 1) call of this slot with this id
+// (as in DriverCall), e.g. the third Get of CPROP_I2C_DATA.
+struct CallOf {
+    DriverSlot slot;
+    DWORD id;
+    unsigned nth;
+    bool operator<(const CallOf& other) const {
+        return std::tie(slot, id, nth) < std::tie(other.slot, other.id, other.nth);
+    }
+};
+
 // Failures to inject. Calls are numbered from 1 over the driver's lifetime;
-// a failed call does nothing but return its status.
+// a failed call does nothing but return its status, so status 0 makes a
+// driver that answers success and does nothing (delivers no data).
 struct FaultPlan {
     std::map<unsigned, HRESULT> atCall;      // the Nth call returns this status
+    std::map<CallOf, HRESULT> onCall;        // the call so described returns this status
     std::map<DWORD, HRESULT> onProperty;     // every Set/Get/SetDirect of this id
-    std::optional<unsigned> unplugFromCall;  // from this call on: DEVCTL_E_UNPLUGGED
+    std::optional<unsigned> unplugFromCall;  // from this call on: unpluggedStatus
+    HRESULT unpluggedStatus = DEVCTL_E_UNPLUGGED;
 };
 
 class SimDriver : public ComObject<ICustomProperty> {
@@ -66,13 +81,14 @@ class SimDriver : public ComObject<ICustomProperty> {
 
   private:
     ~SimDriver() override;
-    std::optional<HRESULT> InjectedFault(std::optional<DWORD> id);
+    std::optional<HRESULT> InjectedFault(DriverSlot slot, DWORD id);
     HRESULT Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status);
 
     std::shared_ptr<SimChip> chip_;
     FaultPlan faults_;
     std::vector<DriverCall> calls_;
     unsigned callCount_ = 0;
+    std::map<std::pair<DriverSlot, DWORD>, unsigned> callsOf_;  // per slot and property id
 };
 
 // Creates a driver over the chip; the caller owns the one reference.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "devctl/device_categories.h"
 #include "devctl/device_control.h"
 #include "simdevice/filter/resource.h"
 #include "simdevice/filter/sim_device_ids.h"
@@ -119,6 +120,55 @@ TEST_F(DiscoveryTest, TheFriendlyNameMustBeginWithTheWantedName) {
     }
 }
 
+// The 8-bit form of a wide text in the ANSI code page, as a caller of the
+// library holds a name ('?' for what the code page lacks).
+std::string Ansi(const wchar_t* text) {
+    char bytes[260] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+// A friendly name that the ANSI code page can't carry as it is matches no
+// wanted name: "?" in place of the Japanese, or a look-alike in place of a
+// fullwidth letter, would bind the wrong device. The tests run with code page
+// 1252 (LC_ALL is set for them), where the Japanese name "カメラ" reads "???".
+TEST_F(DiscoveryTest, FriendlyNamesThatDoNotConvertExactlyMatchNothing) {
+    ASSERT_EQ(GetACP(), 1252u) << "the discovery tests run with the Western code page";
+    const std::string camera = Ansi(L"\u30AB\u30E1\u30E9");
+    ASSERT_EQ(camera, "???");
+    const struct {
+        std::wstring friendlyName;
+        std::string wanted;
+        bool matches;
+    } rows[] = {
+        {L"\u30D3\u30C7\u30AA Device", camera, false},  // "ビデオ Device"
+        {L"USB 7450 Device \u30D3\u30C7\u30AA", "USB 7450 Device", false},
+        {L"\uFF35\uFF33\uFF22 7450 Device", "USB 7450 Device", false},  // fullwidth "USB"
+        // Names the code page carries still match, question marks included.
+        {L"Cam\u00E9ra Device", Ansi(L"Cam\u00E9ra"), true},
+        {L"??? Device", camera, true},
+    };
+    for (const auto& row : rows) {
+        Add(Device(L"cam", row.friendlyName));
+        EXPECT_EQ(Found(device.FindFilter(CLSID_VideoInputDeviceCategory, row.wanted.c_str())),
+                  row.matches ? L"cam" : L"")
+            << testing::PrintToString(row.friendlyName) << " for " << row.wanted;
+    }
+}
+
+// A category without devices, or one that isn't registered at all, gives no
+// enumerator: no filter, and the last result 1 (S_FALSE).
+TEST_F(DiscoveryTest, FindFilterInACategoryWithoutDevicesRecordsOne) {
+    const GUID unregistered = {
+        0x5e1f0c3a, 0x1c2b, 0x4d5e, {0x9a, 0x8b, 0x7c, 0x6d, 0x5e, 0x4f, 0x30, 0x21}};
+    Add(Device(L"cam", L"USB 7450 Device"));  // in another category
+    for (const GUID& category : {KSCATEGORY_BDA_RECEIVER_COMPONENT, unregistered}) {
+        Access::LastResult(device) = 42;
+        EXPECT_EQ(Found(device.FindFilter(category, "")), L"");
+        EXPECT_EQ(device.GetLastResult(), S_FALSE);
+    }
+}
+
 TEST_F(DiscoveryTest, VideoInputIsSearchedBeforeBdaReceivers) {
     Add(Device(L"a-bda", L"USB 7450 Device", DeviceCategory::BdaReceiver));
     Add(Device(L"b-video", L"USB 7450 Device"));
@@ -211,6 +261,51 @@ TEST_F(DiscoveryTest, CanBindProbesWithoutKeepingTheProbedDriver) {
         EXPECT_EQ(Access::Driver(device), driver);
         ExpectIdentity(bound, 0);
     }
+}
+
+// FindCaptureFilter looks for the registry's capture name (or the default),
+// then the known models, and hands the filter over (Found releases it).
+// IsDevicePresent binds the same way, without keeping what it bound.
+TEST_F(DiscoveryTest, FindCaptureFilterAndIsDevicePresentTakeTheCaptureName) {
+    const struct {
+        const char* registryName;  // RealDSName; nullptr: none, the default name
+        const wchar_t* firstName;  // two devices, registered in this order
+        const wchar_t* secondName;
+        bool secondHasTheInterface;
+        const wchar_t* found;  // by FindCaptureFilter ("" for nothing)
+        BOOL present;
+    } rows[] = {
+        {"Lab Camera", L"USB 5170 Device", L"Lab Camera", true, L"b", TRUE},
+        {nullptr, L"USB 5170 Device", L"USB 7450 Device", true, L"b", TRUE},
+        // The registry name finds nothing: the known models, in list order.
+        {"Absent Camera", L"USB 7450 Device", L"USB 5170 Device", true, L"b", TRUE},
+        {nullptr, L"Some Camera", L"Other Camera", true, L"", FALSE},
+        // Found, but without the driver's interface: present it is not.
+        {"Plain Webcam", L"USB 5170 Device", L"Plain Webcam", false, L"b", FALSE},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.registryName ? row.registryName : "(default name)");
+        RegDeleteTreeW(machine, nullptr);
+        if (row.registryName) {
+            SetName(kCaptureKey, "RealDSName", Text(row.registryName));
+        }
+        Add(Chip(L"a", row.firstName, {0x24}));
+        Add(Chip(L"b", row.secondName, {0x141}, row.secondHasTheInterface));
+        EXPECT_EQ(Found(device.FindCaptureFilter()), row.found);
+        EXPECT_EQ(device.IsDevicePresent(), row.present);
+        EXPECT_EQ(Access::Driver(device), nullptr) << "the probe keeps nothing";
+        EXPECT_EQ(simbench::LiveObjects(), 0);
+        sim::RemoveAllDevices();
+    }
+    // With a driver held, the probe leaves it and its chip's facts in place.
+    SetName(kCaptureKey, "RealDSName", Text("Lab Camera"));
+    Add(Chip(L"held", L"USB 7450 Device", {0x24, 0, 0x02, 0x11, 0x00}));
+    Add(Chip(L"lab", L"Lab Camera", {0x141}));
+    ICustomProperty* held = device.Bind("USB 7450 Device");
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(device.IsDevicePresent(), TRUE);
+    EXPECT_EQ(Access::Driver(device), held);
+    ExpectIdentity({0x24, 0, 0x02, 0x11, 0x00}, 0);
 }
 
 // --- Names in the registry --------------------------------------------------

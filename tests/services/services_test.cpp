@@ -150,6 +150,7 @@ TEST_F(Services, CodeReadsIntoCallerBuffers) {
         {kOlder, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 3, "R45=44154281 R44", "\x81\x42\x15"},
         {kLater, 0, OP((n = 4, d.GetRemoteCode(o, &n))), 0, 3, "R51=44154281", "\x81\x42\x15"},
         {kLater, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 5, "T:FF=51", "\x81\x42\x15\x44\x55"},
+        {kLater, 0, OP((n = 5, d.GetRemoteCode(o, &n))), 0, 5, "T:FF=51", "\x81\x42\x15\x44\x55"},
         {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 6, o)), 0, 0, "R45", "\x15\0\0\0"s},
         {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 1, o)), 0, 0, "R45", "\x15"},
         {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 0, 2, o)), 0, 0, "R45", "\x15\0"s},
@@ -169,6 +170,57 @@ TEST_F(Services, CodeReadsIntoCallerBuffers) {
         EXPECT_EQ(length, expectedLength);
         EXPECT_EQ(buffer, (written + std::string(8, '\xCC')).substr(0, 8)) << "the rest untouched";
         EXPECT_EQ(Trace().rfind(trace, 0), 0u) << Trace();
+    }
+}
+
+// The single-register operations on both generations (the registers are the
+// same): what they read and write, what they return and record.
+TEST_F(Services, SingleRegisterOperations) {
+    const sim::CallOf read = {sim::DriverSlot::Get, CPROP_REG_DATA, 1};
+    const sim::CallOf write = {sim::DriverSlot::Set, CPROP_REG_DATA, 1};
+    struct Row {
+        DWORD chipId;
+        WORD index;
+        BYTE before;                         // the register before
+        Op op;                               // o holds 0xCC before
+        std::optional<sim::CallOf> failing;  // with E_FAIL
+        HRESULT result, last;                // last: the last result after (42 before)
+        const char* trace;
+        BYTE after, output;  // the register after, o's first byte after
+    };
+    // clang-format off
+    const Row rows[] = {
+        // Bit 5 set: cleared and written back, 1.
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), {}, TRUE, S_OK, "R0C=20 W0C=0", 0x00, 0xCC},
+        {kLater, 0x0C, 0xFF, OP(d.ClearRegister0CBit5()), {}, TRUE, S_OK, "R0C=FF W0C=DF", 0xDF, 0xCC},
+        // Bit 5 clear, or the read failed: nothing written, 0.
+        {kOlder, 0x0C, 0xDF, OP(d.ClearRegister0CBit5()), {}, FALSE, S_OK, "R0C=DF", 0xDF, 0xCC},
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), read, FALSE, E_FAIL, "R0C=0!", 0x20, 0xCC},
+        // The write was issued: 1, its failure in the last result.
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), write, TRUE, E_FAIL, "R0C=20 W0C=0!", 0x20, 0xCC},
+        {kOlder, 0x0D, 0x00, OP(d.SetRegister0D()), {}, S_OK, S_OK, "W0D=88", 0x88, 0xCC},
+        {kLater, 0x0D, 0x00, OP(d.SetRegister0D()), write, E_FAIL, E_FAIL, "W0D=88!", 0x00, 0xCC},
+        {kOlder, 0x04, 0x5A, OP(d.ReadRegister04(static_cast<BYTE*>(o))), {}, S_OK, S_OK, "R04=5A", 0x5A, 0x5A},
+        {kLater, 0x04, 0x5A, OP(d.ReadRegister04(static_cast<BYTE*>(o))), read, E_FAIL, E_FAIL, "R04=0!", 0x5A, 0xCC},
+        {kOlder, 0x04, 0x00, OP(d.WriteRegister04(static_cast<BYTE*>(o))), {}, S_OK, S_OK, "W04=CC", 0xCC, 0xCC},
+        {kLater, 0x04, 0x00, OP(d.WriteRegister04(static_cast<BYTE*>(o))), write, E_FAIL, E_FAIL, "W04=CC!", 0x00, 0xCC},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.trace);
+        Bind(row.chipId);
+        chip->SetRegister(row.index, row.before);
+        if (row.failing) {
+            driver->Faults().onCall[*row.failing] = E_FAIL;
+        }
+        LastResult() = 42;
+        std::vector<BYTE> output(8, 0xCC);
+        DWORD length = 0;
+        EXPECT_EQ(row.op(dc, output.data(), length), row.result);
+        EXPECT_EQ(LastResult(), row.last);
+        EXPECT_EQ(Trace(), row.trace);
+        EXPECT_EQ(chip->Register(row.index), row.after);
+        EXPECT_EQ(output[0], row.output);
     }
 }
 
@@ -223,6 +275,9 @@ TEST_F(Services, NotBoundOrderOfChecks) {
         {kOlder, OP((n = 8, d.GetRemoteCode(o, &n))), 6, 8},
         {kLater, OP((n = 8, d.GetRemoteCode(o, &n))), 6, 5},  // length set before the read
         {kOlder, OP(d.ClearRegister0CBit5()), FALSE, 0},
+        {kOlder, OP(d.SetRegister0D()), 6, 0},
+        {kLater, OP(d.ReadRegister04(static_cast<BYTE*>(o))), 6, 0},
+        {kOlder, OP(d.WriteRegister04(static_cast<BYTE*>(o))), 6, 0},
         {kOlder, OP(d.SetConfig103E(1, 5, 0, 1)), 6, 0},
         {kOlder, OP(d.SetConfig103E(1, 16, 0, 1)), 13, 0},
         {kOlder, OP(d.ReadI2c(kRemoteI2c, 0, 4, o)), 6, 0},

@@ -1,6 +1,8 @@
 // The EEPROM update as the user and the device see it, GPIO and device
 // identification beneath it, and dialog 102's resource template.
 #include <cstdio>
+#include <map>
+#include <optional>
 
 #include "app/app_device.h"
 #include "app/platform.h"
@@ -110,47 +112,70 @@ std::string FullRun(const char* written) {
     return kToOption + " |500 WA008=" + written + " |500 RA008";
 }
 
+// The driver calls of a run, by what they are (counted from binding).
+using sim::CallOf;
+using sim::DriverSlot;
+const CallOf kGpioRead = {DriverSlot::Get, CPROP_REG_DATA, 1};
+const CallOf kMarkerRead = {DriverSlot::Get, CPROP_I2C_DATA, 2};  // after the identifiers
+const CallOf kOptionRead = {DriverSlot::Get, CPROP_I2C_DATA, 3};
+const CallOf kOptionWrite = {DriverSlot::Set, CPROP_I2C_DATA, 1};
+const CallOf kReadBack = {DriverSlot::Get, CPROP_I2C_DATA, 4};
+using Faults = std::map<CallOf, HRESULT>;
+
 TEST(Update, EachOutcomeShowsOneMessageAfterItsStepsAndEndsTheDialogWithOne) {
-    // EEPROM bytes 0x7A and 8 before; the driver call (from 1 after binding)
-    // that fails, its status; events before the message box, its text; byte 8
-    // after.
+    struct Row {
+        BYTE marker, option;  // EEPROM bytes 0x7A and 8 before
+        Faults faults;        // status 0 here: the driver answers success and does nothing
+        void (*arrange)(UpdateBench&);
+        std::string events;  // before the message box
+        const wchar_t* text;
+        BYTE after;  // EEPROM byte 8 after
+    };
     // clang-format off
-    const std::tuple<BYTE, BYTE, unsigned, HRESULT, void (*)(UpdateBench&), std::string,
-                     const wchar_t*, BYTE> cases[] = {
-        {0x31, 0x85, 0, S_OK, [](UpdateBench&) { AppDevice = nullptr; }, "", kW001, 0x85},
+    const Row rows[] = {
+        {0x31, 0x85, {}, [](UpdateBench&) { AppDevice = nullptr; }, "", kW001, 0x85},
         // Unbound: every transfer returns 6, no success.
-        {0x31, 0x85, 0, S_OK, [](UpdateBench& b) { b.dc.Close(); }, "|500", kE001, 0x85},
-        {0x30, 0x85, 0, S_OK, nullptr, kToMarker, kW002, 0x85},
-        {0xB1, 0x85, 0, S_OK, nullptr, kToMarker, kW002, 0x85},
-        {0x31, 0x85, 0, S_OK,
+        {0x31, 0x85, {}, [](UpdateBench& b) { b.dc.Close(); }, "|500", kE001, 0x85},
+        {0x30, 0x85, {}, nullptr, kToMarker, kW002, 0x85},
+        {0xB1, 0x85, {}, nullptr, kToMarker, kW002, 0x85},
+        {0x31, 0x85, {},
          [](UpdateBench& b) { b.chip->AttachI2cDevice(0xA0, std::make_unique<Overreading>()); },
          kToMarker, kW002, 0x85},
-        {0x31, 0x85, 9, S_FALSE, nullptr, kToMarker + "!", kE001, 0x85},
-        {0x31, 0x85, 11, E_FAIL, nullptr, kToOption + "!", kE002, 0x85},
-        {0x31, 0x7F, 0, S_OK, nullptr, kToOption, kAlready, 0x7F},
-        {0x31, 0x80, 0, S_OK, nullptr, FullRun("00"), kCompleted, 0x00},
-        {0x31, 0xFF, 0, S_OK, nullptr, FullRun("7F"), kCompleted, 0x7F},
-        {0x31, 0xC5, 0, S_OK, nullptr, FullRun("45"), kCompleted, 0x45},
-        {0x31, 0x85, 13, S_FALSE, nullptr, kToOption + " |500 WA008=05!", kE003, 0x85},
-        {0x31, 0x85, 15, E_FAIL, nullptr, FullRun("05") + "!", kE004, 0x05},
-        // The driver reports success but the byte never reaches the EEPROM.
-        {0x31, 0x85, 13, S_OK, nullptr, FullRun("05"), kE005, 0x85},
+        {0x31, 0x85, {{kMarkerRead, S_FALSE}}, nullptr, kToMarker + "!", kE001, 0x85},
+        {0x31, 0x85, {{kOptionRead, E_FAIL}}, nullptr, kToOption + "!", kE002, 0x85},
+        {0x31, 0x7F, {}, nullptr, kToOption, kAlready, 0x7F},
+        {0x31, 0x80, {}, nullptr, FullRun("00"), kCompleted, 0x00},
+        {0x31, 0xFF, {}, nullptr, FullRun("7F"), kCompleted, 0x7F},
+        {0x31, 0xC5, {}, nullptr, FullRun("45"), kCompleted, 0x45},
+        {0x31, 0x85, {{kOptionWrite, S_FALSE}}, nullptr, kToOption + " |500 WA008=05!", kE003, 0x85},
+        {0x31, 0x85, {{kReadBack, E_FAIL}}, nullptr, FullRun("05") + "!", kE004, 0x05},
+        // A failed GPIO read writes nothing to the GPIO register; the update goes on.
+        {0x31, 0x85, {{kGpioRead, E_FAIL}}, nullptr,
+         "R08! RA004 |500 RA07A |500 RA008 |500 WA008=05 |500 RA008", kCompleted, 0x05},
+        // Drivers that answer 0 and do nothing. A write that never reaches the EEPROM:
+        {0x31, 0x85, {{kOptionWrite, S_OK}}, nullptr, FullRun("05"), kE005, 0x85},
+        // ... a read-back that delivers nothing, after a write that did or didn't happen:
+        {0x31, 0x85, {{kReadBack, S_OK}}, nullptr, FullRun("05"), kE005, 0x05},
+        {0x31, 0x85, {{kOptionWrite, S_OK}, {kReadBack, S_OK}}, nullptr, FullRun("05"), kE005, 0x85},
+        // ... an option-byte read that delivers nothing leaves the marker, bit 7 clear.
+        {0x31, 0x85, {{kOptionRead, S_OK}}, nullptr, kToOption, kAlready, 0x85},
     };
     // clang-format on
-    for (const auto& [marker, option, call, status, arrange, events, text, after] : cases) {
-        SCOPED_TRACE(events);
-        UpdateBench b(sim::EepromWith({{sim::kMarkerOffset, marker}, {8, option}}));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.events);
+        UpdateBench b(sim::EepromWith({{sim::kMarkerOffset, row.marker}, {8, row.option}}));
         b.chip->Gpio().SetLatch(0x4A);
-        b.FailCall(call, status);
-        if (arrange) {
-            arrange(b);
+        b.driver->Faults().onCall = row.faults;
+        if (row.arrange) {
+            row.arrange(b);
         }
         EXPECT_EQ(UpdateDialogProc(kDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0), TRUE);
-        EXPECT_EQ(b.Events(), events + (events.empty() ? "" : " ") + "box end 1");
-        EXPECT_EQ(b.texts, std::vector<std::wstring>{text});
+        EXPECT_EQ(b.Events(), row.events + (row.events.empty() ? "" : " ") + "box end 1");
+        EXPECT_EQ(b.texts, std::vector<std::wstring>{row.text});
         EXPECT_EQ(b.chip->Eeprom()->Bytes(),
-                  sim::EepromWith({{sim::kMarkerOffset, marker}, {8, after}}));
-        EXPECT_EQ(b.chip->Eeprom()->WriteCount(), after != option ? 1u : 0u);
+                  sim::EepromWith({{sim::kMarkerOffset, row.marker}, {8, row.after}}));
+        EXPECT_EQ(b.chip->Eeprom()->WriteCount(), row.after != row.option ? 1u : 0u);
+        EXPECT_EQ(b.chip->Gpio().Latch(), 0x4A) << "the GPIO outputs stay as they were";
     }
 }
 
@@ -166,26 +191,48 @@ TEST(Update, CancelEndsTheDialogWithTwoAndOtherCommandsReturnZero) {
     EXPECT_TRUE(b.driver->Calls().empty()) << "no select either";
 }
 
-// A failure at each driver call of a run in turn, of each kind (45 runs): one
+// A failure at each driver call of a run in turn, of each kind (75 runs): one
 // message, telling the step that failed, and an EEPROM with at most bit 7 of
-// the option byte changed by at most one write.
+// the option byte changed by at most one write; never the completion text
+// unless the EEPROM's bit 7 really is clear.
 TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
-    const wchar_t* const messages[] = {kCompleted, kE001, kE002, kE003, kE004, kW002, kAlready};
+    const wchar_t* const messages[] = {kCompleted, kE001, kE002,    kE003,
+                                       kE004,      kW002, kAlready, kE005};
     // The message (index above) when call 1, 2, ... 15 fails. Calls 1-7 set
     // the GPIO bits and read the identifiers, unchecked; 8-15 are descriptor
-    // and data of the four EEPROM steps. A descriptor's positive status leaves
-    // the one before armed. Unplugged: this call and all after fail.
-    const std::tuple<HRESULT, const char*> faults[] = {{E_FAIL, "000000011223344"},
-                                                       {S_FALSE, "000000051620304"},
-                                                       {DEVCTL_E_UNPLUGGED, "111111111223344"}};
-    for (const auto& [status, expected] : faults) {
+    // and data of the four EEPROM steps: marker read, option-byte read,
+    // write, read-back. A descriptor's positive status, or a lying 0, leaves
+    // the one before armed, so the data call goes by that one.
+    const struct {
+        const char* what;
+        HRESULT status;
+        bool fromThisCallOn;  // else at this call alone
+        const char* expected;
+    } faults[] = {
+        {"failure", E_FAIL, false, "000000011223344"},
+        {"positive status", S_FALSE, false, "000000051620304"},
+        {"unplugged", DEVCTL_E_UNPLUGGED, true, "111111111223344"},
+        // A lying option-byte read leaves the marker in the word: already updated.
+        {"0 and nothing done", S_OK, false, "000000055660707"},
+        {"0 and nothing done from here on", S_OK, true, "555555555667777"},
+    };
+    for (const auto& fault : faults) {
         for (unsigned call = 1; call <= 15; ++call) {
-            SCOPED_TRACE(::testing::Message() << "status " << status << " at call " << call);
+            SCOPED_TRACE(::testing::Message() << fault.what << " at call " << call);
             UpdateBench b;  // option byte 0x85
-            status == DEVCTL_E_UNPLUGGED ? b.UnplugFromCall(call) : b.FailCall(call, status);
+            if (fault.fromThisCallOn) {
+                b.UnplugFromCall(call);
+                b.driver->Faults().unpluggedStatus = fault.status;
+            } else {
+                b.FailCall(call, fault.status);
+            }
             UpdateDialogProc(kDialog, WM_COMMAND, IDOK, 0);
-            EXPECT_EQ(b.texts, std::vector<std::wstring>{messages[expected[call - 1] - '0']});
-            sim::EepromImage after = b.chip->Eeprom()->Bytes();
+            EXPECT_EQ(b.texts, std::vector<std::wstring>{messages[fault.expected[call - 1] - '0']});
+            const sim::EepromImage& eeprom = b.chip->Eeprom()->Bytes();
+            if (b.texts == std::vector<std::wstring>{kCompleted}) {
+                EXPECT_EQ(eeprom[8] & 0x80, 0) << "completion told, bit 7 still set";
+            }
+            sim::EepromImage after = eeprom;
             after[8] |= 0x80;
             EXPECT_EQ(after, sim::FreshProductEeprom());
             EXPECT_LE(b.chip->Eeprom()->WriteCount(), 1u);
@@ -194,37 +241,67 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
 }
 
 TEST(Device, GpioInputMaskCasesAndProductIdentifiers) {
-    // Chip id, latch, external levels, input mask; SetGpioBits(mask),
-    // WriteGpio(data) or ReadGpio(data); the call that fails; result, events,
-    // data after.
+    struct Row {
+        DWORD chipId;
+        BYTE latch, levels;  // the GPIO register and what the board drives
+        DWORD mask;          // SetBits: its argument; else the input mask held
+        HRESULT (*op)(DeviceControl&, DWORD mask, BYTE* data);
+        BYTE data;                      // the byte Write writes, Read's buffer before
+        std::optional<CallOf> failing;  // with E_FAIL
+        HRESULT result, last;           // last: the last result after (42 before)
+        const char* events;
+        BYTE dataAfter, latchAfter;
+    };
+    const CallOf inputRead = {DriverSlot::Get, CPROP_REG_DATA, 2};
+    const CallOf gpioWrite = {DriverSlot::Set, CPROP_REG_DATA, 1};
     // clang-format off
-    const std::tuple<DWORD, BYTE, BYTE, DWORD, char, BYTE, unsigned, HRESULT, const char*, BYTE>
-        gpio[] = {
-        {0x44, 0x21, 0xFF, 0x010, 'S', 0, 0, S_OK, "R80 W80=31", 0},
-        // After a failed read the mask's low byte is written; the whole mask is kept.
-        {0x24, 0x5A, 0xFF, 0x1F3, 'S', 0, 2, S_OK, "R08! W08=F3", 0},
-        {0x24, 0x10, 0xFF, 0x010, 'W', 0x0F, 0, DEVCTL_S_BUSY, "", 0x0F},
-        {0x44, 0x10, 0xFF, 0x310, 'W', 0x1F, 0, S_OK, "W80=1F", 0x1F},  // the low byte counts
-        {0x24, 0x00, 0xFF, 0x010, 'R', 0xEE, 0, DEVCTL_S_BUSY, "R08", 0xEE},
-        {0x44, 0x1C, 0x14, 0x004, 'R', 0xEE, 0, S_OK, "R80 R84", 0x14},
-        {0x24, 0xFF, 0x35, 0x010, 'R', 0xEE, 2, S_OK, "R08! R09", 0x35},
+    struct G {
+        static HRESULT SetBits(DeviceControl& d, DWORD mask, BYTE*) { return d.SetGpioBits(mask); }
+        static HRESULT Write(DeviceControl& d, DWORD, BYTE* data) { return d.WriteGpio(data); }
+        static HRESULT Read(DeviceControl& d, DWORD, BYTE* data) { return d.ReadGpio(data); }
+        static HRESULT TryWrite(DeviceControl& d, DWORD, BYTE* data) { return d.TryWriteGpio(data); }
+        static HRESULT TryRead(DeviceControl& d, DWORD, BYTE* data) { return d.TryReadGpio(data); }
     };
     // clang-format on
-    for (const auto& [chipId, latch, levels, mask, op, data, call, result, events, after] : gpio) {
-        SCOPED_TRACE(events);
-        UpdateBench b(sim::FreshProductEeprom(), chipId);
-        b.chip->Gpio().SetLatch(latch);
-        b.chip->Gpio().SetExternalLevels(levels);
-        TA::GpioInputMask(b.dc) = op == 'S' ? 0x55 : mask;
-        b.FailCall(call, E_FAIL);
-        BYTE byte = data;
-        EXPECT_EQ(op == 'S'   ? b.dc.SetGpioBits(mask)
-                  : op == 'W' ? b.dc.WriteGpio(&byte)
-                              : b.dc.ReadGpio(&byte),
-                  result);
-        EXPECT_EQ(b.Events(), events);
-        EXPECT_EQ(TA::GpioInputMask(b.dc), mask);
-        EXPECT_EQ(byte, after);
+    // clang-format off
+    const Row rows[] = {
+        {0x44, 0x21, 0xFF, 0x010, G::SetBits, 0, {}, S_OK, S_OK, "R80 W80=31", 0, 0x31},
+        // A failed read writes nothing (a guessed byte would drive the outputs);
+        // its status is returned and the whole mask is kept.
+        {0x24, 0x5A, 0xFF, 0x1F3, G::SetBits, 0, kGpioRead, E_FAIL, E_FAIL, "R08!", 0, 0x5A},
+        {0x24, 0x10, 0xFF, 0x010, G::Write, 0x0F, {}, DEVCTL_S_BUSY, 42, "", 0x0F, 0x10},
+        // The mask's low byte alone counts.
+        {0x44, 0x10, 0xFF, 0x310, G::Write, 0x1F, {}, S_OK, S_OK, "W80=1F", 0x1F, 0x1F},
+        {0x24, 0x00, 0xFF, 0x010, G::Read, 0xEE, {}, DEVCTL_S_BUSY, S_OK, "R08", 0xEE, 0x00},
+        {0x44, 0x1C, 0x14, 0x004, G::Read, 0xEE, {}, S_OK, S_OK, "R80 R84", 0x14, 0x1C},
+        {0x24, 0xFF, 0x35, 0x010, G::Read, 0xEE, kGpioRead, S_OK, S_OK, "R08! R09", 0x35, 0xFF},
+        // The Try forms record the status and count the refusal 5 as success.
+        {0x24, 0x10, 0xFF, 0x010, G::TryWrite, 0x0F, {}, TRUE, DEVCTL_S_BUSY, "", 0x0F, 0x10},
+        {0x44, 0x10, 0xFF, 0x010, G::TryWrite, 0x1F, {}, TRUE, S_OK, "W80=1F", 0x1F, 0x1F},
+        {0x24, 0x10, 0xFF, 0x010, G::TryWrite, 0x1F, gpioWrite, FALSE, E_FAIL, "W08=1F!", 0x1F, 0x10},
+        {0x24, 0x00, 0xFF, 0x010, G::TryRead, 0xEE, {}, TRUE, DEVCTL_S_BUSY, "R08", 0xEE, 0x00},
+        {0x44, 0x1C, 0x14, 0x004, G::TryRead, 0xEE, {}, TRUE, S_OK, "R80 R84", 0x14, 0x1C},
+        {0x44, 0x1C, 0x14, 0x004, G::TryRead, 0xEE, inputRead, FALSE, E_FAIL, "R80 R84!", 0xEE, 0x1C},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.events);
+        UpdateBench b(sim::FreshProductEeprom(), row.chipId);
+        b.chip->Gpio().SetLatch(row.latch);
+        b.chip->Gpio().SetExternalLevels(row.levels);
+        TA::GpioInputMask(b.dc) = row.op == G::SetBits ? 0x55 : row.mask;
+        TA::LastResult(b.dc) = 42;
+        if (row.failing) {
+            b.driver->Faults().onCall[*row.failing] = E_FAIL;
+        }
+        BYTE byte = row.data;
+        const HRESULT result = row.op(b.dc, row.mask, &byte);
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(b.dc.GetLastResult(), row.last);
+        EXPECT_EQ(b.Events(), row.events);
+        EXPECT_EQ(TA::GpioInputMask(b.dc), row.mask);
+        EXPECT_EQ(byte, row.dataAfter);
+        EXPECT_EQ(b.chip->Gpio().Latch(), row.latchAfter);
     }
 
     // Identifiers come from EEPROM bytes 4-7 when an EEPROM answers, else by
@@ -250,6 +327,22 @@ TEST(Device, GpioInputMaskCasesAndProductIdentifiers) {
         EXPECT_EQ(b.dc.GetLastResult(), failingProperty ? E_FAIL : S_OK);
         EXPECT_EQ(ids[0] << 16 | ids[1], vendor << 16 | product);
     }
+}
+
+// SetGpioBits stores the mask before it finds no driver: a WriteGpio that
+// would clear an input bit is refused by it, unbound and after binding.
+TEST(Device, SetGpioBitsUnboundStoresTheMaskForLaterWrites) {
+    SimBound b;
+    b.dc.Close();
+    EXPECT_EQ(b.dc.SetGpioBits(0x10), DEVCTL_S_NOT_BOUND);
+    const BYTE clearsTheInput = 0x0F, keepsIt = 0x1F;
+    EXPECT_EQ(b.dc.WriteGpio(&clearsTheInput), DEVCTL_S_BUSY);
+    EXPECT_EQ(b.dc.WriteGpio(&keepsIt), DEVCTL_S_NOT_BOUND);
+    TA::Attach(b.dc, b.driver);
+    EXPECT_EQ(b.dc.WriteGpio(&clearsTheInput), DEVCTL_S_BUSY);
+    EXPECT_EQ(b.chip->Gpio().WriteCount(), 0u);
+    EXPECT_EQ(b.dc.WriteGpio(&keepsIt), S_OK);
+    EXPECT_EQ(b.chip->Gpio().Latch(), keepsIt);
 }
 
 // Dialog 102 as the program carries it, in Japanese: the extended template
