@@ -32,7 +32,8 @@ static uintptr_t read_hex(const char** p) {
 /* 1 when [start, end) overlaps a mapping of this process (or cannot be told). */
 static int range_in_use(uintptr_t start, uintptr_t end) {
     const int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 1;
+    if (fd < 0)
+        return 1;
     size_t used = 0;
     ssize_t got;
     while (used < sizeof maps - 1 && (got = read(fd, maps + used, sizeof maps - 1 - used)) > 0) {
@@ -45,10 +46,13 @@ static int range_in_use(uintptr_t start, uintptr_t end) {
         if (*p == '-') {
             ++p;
             const uintptr_t high = read_hex(&p);
-            if (low < end && start < high) return 1;
+            if (low < end && start < high)
+                return 1;
         }
-        while (*p && *p != '\n') ++p;
-        if (*p) ++p;
+        while (*p && *p != '\n')
+            ++p;
+        if (*p)
+            ++p;
     }
     return 0;
 }
@@ -57,7 +61,8 @@ typedef void* (*mmap64_fn)(void*, size_t, int, int, int, off64_t);
 
 void* mmap64(void* addr, size_t length, int prot, int flags, int fd, off64_t offset) {
     static mmap64_fn real_mmap64;
-    if (!real_mmap64) real_mmap64 = (mmap64_fn)dlsym(RTLD_NEXT, "mmap64");
+    if (!real_mmap64)
+        real_mmap64 = (mmap64_fn)dlsym(RTLD_NEXT, "mmap64");
     if ((flags & MAP_FIXED_NOREPLACE) && !(flags & MAP_FIXED)) {
         const uintptr_t start = (uintptr_t)addr;
         if (start + length < start || range_in_use(start, start + length)) {
