@@ -9,6 +9,21 @@ ProcessRun NotStarted(const char* what) {
             std::string(what) + " failed: error " + std::to_string(GetLastError())};
 }
 
+// Appends whatever the pipe holds now, without waiting for more.
+void DrainPipe(HANDLE pipe, std::string& output) {
+    char buffer[4096];
+    DWORD available = 0;
+    DWORD read = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+           ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        output.append(buffer, read);
+    }
+}
+
+// Long enough for the slowest tool run (32-bit code under emulation), short
+// enough to end a hung one well within the test's own time limit.
+constexpr DWORD kRunTimeoutMs = 60000;
+
 }  // namespace
 
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments) {
@@ -43,12 +58,21 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
         CloseHandle(input);
     }
     if (started) {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-            run.output.append(buffer, read);
+        // Reads while the program runs and stops when it has ended, not at the
+        // pipe's end: a process the program started may still hold the pipe.
+        const ULONGLONG deadline = GetTickCount64() + kRunTimeoutMs;
+        bool ended = false;
+        while (!ended) {
+            ended = WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0;
+            DrainPipe(readEnd, run.output);
+            if (!ended && GetTickCount64() > deadline) {
+                TerminateProcess(info.hProcess, ProcessRun::kTimedOut);
+                WaitForSingleObject(info.hProcess, INFINITE);
+                run.output +=
+                    "\n(still running after " + std::to_string(kRunTimeoutMs / 1000) + " s: ended)";
+                ended = true;
+            }
         }
-        WaitForSingleObject(info.hProcess, INFINITE);
         GetExitCodeProcess(info.hProcess, &run.exitCode);
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);

@@ -15,10 +15,13 @@ struct ProcessRun {
     // not be started, why.
     std::string output;
     static constexpr DWORD kNotStarted = 0xFFFFFFFF;
+    // The exit code of a program ended for running too long.
+    static constexpr DWORD kTimedOut = 0xFFFFFFFE;
 };
 
 // Starts program (a full path) with the command line "program" arguments, its
-// stdout and stderr on one pipe and stdin on NUL, and waits for it to end.
+// stdout and stderr on one pipe and stdin on NUL, and waits for it to end
+// (ending it after a minute).
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments);
 
 }  // namespace testsupport
