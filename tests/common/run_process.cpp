@@ -1,5 +1,7 @@
 #include "tests/common/run_process.h"
 
+#include <cstdio>
+
 namespace testsupport {
 
 namespace {
@@ -23,6 +25,8 @@ void DrainPipe(HANDLE pipe, std::string& output) {
 // Long enough for the slowest tool run (32-bit code under emulation), short
 // enough to end a hung one well within the test's own time limit.
 constexpr DWORD kRunTimeoutMs = 60000;
+
+constexpr int kStartAttempts = 3;
 
 }  // namespace
 
@@ -49,8 +53,20 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
         commandLine += L" " + arguments;
     }
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &info);
+    // Wine answers ERROR_INTERNAL_ERROR when the new process ended before it
+    // had finished starting (seen about once in a thousand starts under load).
+    // Only such a start is tried again, and it is said on stderr: a program
+    // that started and then failed is never run twice.
+    BOOL started = FALSE;
+    for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+        started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &startup, &info);
+        if (started || GetLastError() != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+        std::fprintf(stderr, "note: Wine did not start %ls (error 1359, attempt %d of %d)\n",
+                     program.c_str(), attempt, kStartAttempts);
+    }
     ProcessRun run =
         started ? ProcessRun{ProcessRun::kNotStarted, ""} : NotStarted("CreateProcessW");
     CloseHandle(writeEnd);
