@@ -2,6 +2,7 @@
 
 #include "app/app_device.h"
 #include "app/platform.h"
+#include "common/eeprom_layout.h"
 
 namespace {
 
@@ -21,11 +22,11 @@ constexpr wchar_t kUpdateCompleted[] = L"アップデートが完了しました
 constexpr wchar_t kAlreadyUpdated[] = L"デバイスは既にアップデート済みです。";
 
 // The EEPROM layout the update relies on.
-constexpr DWORD kEepromAddress = 0xA0;
-constexpr DWORD kOptionByteOffset = 0x08;
-constexpr DWORD kMarkerOffset = 0x7A;
-constexpr DWORD kSupportedProductMarker = 0x31;
-constexpr DWORD kNotUpdatedBit = 0x80;   // set in the option byte until the update
+using velto1::eeprom::kMarkerOffset;
+using velto1::eeprom::kNotUpdatedBit;
+using velto1::eeprom::kOptionByteOffset;
+using velto1::eeprom::kSupportedProductMarker;
+constexpr DWORD kEepromAddress = velto1::eeprom::kBusAddress;
 constexpr DWORD kOptionBitsKept = 0x7F;  // bits 0 to 6 are written back as read
 
 // Gives the device time between steps (the EEPROM's write cycle among them).

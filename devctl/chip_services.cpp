@@ -32,8 +32,6 @@ constexpr BYTE kRegister0CBit5 = 0x20;
 
 constexpr DWORD kRemoteCodeBytes = 4;
 constexpr BYTE kToggleBit = 0x80;
-constexpr DWORD kKeyHeld = 254;
-constexpr DWORD kNoKey = 255;
 constexpr DWORD kRegisterWindowTarget = 0xFF;  // Transfer target of the chip's own registers
 constexpr DWORD kLongCodeBytes = 5;
 constexpr DWORD kShortCodeBytes = 3;
@@ -134,12 +132,12 @@ HRESULT DeviceControl::ReadRemoteKey(DWORD* key) {
     const BYTE address = bytes[1];
     const BYTE command = bytes[2];
     if (remoteAddress != 0 && address != remoteAddress) {
-        *key = kNoKey;  // another remote control's code
+        *key = kRemoteNoKey;  // another remote control's code
     } else if (toggle == remoteToggle) {
-        *key = (bytes[0] & ~kToggleBit) ? kKeyHeld : kNoKey;
+        *key = (bytes[0] & ~kToggleBit) ? kRemoteKeyHeld : kRemoteNoKey;
     } else {
         // 254 and 255 would read as held and no key: a new press of them is no key.
-        *key = command >= kKeyHeld ? kNoKey : command;
+        *key = command >= kRemoteKeyHeld ? kRemoteNoKey : command;
         remoteToggle = toggle;
     }
     BYTE acknowledge = 0;

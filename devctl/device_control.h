@@ -29,6 +29,10 @@ void GetAudioDeviceName(char* name);
 BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
 void GetCaptureDeviceName(char* name);
 
+// ReadRemoteKey's answers besides a key code (0 to 253).
+constexpr DWORD kRemoteKeyHeld = 254;  // the key pressed last is still held
+constexpr DWORD kRemoteNoKey = 255;    // no key, or another remote control's code
+
 class DeviceControl {
   public:
     DeviceControl();

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "common/win32_owners.h"
 #include "devctl/device_categories.h"
 #include "devctl/device_control.h"
 
@@ -38,24 +39,6 @@ constexpr const char* kKnownCaptureDeviceNames[] = {
     "USB 7584 Device",  "USB 8027 Device",  "USB 8314 Device",  "USB 8356 Device",
     "USB 8473 Device",  "USB 8495 Device",  "USB 93120 Device", "USB 93124 Device",
     "USB 93128 Device", "USB 93134 Device", "USB 93138 Device",
-};
-
-// Owns an open registry key and closes it on every path.
-class UniqueKey {
-  public:
-    UniqueKey() = default;
-    ~UniqueKey() {
-        if (key_) {
-            RegCloseKey(key_);
-        }
-    }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-    HKEY Get() const { return key_; }
-    HKEY* Put() { return &key_; }
-
-  private:
-    HKEY key_ = nullptr;
 };
 
 // An 8-bit registry text read with the 256-byte capacity. The buffer has one
@@ -110,27 +93,6 @@ bool ToAnsiExactly(const wchar_t* wide, char (&name)[kNameBufferSize]) {
            !usedDefault;
 }
 
-// Clears a VARIANT on every path; starts as a null string so that a failed
-// read leaves nothing to free.
-class StringVariant {
-  public:
-    StringVariant() {
-        VariantInit(&value_);
-        V_VT(&value_) = VT_BSTR;
-        V_BSTR(&value_) = nullptr;
-    }
-    ~StringVariant() { VariantClear(&value_); }
-    StringVariant(const StringVariant&) = delete;
-    StringVariant& operator=(const StringVariant&) = delete;
-    VARIANT* Get() { return &value_; }
-    const wchar_t* String() const {
-        return V_VT(&value_) == VT_BSTR && V_BSTR(&value_) ? V_BSTR(&value_) : nullptr;
-    }
-
-  private:
-    VARIANT value_;
-};
-
 // Owns the page list that ISpecifyPropertyPages hands out.
 class PageList {
   public:
@@ -144,7 +106,7 @@ class PageList {
 }  // namespace
 
 BOOL ReadAudioDeviceName(char* name, wchar_t* wideName) {
-    UniqueKey key;
+    velto1::UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAudioKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
         return FALSE;
     }
@@ -175,7 +137,7 @@ void GetAudioDeviceName(char* name) {
 }
 
 BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName) {
-    UniqueKey key;
+    velto1::UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCaptureKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
         return FALSE;
     }
@@ -224,7 +186,9 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
         if (Record(device->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) < 0 || !bag) {
             continue;
         }
-        StringVariant friendlyName;
+        velto1::UniqueVariant friendlyName;
+        V_VT(friendlyName.Get()) = VT_BSTR;  // asks the bag for the name as a string
+        V_BSTR(friendlyName.Get()) = nullptr;
         if (Record(bag->Read(L"FriendlyName", friendlyName.Get(), nullptr)) != S_OK) {
             continue;
         }

@@ -1,6 +1,7 @@
 // GPIO and device identification: the GPIO register with its input mask, and
 // the USB vendor and product identifiers, from the EEPROM when one answers or
 // else derived from the chip code.
+#include "common/eeprom_layout.h"
 #include "devctl/device_control.h"
 
 namespace {
@@ -23,8 +24,6 @@ bool InputsHigh(BYTE value, DWORD inputMask) {
     return (value & inputs) == inputs;
 }
 
-constexpr DWORD kEepromAddress = 0xA0;
-constexpr DWORD kEepromIdentityOffset = 4;  // vendor at 4-5, product at 6-7
 constexpr DWORD kAlternateModelBit = 0x40;  // in CPROP_CHIP_CONFIG
 
 // Identifiers of a device without EEPROM, by chip code. The alternate bit of
@@ -136,10 +135,11 @@ HRESULT DeviceControl::GetVendorProductIds(DWORD* vendor, DWORD* product) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
-    if (TrySelectI2cDevice(kEepromAddress)) {
+    if (TrySelectI2cDevice(velto1::eeprom::kBusAddress)) {
         DWORD identity = 0;
         const HRESULT status =
-            Record(ReadI2c(kEepromAddress, kEepromIdentityOffset, sizeof identity, &identity));
+            Record(ReadI2c(velto1::eeprom::kBusAddress, velto1::eeprom::kIdentityOffset,
+                           sizeof identity, &identity));
         if (status >= 0) {
             *vendor = LOWORD(identity);
             *product = HIWORD(identity);

@@ -1,0 +1,117 @@
+// Small owners of Win32 resources, so that every path closes what it opened:
+// registry keys, kernel handles, the COM apartment of a scope, and VARIANTs.
+// Header-only: the library, the simulated device and the tools all use them.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+namespace velto1 {
+
+// An open registry key, closed when the owner goes.
+class UniqueRegKey {
+  public:
+    UniqueRegKey() = default;
+    ~UniqueRegKey() { Reset(); }
+    UniqueRegKey(const UniqueRegKey&) = delete;
+    UniqueRegKey& operator=(const UniqueRegKey&) = delete;
+
+    HKEY Get() const { return key_; }
+    // For a Reg*Ex call that opens the key: closes any key held first.
+    HKEY* Put() {
+        Reset();
+        return &key_;
+    }
+    void Reset() {
+        if (key_) {
+            RegCloseKey(key_);
+            key_ = nullptr;
+        }
+    }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+// A kernel handle (file, process, event, pipe end), closed when the owner
+// goes. Both null and INVALID_HANDLE_VALUE mean "none", since Win32 calls
+// disagree on which one they return for a failure.
+class UniqueHandle {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(other.Release());
+        }
+        return *this;
+    }
+
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE* Put() {
+        Reset();
+        return &handle_;
+    }
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    // Closes the handle held; returns FALSE only when CloseHandle failed.
+    BOOL Reset(HANDLE handle = nullptr) {
+        const BOOL closed = Valid() ? CloseHandle(handle_) : TRUE;
+        handle_ = handle;
+        return closed;
+    }
+
+  private:
+    HANDLE handle_ = nullptr;
+};
+
+// Initialises COM (single-threaded apartment) for one scope and undoes it at
+// the end only when this scope's call succeeded (S_OK or S_FALSE), so that a
+// thread already in another apartment is left as it was.
+class ComInitScope {
+  public:
+    ComInitScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComInitScope() {
+        if (SUCCEEDED(result_)) {
+            CoUninitialize();
+        }
+    }
+    ComInitScope(const ComInitScope&) = delete;
+    ComInitScope& operator=(const ComInitScope&) = delete;
+
+    HRESULT Result() const { return result_; }
+    bool Initialised() const { return SUCCEEDED(result_); }
+
+  private:
+    HRESULT result_;
+};
+
+// A VARIANT, cleared when the owner goes. It starts as VT_EMPTY, which
+// clearing leaves alone, so a failed read leaves nothing to free.
+class UniqueVariant {
+  public:
+    UniqueVariant() { VariantInit(&value_); }
+    ~UniqueVariant() { VariantClear(&value_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+
+    VARIANT* Get() { return &value_; }
+    const VARIANT* Get() const { return &value_; }
+    // The string the VARIANT holds, or null when it holds none.
+    const wchar_t* String() const {
+        return V_VT(&value_) == VT_BSTR && V_BSTR(&value_) ? V_BSTR(&value_) : nullptr;
+    }
+
+  private:
+    VARIANT value_;
+};
+
+}  // namespace velto1
