@@ -1,0 +1,71 @@
+// Strict hexadecimal input as the register tools read it: a number or bytes,
+// or a refusal, never a silent 0.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/hex_text.h"
+
+namespace {
+
+struct NumberCase {
+    const char* text;
+    DWORD maxValue;
+    std::optional<DWORD> expected;  // nothing: refused
+};
+
+TEST(HexText, NumbersAreReadWholeOrRefused) {
+    const NumberCase cases[] = {
+        {"1A", 0xFF, 0x1A},
+        {"0x1a", 0xFF, 0x1A},
+        {"0XfF", 0xFF, 0xFF},
+        {"000000000000ff", 0xFF, 0xFF},
+        {"FFFFFFFF", 0xFFFFFFFF, 0xFFFFFFFF},
+        {"100", 0xFF, std::nullopt},
+        {"100000000", 0xFFFFFFFF, std::nullopt},
+        {"", 0xFF, std::nullopt},
+        {"0x", 0xFF, std::nullopt},
+        {"1G", 0xFF, std::nullopt},
+        {"G1", 0xFF, std::nullopt},
+        {" 1", 0xFF, std::nullopt},
+        {"1 ", 0xFF, std::nullopt},
+        {"-1", 0xFF, std::nullopt},
+        {"0x0x1", 0xFF, std::nullopt},
+    };
+    for (const NumberCase& c : cases) {
+        DWORD value = 0xDEADBEEF;
+        const bool parsed = velto1::ParseHexNumber(c.text, c.maxValue, &value);
+        EXPECT_EQ(parsed, c.expected.has_value()) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
+    }
+}
+
+struct BytesCase {
+    const char* text;
+    size_t count;
+    std::optional<std::vector<BYTE>> expected;
+};
+
+TEST(HexText, ByteStringsAreLowestByteFirstAndExactlySized) {
+    const BytesCase cases[] = {
+        {"1234", 2, std::vector<BYTE>{0x34, 0x12}},
+        {"123", 2, std::vector<BYTE>{0x23, 0x01}},
+        {"A", 1, std::vector<BYTE>{0x0A}},
+        {"0x5", 4, std::vector<BYTE>{0x05, 0, 0, 0}},
+        {"00001234", 2, std::vector<BYTE>{0x34, 0x12}},
+        {"11234", 2, std::nullopt},
+        {"12z4", 2, std::nullopt},
+        {"", 1, std::nullopt},
+    };
+    for (const BytesCase& c : cases) {
+        std::vector<BYTE> bytes;
+        EXPECT_EQ(velto1::ParseHexBytes(c.text, c.count, &bytes), c.expected.has_value())
+            << '"' << c.text << '"';
+        if (c.expected) {
+            EXPECT_EQ(bytes, *c.expected) << '"' << c.text << '"';
+        }
+    }
+}
+
+}  // namespace
