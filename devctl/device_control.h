@@ -29,6 +29,10 @@ void GetAudioDeviceName(char* name);
 BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
 void GetCaptureDeviceName(char* name);
 
+// Whether a chip code (the low byte of CPROP_CHIP_ID) is of the later
+// generation, whose GPIO and remote-control registers sit elsewhere.
+BOOL IsNewGenerationChip(DWORD chipCode);
+
 // ReadRemoteKey's answers besides a key code (0 to 253).
 constexpr DWORD kRemoteKeyHeld = 254;  // the key pressed last is still held
 constexpr DWORD kRemoteNoKey = 255;    // no key, or another remote control's code
@@ -100,10 +104,11 @@ class DeviceControl {
     // released first. The filter stays the caller's.
     ICustomProperty* BindFilter(IBaseFilter* filter);
 
-    // Discovery and binding
-    IBaseFilter* FindFilter(GUID category, const char* wantedName);
-    IBaseFilter* FindCaptureFilterByName(const char* wantedName);
-    IBaseFilter* FindKnownCaptureFilter();
+    // Discovery and binding. The optional foundName (at least 260 bytes)
+    // receives the found device's friendly name in the ANSI code page.
+    IBaseFilter* FindFilter(GUID category, const char* wantedName, char* foundName = nullptr);
+    IBaseFilter* FindCaptureFilterByName(const char* wantedName, char* foundName = nullptr);
+    IBaseFilter* FindKnownCaptureFilter(char* foundName = nullptr);
     IBaseFilter* FindCaptureFilter();
     ICustomProperty* Bind(const char* wantedName);
     ICustomProperty* Open();

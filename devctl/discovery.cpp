@@ -158,7 +158,7 @@ void GetCaptureDeviceName(char* name) {
     CopyName(name, found);
 }
 
-IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
+IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, char* foundName) {
     if (!wantedName) {
         return nullptr;
     }
@@ -201,6 +201,7 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
             continue;
         }
         if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 && filter) {
+            CopyName(foundName, name);
             break;
         }
         filter.Reset();
@@ -208,16 +209,16 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName) {
     return filter.Detach();
 }
 
-IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName) {
-    if (IBaseFilter* filter = FindFilter(CLSID_VideoInputDeviceCategory, wantedName)) {
+IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName, char* foundName) {
+    if (IBaseFilter* filter = FindFilter(CLSID_VideoInputDeviceCategory, wantedName, foundName)) {
         return filter;
     }
-    return FindFilter(KSCATEGORY_BDA_RECEIVER_COMPONENT, wantedName);
+    return FindFilter(KSCATEGORY_BDA_RECEIVER_COMPONENT, wantedName, foundName);
 }
 
-IBaseFilter* DeviceControl::FindKnownCaptureFilter() {
+IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
     for (const char* name : kKnownCaptureDeviceNames) {
-        if (IBaseFilter* filter = FindCaptureFilterByName(name)) {
+        if (IBaseFilter* filter = FindCaptureFilterByName(name, foundName)) {
             return filter;
         }
     }

@@ -1,0 +1,118 @@
+#include "tools/chipctl/arguments.h"
+
+#include <algorithm>
+
+#include "common/hex_text.h"
+#include "tools/chipctl/console_io.h"
+
+namespace chipctl {
+
+namespace {
+
+constexpr size_t kMaxLibraryNameBytes = 259;  // the library's name buffers hold 260
+
+// Hexadecimal text is ASCII: any other character makes it no number.
+bool ToAscii(const std::wstring& text, std::string* ascii) {
+    if (std::any_of(text.begin(), text.end(), [](wchar_t c) { return c > 0x7F; })) {
+        return false;
+    }
+    ascii->assign(text.begin(), text.end());
+    return true;
+}
+
+}  // namespace
+
+Arguments::Arguments(const std::vector<std::wstring>& words,
+                     std::initializer_list<const wchar_t*> flags,
+                     std::initializer_list<const wchar_t*> valued) {
+    const auto known = [](std::initializer_list<const wchar_t*> names, const std::wstring& word) {
+        return std::any_of(names.begin(), names.end(),
+                           [&word](const wchar_t* name) { return word == name; });
+    };
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::wstring& word = words[i];
+        if (word.rfind(L"--", 0) != 0) {
+            words_.push_back(word);
+        } else if (flags_.count(word) || values_.count(word)) {
+            Problem(word + L" is given twice");
+        } else if (known(flags, word)) {
+            flags_.insert(word);
+        } else if (!known(valued, word)) {
+            Problem(L"unknown option " + Quoted(word));
+        } else if (i + 1 >= words.size()) {
+            Problem(word + L" needs a value");
+        } else {
+            values_[word] = words[++i];
+        }
+    }
+}
+
+const std::wstring* Arguments::Option(const wchar_t* name) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? nullptr : &it->second;
+}
+
+void Arguments::ExpectWords(size_t min, size_t max, const wchar_t* shape) {
+    if (words_.size() < min) {
+        Problem(std::wstring(L"missing arguments: expected ") + shape);
+    } else if (words_.size() > max) {
+        Problem(L"unexpected argument " + Quoted(words_[max]) + L": expected " + shape);
+    }
+}
+
+DWORD Arguments::Number(const wchar_t* name, const std::wstring& text, DWORD minValue,
+                        DWORD maxValue) {
+    std::string ascii;
+    DWORD value = 0;
+    if (!ToAscii(text, &ascii) || !velto1::ParseHexNumber(ascii, maxValue, &value) ||
+        value < minValue) {
+        Problem(std::wstring(name) + L" must be a hexadecimal number from " + Hex(minValue, 1) +
+                L" to " + Hex(maxValue, 1) + L", not " + Quoted(text));
+        return 0;
+    }
+    return value;
+}
+
+std::vector<BYTE> Arguments::Bytes(const wchar_t* name, const std::wstring& text,
+                                   size_t byteCount) {
+    std::string ascii;
+    std::vector<BYTE> bytes;
+    if (!ToAscii(text, &ascii) || !velto1::ParseHexBytes(ascii, byteCount, &bytes)) {
+        Problem(std::wstring(name) + L" must be a hexadecimal number of at most " +
+                std::to_wstring(byteCount) + (byteCount == 1 ? L" byte" : L" bytes") + L", not " +
+                Quoted(text));
+        return std::vector<BYTE>(byteCount, 0);
+    }
+    return bytes;
+}
+
+void Arguments::Problem(const std::wstring& text) {
+    if (problem_.empty()) {
+        problem_ = text;
+    }
+}
+
+int Arguments::Refuse() const {
+    return UsageError(problem_);
+}
+
+std::wstring LibraryName(const std::wstring& name, std::string* bytes) {
+    const bool utf8 = GetACP() == CP_UTF8;  // no default character there: invalid text fails
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, nullptr, 0, nullptr,
+                                         utf8 ? nullptr : &lossy);
+    if (size <= 0 || lossy) {
+        return L"--name has a character the ANSI code page lacks: " + Quoted(name);
+    }
+    if (static_cast<size_t>(size) - 1 > kMaxLibraryNameBytes) {
+        return L"--name is longer than 259 bytes in the ANSI code page";
+    }
+    std::string converted(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, converted.data(), size, nullptr, nullptr);
+    converted.resize(static_cast<size_t>(size) - 1);
+    *bytes = converted;
+    return L"";
+}
+
+}  // namespace chipctl

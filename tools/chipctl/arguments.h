@@ -1,0 +1,56 @@
+// A command's words after its name: options, positional words and the
+// numbers in them. Every number is read strictly as hexadecimal before the
+// device is touched; the first problem found is kept and reported as a usage
+// error, so that a refused command sends nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace chipctl {
+
+class Arguments {
+  public:
+    // flags take no value; valued options take the next word. Any other word
+    // that begins with "--" is a problem.
+    Arguments(const std::vector<std::wstring>& words, std::initializer_list<const wchar_t*> flags,
+              std::initializer_list<const wchar_t*> valued);
+
+    bool Flag(const wchar_t* name) const { return flags_.count(name) != 0; }
+    // The option's value, or null when it was not given.
+    const std::wstring* Option(const wchar_t* name) const;
+    const std::vector<std::wstring>& Words() const { return words_; }
+
+    // Records a problem unless there are between min and max positional
+    // words; shape names them in the message (e.g. L"INDEX [COUNT]").
+    void ExpectWords(size_t min, size_t max, const wchar_t* shape);
+    // A hexadecimal number from minValue to maxValue; 0 after a problem,
+    // which Ok() then reports.
+    DWORD Number(const wchar_t* name, const std::wstring& text, DWORD minValue, DWORD maxValue);
+    // The bytes of a value written as one hexadecimal number, lowest byte
+    // first, exactly byteCount of them.
+    std::vector<BYTE> Bytes(const wchar_t* name, const std::wstring& text, size_t byteCount);
+
+    void Problem(const std::wstring& text);
+    bool Ok() const { return problem_.empty(); }
+    // Reports the first problem; returns kUsageError.
+    int Refuse() const;
+
+  private:
+    std::vector<std::wstring> words_;
+    std::set<std::wstring> flags_;
+    std::map<std::wstring, std::wstring> values_;
+    std::wstring problem_;
+};
+
+// The name for the library's search: the ANSI code page form of the text,
+// refused when a character has no exact form there or when it is longer than
+// the library's 259 bytes. An empty text when fine, else the problem.
+std::wstring LibraryName(const std::wstring& name, std::string* bytes);
+
+}  // namespace chipctl

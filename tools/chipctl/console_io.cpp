@@ -1,0 +1,74 @@
+#include "tools/chipctl/console_io.h"
+
+#include <cstdio>
+#include <cwctype>
+
+namespace chipctl {
+
+namespace {
+
+void Write(FILE* stream, const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return;
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+}  // namespace
+
+void Out(const std::wstring& text) {
+    Write(stdout, text);
+}
+
+void Err(const std::wstring& text) {
+    std::fflush(stdout);  // keeps the order of the two streams when they share a pipe
+    Write(stderr, text);
+}
+
+std::wstring Hex(DWORD value, int digits) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%0*lX", digits, static_cast<unsigned long>(value));
+    return text;
+}
+
+std::wstring StatusText(HRESULT status) {
+    return Hex(static_cast<DWORD>(status), 8);
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    constexpr size_t kShownLength = 40;
+    std::wstring shown = L"\"";
+    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
+    }
+    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
+}
+
+std::wstring Widen(const std::string& ansiText) {
+    const int size = MultiByteToWideChar(CP_ACP, 0, ansiText.c_str(),
+                                         static_cast<int>(ansiText.size()), nullptr, 0);
+    if (size <= 0) {
+        return L"";
+    }
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansiText.c_str(), static_cast<int>(ansiText.size()), wide.data(),
+                        size);
+    return wide;
+}
+
+int UsageError(const std::wstring& problem) {
+    Err(L"chipctl: " + problem + L" (chipctl help shows the usage)\n");
+    return kUsageError;
+}
+
+int DeviceFailure(const std::wstring& what, HRESULT status) {
+    Err(L"chipctl: " + what + L" failed: status " + StatusText(status) + L"\n");
+    return kDeviceFailure;
+}
+
+}  // namespace chipctl

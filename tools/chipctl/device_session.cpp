@@ -1,0 +1,70 @@
+#include "tools/chipctl/device_session.h"
+
+#include <strmif.h>
+#include <wrl/client.h>
+
+#include "tools/chipctl/console_io.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace chipctl {
+
+namespace {
+
+constexpr size_t kNameBufferSize = 260;  // the library's name buffers
+
+}  // namespace
+
+DeviceSession::DeviceSession(const std::optional<std::string>& name) {
+    if (name) {
+        wantedName_ = *name;
+        return;
+    }
+    char registryName[kNameBufferSize] = {};
+    nameSource_ = ReadCaptureDeviceName(registryName, nullptr) ? L"registry" : L"default";
+    GetCaptureDeviceName(registryName);
+    wantedName_ = registryName;
+}
+
+// The same search as the library's Bind, told apart so that the user learns
+// which way the device was found and its full friendly name.
+int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
+    if (!com_.Initialised()) {
+        return DeviceFailure(L"initialising COM", com_.Result());
+    }
+    char friendlyName[kNameBufferSize] = {};
+    match_ = L"name";
+    *filter->ReleaseAndGetAddressOf() =
+        device_.FindCaptureFilterByName(wantedName_.c_str(), friendlyName);
+    if (!*filter) {
+        match_ = L"known-model";
+        *filter->ReleaseAndGetAddressOf() = device_.FindKnownCaptureFilter(friendlyName);
+    }
+    if (!*filter) {
+        Err(L"chipctl: no capture device whose name begins with \"" + Widen(wantedName_) +
+            L"\", nor one of a known model (last result " + StatusText(device_.GetLastResult()) +
+            L")\n");
+        return kDeviceFailure;
+    }
+    friendlyName_ = friendlyName;
+    return kSuccess;
+}
+
+int DeviceSession::Find() {
+    ComPtr<IBaseFilter> filter;
+    return Locate(&filter);
+}
+
+int DeviceSession::Bind() {
+    ComPtr<IBaseFilter> filter;
+    if (const int failed = Locate(&filter)) {
+        return failed;
+    }
+    if (!device_.BindFilter(filter.Get())) {
+        return DeviceFailure(L"binding the driver interface of \"" + Widen(friendlyName_) + L"\"",
+                             device_.GetLastResult());
+    }
+    return kSuccess;
+}
+
+}  // namespace chipctl
