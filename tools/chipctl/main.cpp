@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstddef>
 #include <cstdio>
 
 #include "tools/chipctl/arguments.h"

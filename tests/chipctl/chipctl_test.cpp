@@ -1,0 +1,220 @@
+// chipctl on a simulated device, run as a script would run it: what it
+// prints, its exit code, and what it changed in the device's EEPROM file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "tests/chipctl/chipctl_tool.h"
+
+using chipctl_tool::Chipctl;
+using chipctl_tool::ChipctlTest;
+using chipctl_tool::EepromBytes;
+using chipctl_tool::Outcome;
+using ::testing::StartsWith;
+
+namespace {
+
+// One run of chipctl on a device added with the row's simdevctl options.
+struct ToolRun {
+    const wchar_t* device;  // simdevctl add options; null: no device at all
+    const wchar_t* command;
+    int exitCode;
+    const char* output;  // stdout and stderr together
+};
+
+class ChipctlRunTest : public ChipctlTest {
+  protected:
+    void ExpectRuns(const std::vector<ToolRun>& rows) {
+        for (const ToolRun& row : rows) {
+            SCOPED_TRACE(testing::PrintToString(std::wstring(row.command)));
+            if (row.device) {
+                AddDevice(row.device);
+            } else {
+                ASSERT_EQ(simdevctl_tool::Tool(L"remove --all").exitCode, 0);
+            }
+            const Outcome run = Chipctl(row.command);
+            EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+            EXPECT_EQ(run.output, row.output);
+        }
+    }
+};
+
+TEST_F(ChipctlRunTest, FindAndInfoTellTheBoundDevice) {
+    ExpectRuns({
+        {L"", L"find", 0,
+         "name=USB 7450 Device\nname-source=default\nmatch=name\ndevice=USB 7450 Device\n"},
+        {L"", L"--name \"USB 7\" find", 0,
+         "name=USB 7\nname-source=option\nmatch=name\ndevice=USB 7450 Device\n"},
+        // No device of that name: the known models still find this one.
+        {L"", L"--name Lab find", 0,
+         "name=Lab\nname-source=option\nmatch=known-model\ndevice=USB 7450 Device\n"},
+        {L"--chip-id 0x141 --chip-config 0x40 --board-config 0x16 --remote-address 0x5A", L"info",
+         0,
+         "device=USB 7450 Device\nchip-id=0x00000141\ngeneration=later\n"
+         "chip-config=0x00000040\nboard-config=0x00000016\nboard-type=0x6\n"
+         "remote-address=0x0000005A\nremote-i2c-address=0x00000000\n"
+         "vendor-id=0x6C3D\nproduct-id=0x7450\n"},
+        {L"--no-custom-property", L"find", 1,
+         "chipctl: binding the driver interface of \"USB 7450 Device\" failed: status "
+         "0x80004002\n"},
+        {nullptr, L"info", 1,
+         "chipctl: no capture device whose name begins with \"USB 7450 Device\", nor one of a "
+         "known model (last result 0x00000001)\n"},
+    });
+}
+
+TEST_F(ChipctlRunTest, RegistersCodecAndRemoteAnswer) {
+    ExpectRuns({
+        // A write prints nothing once it has read back what it wrote.
+        {L"", L"reg write 0x1234 0xBEEF 2", 0, ""},
+        {L"", L"reg write --alt 0x12 a5", 0, ""},
+        {L"", L"reg read 0x40 2", 0, "0x0000\n"},
+        // The codec's status register is read-only: what was written is not what is read.
+        {L"", L"reg write 0x43 1", 1,
+         "chipctl: register 0x0043 reads back 0x00 after writing 0x01\n"},
+        {L"", L"reg write --no-verify 0x43 1", 0, ""},
+        {L"--remote-code 1:0:0x15 --remote-code 1:0:0x15 --remote-code 0:0:0x16",
+         L"remote --count 4", 0, "0x15\n0xFE\n0x16\n0xFF\n"},
+        // A later chip decodes no keys: its raw codes.
+        {L"--chip-id 0x141 --remote-code 1:0x40:0x15 --remote-code 0:0x40:0x16",
+         L"remote --count 3", 0, "0x81 0x40 0x15\n0x01 0x40 0x16\n0x00 0x40 0x16\n"},
+        {L"--ac97 0x1C=0x8000 --codec-busy 1999", L"codec read 1C", 0, "0x8000\n"},
+        {L"--ac97 0x1C=0x8000 --codec-busy forever", L"codec read 1C", 1,
+         "chipctl: reading codec register 0x1C (the codec stayed busy) failed: status "
+         "0x00000005\n"},
+    });
+}
+
+TEST_F(ChipctlRunTest, DeviceAndDriverFailuresExitWithOneAndTheStatus) {
+    ExpectRuns({
+        {L"", L"i2c probe 0xA0", 0, "0x00000000\n"},
+        {L"", L"i2c probe 0xA2", 1, "chipctl: probing I2C device 0xA2 failed: status 0x8007048F\n"},
+        {L"--fail-property 0x1006=0x80004005", L"reg read 10", 1,
+         "chipctl: reading register 0x0010 failed: status 0x80004005\n"},
+        {L"--fail-property 0x102A=0x80070015", L"reg write --alt 10 1", 1,
+         "chipctl: writing alternate register 0x10 failed: status 0x80070015\n"},
+        {L"--fail-property 0x1008=0x80004005", L"i2c read --sub 8 A0 1", 1,
+         "chipctl: reading I2C device 0xA0 at 0x08 failed: status 0x80004005\n"},
+        {L"--fail-property 0x1008=0x80004005", L"eeprom dump", 1,
+         "chipctl: reading the EEPROM at 0x00 failed: status 0x80004005\n"},
+        // Binding reads four properties; from the fifth driver call on the device is gone.
+        {L"--unplug-from 5", L"info", 1,
+         "chipctl: reading the chip id (property 0x101C) failed: status 0x80070001\n"},
+    });
+}
+
+TEST_F(ChipctlTest, TheEepromDumpShowsTheFile) {
+    AddDevice();
+    EepromBytes counting = {};
+    for (size_t i = 0; i < counting.size(); ++i) {
+        counting[i] = static_cast<BYTE>(i);
+    }
+    WriteFileBytes(counting);
+    const Outcome dump = Chipctl(L"eeprom dump");
+    EXPECT_EQ(dump.exitCode, 0) << dump.output;
+    EXPECT_THAT(
+        dump.output,
+        StartsWith("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n"
+                   "00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f    .???????????????\n"
+                   "10: 10 11 12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f    ????????????????\n"
+                   "20: 20 21 22 23 24 25 26 27 28 29 2a 2b 2c 2d 2e 2f     !\"#$%&'()*+,-./\n"
+                   "30: 30 31 32 33 34 35 36 37 38 39 3a 3b 3c 3d 3e 3f    0123456789:;<=>?\n"
+                   "40: 40 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f    @ABCDEFGHIJKLMNO\n"));
+    EXPECT_THAT(dump.output,
+                testing::EndsWith("\n70: 70 71 72 73 74 75 76 77 78 79 7a 7b 7c 7d 7e 7f    "
+                                  "pqrstuvwxyz{|}~?\n"
+                                  "80: 80 81 82 83 84 85 86 87 88 89 8a 8b 8c 8d 8e 8f    "
+                                  "????????????????\n"
+                                  "90: 90 91 92 93 94 95 96 97 98 99 9a 9b 9c 9d 9e 9f    "
+                                  "????????????????\n"
+                                  "a0: a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af    "
+                                  "????????????????\n"
+                                  "b0: b0 b1 b2 b3 b4 b5 b6 b7 b8 b9 ba bb bc bd be bf    "
+                                  "????????????????\n"
+                                  "c0: c0 c1 c2 c3 c4 c5 c6 c7 c8 c9 ca cb cc cd ce cf    "
+                                  "????????????????\n"
+                                  "d0: d0 d1 d2 d3 d4 d5 d6 d7 d8 d9 da db dc dd de df    "
+                                  "????????????????\n"
+                                  "e0: e0 e1 e2 e3 e4 e5 e6 e7 e8 e9 ea eb ec ed ee ef    "
+                                  "????????????????\n"
+                                  "f0: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff    "
+                                  "???????????????.\n"));
+}
+
+// Each write lands in the EEPROM file and reads back, in its own run, through
+// another layout.
+TEST_F(ChipctlTest, I2cWritesReadBackInEveryLayout) {
+    AddDevice();
+    const struct {
+        const wchar_t* write;
+        const wchar_t* read;
+        BYTE offset;
+        const char* bytes;  // as read, and as found in the file from the offset on
+    } rows[] = {
+        {L"i2c write --sub 0x20 A0 1 2 3", L"i2c read --sub 0x20 --layout 16 A0 3", 0x20,
+         "0x01\n0x02\n0x03\n"},
+        {L"i2c write --sub 0x0130 --layout 16 A0 0x44", L"i2c read --sub 0x30 A0 1", 0x30,
+         "0x44\n"},
+        {L"i2c write --sub 0x40 --layout long 0xa0 5 6", L"i2c read --sub 0x40 A0 2", 0x40,
+         "0x05\n0x06\n"},
+        // Direct: the EEPROM takes the first byte as its address.
+        {L"i2c write A0 0x50 7 8", L"i2c read --sub 0x50 --layout long A0 2", 0x50, "0x07\n0x08\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.write)));
+        const Outcome write = Chipctl(row.write);
+        EXPECT_EQ(write.exitCode, 0) << write.output;
+        EXPECT_EQ(write.output, "");
+        const Outcome read = Chipctl(row.read);
+        EXPECT_EQ(read.exitCode, 0) << read.output;
+        EXPECT_EQ(read.output, row.bytes);
+        const EepromBytes file = FileBytes();
+        char hex[8];
+        std::string found;
+        for (size_t i = 0; i < std::strlen(row.bytes) / 5; ++i) {
+            std::snprintf(hex, sizeof hex, "0x%02X\n", file[row.offset + i]);
+            found += hex;
+        }
+        EXPECT_EQ(found, row.bytes);
+    }
+}
+
+// The driver's property frame appears and closes as a user would close it.
+BOOL CALLBACK FindOtherProcessFrame(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process == GetCurrentProcessId() || !IsWindowVisible(window) ||
+        std::wstring(className) != L"#32770") {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+TEST_F(ChipctlTest, PagesShowsTheDevicesPropertyFrame) {
+    EXPECT_EQ(Chipctl(L"pages").exitCode, 1) << "no device";
+    if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
+        GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
+    }
+    AddDevice();
+    bool closed = false;
+    std::thread user([&closed] {
+        HWND frame = nullptr;
+        for (int attempt = 0; attempt < 400 && !frame; ++attempt) {
+            Sleep(50);
+            EnumWindows(FindOtherProcessFrame, reinterpret_cast<LPARAM>(&frame));
+        }
+        closed = frame && PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+    });
+    const Outcome pages = Chipctl(L"pages");
+    user.join();
+    EXPECT_TRUE(closed) << "no property frame appeared";
+    EXPECT_EQ(pages.exitCode, 0) << pages.output;
+}
+
+}  // namespace
