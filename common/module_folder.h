@@ -40,8 +40,8 @@ inline std::wstring ModulePath(const void* addressInModule = nullptr) {
 // The folder (with its trailing backslash) of the module that contains the
 // given address, by default this function's own module; empty on failure.
 inline std::wstring ModuleFolder(const void* addressInModule = nullptr) {
-    const std::wstring path =
-        ModulePath(addressInModule ? addressInModule : reinterpret_cast<const void*>(&ModuleFolder));
+    const std::wstring path = ModulePath(
+        addressInModule ? addressInModule : reinterpret_cast<const void*>(&ModuleFolder));
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

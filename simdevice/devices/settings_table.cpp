@@ -79,7 +79,9 @@ const SettingForm kFriendlyName = {
         settings.friendlyName = value;
         return std::wstring();
     },
-    nullptr, nullptr, nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 const SettingForm kCategory = {
@@ -92,7 +94,9 @@ const SettingForm kCategory = {
         settings.category = category->category;
         return std::wstring();
     },
-    nullptr, nullptr, nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 const SettingForm kCustomProperty = {
@@ -114,7 +118,7 @@ const SettingForm kFailCall = {
     Type::Text,
     [](const std::wstring& option, const std::wstring& value, DeviceSettings& settings) {
         return AddFault(value, settings.failAtCall) ? std::wstring()
-                                                     : Needs(option, L"N=STATUS", value);
+                                                    : Needs(option, L"N=STATUS", value);
     },
     [](const DeviceSettings& settings) { return Text(FormatFaults(AtCall(settings))); },
     [](const StoredValue& value, DeviceSettings& settings) {
@@ -131,7 +135,7 @@ const SettingForm kFailProperty = {
     Type::Text,
     [](const std::wstring& option, const std::wstring& value, DeviceSettings& settings) {
         return AddFault(value, settings.failOnProperty) ? std::wstring()
-                                                         : Needs(option, L"ID=STATUS", value);
+                                                        : Needs(option, L"ID=STATUS", value);
     },
     [](const DeviceSettings& settings) { return Text(FormatFaults(settings.failOnProperty)); },
     [](const StoredValue& value, DeviceSettings& settings) {
@@ -230,7 +234,9 @@ const SettingForm kAc97 = {
         settings.ac97Registers[one.begin()->first] = one.begin()->second;
         return std::wstring();
     },
-    [](const DeviceSettings& settings) { return Text(FormatAc97Registers(settings.ac97Registers)); },
+    [](const DeviceSettings& settings) {
+        return Text(FormatAc97Registers(settings.ac97Registers));
+    },
     [](const StoredValue& value, DeviceSettings& settings) {
         ParseAc97Registers(value.text, settings.ac97Registers);
     },
@@ -241,7 +247,7 @@ const SettingForm kConfig103E = {
     Type::Dword,
     [](const std::wstring& option, const std::wstring& value, DeviceSettings& settings) {
         return ParseNumber(value, settings.config103E) ? std::wstring()
-                                                        : Needs(option, L"a number", value);
+                                                       : Needs(option, L"a number", value);
     },
     [](const DeviceSettings& settings) { return Number(settings.config103E); },
     [](const StoredValue& value, DeviceSettings& settings) { settings.config103E = value.number; },

@@ -308,8 +308,9 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
             return status;
         }
     }
+    // The ComPtr takes over the one reference CreateSimDriver hands back.
     ComPtr<SimDriver> driver;
-    *driver.GetAddressOf() = CreateSimDriver(Chips().ChipFor(settings, image));  // its one reference
+    *driver.GetAddressOf() = CreateSimDriver(Chips().ChipFor(settings, image));
     driver->Faults().atCall = settings.failAtCall;
     driver->Faults().onProperty = settings.failOnProperty;
     if (settings.unplugFromCall != 0) {

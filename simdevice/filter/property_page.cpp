@@ -181,7 +181,7 @@ class SimDevicePropertyPage : public ComObject<IPropertyPage> {
         SetNumber(dialog, IDC_OPTION_BYTE, L"0x%02lX", snapshot.optionByte);
         SetDlgItemTextW(dialog, IDC_UPDATE_STATE,
                         (snapshot.optionByte & kNotUpdatedBit) ? L"not applied (bit 7 set)"
-                                                                     : L"applied (bit 7 clear)");
+                                                               : L"applied (bit 7 clear)");
         SetNumber(dialog, IDC_PRODUCT_MARKER, L"0x%02lX", snapshot.productMarker);
         SetDlgItemTextW(dialog, IDC_CUSTOM_PROPERTY,
                         snapshot.offersCustomProperty ? L"offered" : L"not offered");

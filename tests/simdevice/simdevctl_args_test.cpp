@@ -70,7 +70,7 @@ struct BadArguments {
 
 const std::vector<BadArguments>& BadArgumentRows() {
     const std::wstring longText(260, L'N');
-    const std::wstring longPath = L"C:\\" + std::wstring(252, L'd');    // 255 characters
+    const std::wstring longPath = L"C:\\" + std::wstring(252, L'd');  // 255 characters
     static const std::vector<BadArguments> rows = {
         {Part::AddIdAndName, L"add", "add needs a device ID"},
         {Part::AddIdAndName, L"add --name X", "add needs a device ID"},

@@ -154,11 +154,12 @@ TEST_F(SimdevctlTest, RemoteAndCodecSettingsReachTheBoundChip) {
     const BYTE kIdle = 0x00;  // no frame waiting; the last toggle bit stays clear
     const struct {
         const wchar_t* settings;
-        std::vector<DWORD> keys;                 // ReadRemoteKey, one per read (older chip)
-        std::vector<std::vector<BYTE>> codes;    // GetRemoteCode, one per read (later chip)
+        std::vector<DWORD> keys;               // ReadRemoteKey, one per read (older chip)
+        std::vector<std::vector<BYTE>> codes;  // GetRemoteCode, one per read (later chip)
     } remoteRows[] = {
         {L"--remote-code 1:0:0x15 --remote-code 1:0:0x15 --remote-code 0:0:0x16",
-         {0x15, kRemoteKeyHeld, 0x16, kRemoteNoKey}, {}},
+         {0x15, kRemoteKeyHeld, 0x16, kRemoteNoKey},
+         {}},
         {L"--chip-id 0x141 --remote-code 1:0x40:0x15 --remote-code 0:0x40:0x16",
          {},
          {{0x81, 0x40, 0x15}, {0x01, 0x40, 0x16}, {kIdle, 0x40, 0x16}}},
