@@ -293,7 +293,7 @@ const std::vector<Setting>& Settings() {
         {L"--fail-property",     L"ID=STATUS", "every call on property ID returns STATUS",              L"SimFailOnProperty",   L"fail-property",      &kFailProperty},
         {L"--unplug-from",       L"N",      "from the Nth driver call on: device unplugged",            L"SimUnplugFromCall",   L"unplug-from",        &kUnplugFrom},
         {L"--fail-bind",         L"STATUS", "binding the device's filter fails with STATUS",            L"SimBindStatus",       L"fail-bind",          &kFailBind},
-        {L"--remote-code",       L"T:A:C",  "a remote-control frame waiting: toggle 0|1, address, command (repeatable)", L"SimRemoteCodes", L"remote-code", &kRemoteCode},
+        {L"--remote-code",       L"T:A:C",  "remote-control frame waiting: toggle 0|1, address, key (repeatable)", L"SimRemoteCodes", L"remote-code", &kRemoteCode},
         {L"--codec-busy",        L"N|forever", "the codec reads busy for N polls, or always",           L"SimCodecBusy",        L"codec-busy",         &kCodecBusy},
         {L"--ac97",              L"INDEX=VALUE", "initial value of an AC97 codec register (repeatable)", L"SimAc97Registers",  L"ac97",               &kAc97},
         {L"--config-103e",       L"N",      "initial configuration word (property 0x103E)",             L"SimConfig103E",       L"config-103e",        &kConfig103E},

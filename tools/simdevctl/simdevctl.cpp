@@ -33,7 +33,7 @@ constexpr char kUsageHead[] =
     "  simdevctl unregister         remove every device and the server's registration\n"
     "  simdevctl add ID --name NAME [options]   add a device, replacing one with this ID\n";
 constexpr char kResetEepromUsage[] =
-    "      --reset-eeprom            rewrite the EEPROM file with the fresh-product image\n";
+    "      --reset-eeprom          rewrite the EEPROM file with the fresh-product image\n";
 constexpr char kUsageTail[] =
     "  simdevctl remove ID | --all  remove a device, or all of them\n"
     "  simdevctl list               list the devices, one per line\n"
