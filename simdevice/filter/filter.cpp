@@ -162,7 +162,7 @@ HRESULT SimCaptureFilter::QueryInterface(REFIID iid, void** object) {
     if (iid == __uuidof(IUnknown) || iid == __uuidof(IPersist) || iid == __uuidof(IMediaFilter) ||
         iid == __uuidof(IBaseFilter)) {
         *object = static_cast<IBaseFilter*>(this);
-    } else if (iid == __uuidof(ICustomProperty) && spec_.offersCustomProperty) {
+    } else if (iid == __uuidof(ICustomProperty) && settings_.offersCustomProperty) {
         *object = static_cast<ICustomProperty*>(this);
     } else if (iid == __uuidof(IPersistPropertyBag)) {
         *object = static_cast<IPersistPropertyBag*>(this);
@@ -274,7 +274,7 @@ HRESULT SimCaptureFilter::QueryVendorInfo(LPWSTR*) {
 SimDriver& SimCaptureFilter::Driver() {
     if (!driver_) {
         // Created without a property bag: a default device, EEPROM in memory.
-        Configure(spec_, friendlyName_);
+        Configure(settings_, friendlyName_);
     }
     return *driver_.Get();
 }
@@ -317,7 +317,7 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
         driver->Faults().unplugFromCall = settings.unplugFromCall;
     }
     driver_ = std::move(driver);
-    spec_ = settings;
+    settings_ = settings;
     friendlyName_ = friendlyName;
     return S_OK;
 }
@@ -362,9 +362,9 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
         return E_POINTER;
     }
     SimChip& chip = Driver().Chip();
-    CopyText(snapshot->id, 128, spec_.id);
+    CopyText(snapshot->id, 128, settings_.id);
     CopyText(snapshot->friendlyName, 260, friendlyName_);
-    CopyText(snapshot->eepromFile, MAX_PATH, spec_.eepromFile);
+    CopyText(snapshot->eepromFile, MAX_PATH, settings_.eepromFile);
     snapshot->chipId = chip.Identity().chipId;
     snapshot->chipConfig = chip.Identity().chipConfig;
     snapshot->boardConfig = chip.Identity().boardConfig;
@@ -372,7 +372,7 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
     const EepromImage& eeprom = chip.Eeprom()->Bytes();
     snapshot->optionByte = eeprom[kOptionByteOffset];
     snapshot->productMarker = eeprom[kMarkerOffset];
-    snapshot->offersCustomProperty = spec_.offersCustomProperty ? TRUE : FALSE;
+    snapshot->offersCustomProperty = settings_.offersCustomProperty ? TRUE : FALSE;
     return S_OK;
 }
 

@@ -74,7 +74,7 @@ class SimCaptureFilter : public IBaseFilter,
     SimDriver& Driver();
 
     LONG refs_ = 1;
-    DeviceSettings spec_;
+    DeviceSettings settings_;
     std::wstring friendlyName_;
     Microsoft::WRL::ComPtr<SimDriver> driver_;
     FILTER_STATE state_ = State_Stopped;
