@@ -99,7 +99,7 @@ void RunUpdate(HWND dialog) {
     DeviceControl* device = AppDevice;
     const wchar_t* text = device ? UpdateOptionByte(*device) : kDeviceNotOpened;
     AppPlatform().ShowMessageBoxW(dialog, text, kCaption, MB_OK | MB_ICONWARNING);
-    AppPlatform().EndDialog(dialog, 1);
+    AppPlatform().EndDialog(dialog, IDOK);
 }
 
 INT_PTR CALLBACK UpdateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -15,7 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Test binaries run through Wine; the prefix is chosen in the top-level
-# CMakeLists so that it lives inside the build tree.
-set(VELTO1_RUN_UNDER_WINE ON)

@@ -1,4 +1,4 @@
-// The folder of this executable or DLL, for files that ship beside it.
+// The file and folder of this executable or DLL, for files that ship beside it.
 #pragma once
 
 #include <windows.h>
@@ -7,15 +7,15 @@
 
 namespace velto1 {
 
-// The folder (with its trailing backslash) of the module that contains the
-// given address, by default this function's own module; empty on failure.
-// Paths longer than MAX_PATH are read whole.
-inline std::wstring ModuleFolder(const void* addressInModule = nullptr) {
+// The full path of the module that contains the given address, by default
+// this function's own module; empty on failure. Paths longer than MAX_PATH
+// are read whole.
+inline std::wstring ModulePath(const void* addressInModule = nullptr) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
             static_cast<LPCWSTR>(addressInModule ? addressInModule
-                                                 : reinterpret_cast<const void*>(&ModuleFolder)),
+                                                 : reinterpret_cast<const void*>(&ModulePath)),
             &module)) {
         return {};
     }
@@ -28,13 +28,20 @@ inline std::wstring ModuleFolder(const void* addressInModule = nullptr) {
         }
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         if (path.size() >= 32768) {
             return {};
         }
         path.resize(path.size() * 2);
     }
+}
+
+// The folder (with its trailing backslash) of the module that contains the
+// given address, by default this function's own module; empty on failure.
+inline std::wstring ModuleFolder(const void* addressInModule = nullptr) {
+    const std::wstring path = ModulePath(
+        addressInModule ? addressInModule : reinterpret_cast<const void*>(&ModuleFolder));
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

@@ -34,6 +34,11 @@ constexpr DWORD kRemoteCodeBytes = 4;
 constexpr BYTE kToggleBit = 0x80;
 constexpr DWORD kRegisterWindowTarget = 0xFF;  // Transfer target of the chip's own registers
 constexpr DWORD kLongCodeBytes = 5;
+// The board type is the low 4 bits of the board configuration; boards of
+// these types send remote-control codes kLongCodeBytes long, all others
+// kShortCodeBytes.
+constexpr DWORD kBoardTypeMask = 0xF;
+constexpr DWORD kLongCodeBoardTypes[] = {4, 6};
 constexpr DWORD kShortCodeBytes = 3;
 
 // Configuration word: mode in bits 31-24, flags in bits 5 and 4, value in 3-0.
@@ -190,8 +195,13 @@ HRESULT DeviceControl::GetRemoteCode(void* buffer, DWORD* length) {
 }
 
 HRESULT DeviceControl::GetBoardInfo(DWORD* boardType, DWORD* codeLength) {
-    *boardType = boardConfig & 0xF;
-    *codeLength = (*boardType == 4 || *boardType == 6) ? kLongCodeBytes : kShortCodeBytes;
+    *boardType = boardConfig & kBoardTypeMask;
+    *codeLength = kShortCodeBytes;
+    for (const DWORD longCodeType : kLongCodeBoardTypes) {
+        if (*boardType == longCodeType) {
+            *codeLength = kLongCodeBytes;
+        }
+    }
     return S_OK;
 }
 

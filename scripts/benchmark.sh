@@ -34,7 +34,7 @@ for arch in "${arches[@]}"; do
     velto1_use_prefix "$build/bench-prefix" "$arch"
     velto1_start_wineserver
     autopilot="$build/tools/autopilot/velto1_autopilot.exe"
-    simdevctl="$build/simdevice/filter/simdevctl.exe"
+    simdevctl="$build/tools/simdevctl/simdevctl.exe"
     eeprom="$build/bench-eeprom.bin"
     wine "$simdevctl" register >/dev/null
     wine "$autopilot" --timing >/dev/null  # a first run warms Wine's caches; not counted

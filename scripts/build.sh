@@ -11,7 +11,7 @@ velto1_check_arch "$arch"
 "$root/scripts/setup.sh"
 build=$(velto1_build_dir "$arch")
 cd "$root"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake --preset "mingw-$arch" >/dev/null
-fi
+# Configured every time, so that a tree made by an older checkout takes the
+# presets' current settings.
+cmake --preset "mingw-$arch" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"

@@ -49,7 +49,7 @@ trap velto1_stop EXIT
 velto1_start_wineserver
 
 tools="$build/tools/autopilot"   # velto1.exe and its autopilot, side by side
-simdevctl="$build/simdevice/filter/simdevctl.exe"
+simdevctl="$build/tools/simdevctl/simdevctl.exe"
 eeprom="$demo/eeprom.bin"
 option_byte() { od -An -tx1 -j8 -N1 "$eeprom" | tr -d ' '; }
 

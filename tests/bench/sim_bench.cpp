@@ -1,13 +1,11 @@
 #include "tests/bench/sim_bench.h"
 
-#include <objbase.h>
+#include "common/module_folder.h"
 
 namespace simbench {
 
 std::wstring DllPath() {
-    wchar_t path[MAX_PATH] = {};
-    const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return program.substr(0, program.find_last_of(L"\\/") + 1) + L"simdevice.dll";
+    return velto1::ModuleFolder() + L"simdevice.dll";
 }
 
 LONG LiveObjects() {
@@ -30,7 +28,8 @@ sim::DeviceSettings Device(const std::wstring& id, const std::wstring& friendlyN
 }
 
 void SimDeviceTest::SetUp() {
-    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    com_.emplace();
+    ASSERT_EQ(com_->Result(), S_OK);
     ASSERT_EQ(sim::RegisterServer(DllPath()), S_OK);
     ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
 }
@@ -39,7 +38,7 @@ void SimDeviceTest::TearDown() {
     EXPECT_EQ(sim::RemoveAllDevices(), S_OK);
     EXPECT_TRUE(sim::ListDevices().empty());
     EXPECT_EQ(LiveObjects(), 0) << "a search or bind kept a reference";
-    CoUninitialize();
+    com_.reset();
 }
 
 void SimDeviceTest::Add(const sim::DeviceSettings& settings, bool resetEeprom) {

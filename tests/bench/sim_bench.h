@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
-#include "simdevice/filter/sim_registration.h"
+#include "common/win32_owners.h"
+#include "simdevice/devices/device_store.h"
+#include "simdevice/filter/server_registration.h"
 
 namespace simbench {
 
@@ -28,6 +31,9 @@ class SimDeviceTest : public ::testing::Test {
     void TearDown() override;
     // Adds a device; fails the test at the caller's line when it can't.
     void Add(const sim::DeviceSettings& settings, bool resetEeprom = false);
+
+  private:
+    std::optional<velto1::ComInitScope> com_;
 };
 
 }  // namespace simbench

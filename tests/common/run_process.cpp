@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/win32_owners.h"
+
 namespace testsupport {
 
 namespace {
@@ -32,22 +34,22 @@ constexpr int kStartAttempts = 3;
 
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+    velto1::UniqueHandle readEnd;
+    velto1::UniqueHandle writeEnd;
+    if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inheritable, 0)) {
         return NotStarted("CreatePipe");
     }
     // Only the child's end is inherited: ours must not keep the pipe open.
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               &inheritable, OPEN_EXISTING, 0, nullptr);
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+    velto1::UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           &inheritable, OPEN_EXISTING, 0, nullptr));
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdInput = input.Get();
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty()) {
         commandLine += L" " + arguments;
@@ -69,31 +71,29 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
     }
     ProcessRun run =
         started ? ProcessRun{ProcessRun::kNotStarted, ""} : NotStarted("CreateProcessW");
-    CloseHandle(writeEnd);
-    if (input != INVALID_HANDLE_VALUE) {
-        CloseHandle(input);
-    }
+    // The child holds its own ends now: the pipe ends when the child's does.
+    writeEnd.Reset();
+    input.Reset();
     if (started) {
+        const velto1::UniqueHandle process(info.hProcess);
+        const velto1::UniqueHandle thread(info.hThread);
         // Reads while the program runs and stops when it has ended, not at the
         // pipe's end: a process the program started may still hold the pipe.
         const ULONGLONG deadline = GetTickCount64() + kRunTimeoutMs;
         bool ended = false;
         while (!ended) {
-            ended = WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0;
-            DrainPipe(readEnd, run.output);
+            ended = WaitForSingleObject(process.Get(), 20) == WAIT_OBJECT_0;
+            DrainPipe(readEnd.Get(), run.output);
             if (!ended && GetTickCount64() > deadline) {
-                TerminateProcess(info.hProcess, ProcessRun::kTimedOut);
-                WaitForSingleObject(info.hProcess, INFINITE);
+                TerminateProcess(process.Get(), ProcessRun::kTimedOut);
+                WaitForSingleObject(process.Get(), INFINITE);
                 run.output +=
                     "\n(still running after " + std::to_string(kRunTimeoutMs / 1000) + " s: ended)";
                 ended = true;
             }
         }
-        GetExitCodeProcess(info.hProcess, &run.exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
+        GetExitCodeProcess(process.Get(), &run.exitCode);
     }
-    CloseHandle(readEnd);
     return run;
 }
 

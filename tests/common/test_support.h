@@ -7,8 +7,8 @@
 #include <wrl/client.h>
 
 #include "devctl/device_control.h"
-#include "simdevice/com_object.h"
-#include "simdevice/sim_driver.h"
+#include "simdevice/chip/com_object.h"
+#include "simdevice/chip/driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
 // state that has no operation of its own.

@@ -11,7 +11,7 @@
 #include "app/app_device.h"
 #include "app/console_helpers.h"
 #include "app/platform.h"
-#include "simdevice/sim_driver.h"
+#include "simdevice/chip/driver.h"
 #include "tests/common/test_support.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "devctl/device_categories.h"
 #include "devctl/device_control.h"
 #include "simdevice/filter/resource.h"
-#include "simdevice/filter/sim_device_ids.h"
+#include "simdevice/filter/device_ids.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/test_support.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
 #include "tools/autopilot/updater_session.h"
 

@@ -28,7 +28,8 @@ NoBuildTimestamps)
     # Every shipped or tested binary of both builds carries time 0.
     for arch in x86 x64; do "$src/scripts/build.sh" "$arch" >/dev/null; done
     for file in "$src"/build/mingw-{x86,x64}/app/velto1.exe \
-                "$src"/build/mingw-{x86,x64}/simdevice/filter/{simdevice.dll,simdevctl.exe}; do
+                "$src"/build/mingw-{x86,x64}/simdevice/filter/simdevice.dll \
+                "$src"/build/mingw-{x86,x64}/tools/simdevctl/simdevctl.exe; do
         [ "$(pe_timestamp "$file")" = 0 ] || fail "$file has build time $(pe_timestamp "$file")"
     done
     ;;

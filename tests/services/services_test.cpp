@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "simdevice/sim_codec.h"
-#include "simdevice/sim_driver.h"
-#include "simdevice/sim_remote.h"
+#include "simdevice/chip/codec.h"
+#include "simdevice/chip/driver.h"
+#include "simdevice/chip/remote_receiver.h"
 #include "tests/common/test_support.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "devctl/device_control.h"
-#include "simdevice/sim_eeprom_file.h"
+#include "simdevice/chip/eeprom_file.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/test_support.h"
 

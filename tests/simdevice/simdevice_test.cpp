@@ -1,11 +1,13 @@
 // The simulated device seen from outside: its registration, its EEPROM file
 // and its injected faults through the library bound to it, and the device
-// tool simdevctl run as a script would run it.
+// tool simdevctl run as a script would run it, its settings read back through
+// the library.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "devctl/device_control.h"
 #include "tests/bench/sim_bench.h"
@@ -101,7 +103,7 @@ TEST_F(SimulatedDeviceTest, InjectedFaultsReachTheLibrary) {
 using SimdevctlTest = SimulatedDeviceTest;
 
 // Every setting goes through the registry and comes back in the list.
-TEST_F(SimdevctlTest, AddListFindRemove) {
+TEST_F(SimdevctlTest, AddListRemove) {
     const Outcome add = Tool(
         L"add cam1 --name \"USB 7450 Device\" --chip-id 0x141 --board-config 3 --eeprom \"" +
         eeprom +
@@ -129,47 +131,77 @@ TEST_F(SimdevctlTest, AddListFindRemove) {
                           "remote-address=0x5A remote-i2c-address=0x31 custom-property=no "
                           "fail-call=0x3=0x80004005 unplug-from=12 fail-bind=0x8007000E "
                           "eeprom=(memory)\n"));
-    const Outcome find = Tool(L"find");
-    EXPECT_EQ(find.exitCode, 0) << find.output;
-    EXPECT_THAT(find.output, HasSubstr("found by name: \"USB 7450 Device\" [cam1]"));
-    EXPECT_THAT(find.output, HasSubstr("bound: chip id 0x141, EEPROM option byte 0x85"));
+    ASSERT_NE(device.Open(), nullptr) << "the library binds the device the tool added";
+    DWORD chipId = 0;
+    EXPECT_EQ(device.GetProperty(CPROP_CHIP_ID, &chipId), S_OK);
+    EXPECT_EQ(chipId, 0x141u);
+    BYTE option = 0;
+    EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
+    EXPECT_EQ(option, 0x85);
+    device.Close();
 
     EXPECT_THAT(Tool(L"register").output, HasSubstr("registered "));
     EXPECT_EQ(Tool(L"remove cam1").exitCode, 0);
     EXPECT_EQ(Tool(L"remove cam1").exitCode, 1);
     EXPECT_EQ(Tool(L"remove --all").exitCode, 0);
     EXPECT_TRUE(sim::ListDevices().empty());
-    for (const wchar_t* command : {L"find", L"remote", L"codec 2"}) {
-        EXPECT_EQ(Tool(command).exitCode, 1) << "without a device: " << command;
-    }
+    EXPECT_EQ(Tool(L"list").output, "");
 }
 
-TEST_F(SimdevctlTest, RemoteAndCodecSettingsComeOutThroughTheLibrary) {
+// The chip's power-on state set by the tool is what the library reads from
+// the bound device.
+TEST_F(SimdevctlTest, RemoteAndCodecSettingsReachTheBoundChip) {
+    const BYTE kIdle = 0x00;  // no frame waiting; the last toggle bit stays clear
     const struct {
         const wchar_t* settings;
-        const wchar_t* command;
-        int exitCode;
-        const char* output;
-    } rows[] = {
+        std::vector<DWORD> keys;               // ReadRemoteKey, one per read (older chip)
+        std::vector<std::vector<BYTE>> codes;  // GetRemoteCode, one per read (later chip)
+    } remoteRows[] = {
         {L"--remote-code 1:0:0x15 --remote-code 1:0:0x15 --remote-code 0:0:0x16",
-         L"remote --count 4", 0, "bound: chip id 0x24\nkey 0x15\nkey held\nkey 0x16\nno key\n"},
+         {0x15, kRemoteKeyHeld, 0x16, kRemoteNoKey},
+         {}},
         {L"--chip-id 0x141 --remote-code 1:0x40:0x15 --remote-code 0:0x40:0x16",
-         L"remote --count 3", 0,
-         "bound: chip id 0x141\ncode 81 40 15 (toggle 1, address 0x40, command 0x15)\n"
-         "code 01 40 16 (toggle 0, address 0x40, command 0x16)\ncode 00 40 16 (nothing "
-         "received)\n"},
-        {L"--ac97 0x1C=0x8000 --codec-busy 1999", L"codec 0x1C", 0,
-         "bound: chip id 0x24\nAC97 register 0x1C: 0x8000\n"},
-        {L"--ac97 0x1C=0x8000 --codec-busy forever", L"codec 0x1C", 1,
-         "bound: chip id 0x24\ncodec not ready (status 5): nothing read\n"},
+         {},
+         {{0x81, 0x40, 0x15}, {0x01, 0x40, 0x16}, {kIdle, 0x40, 0x16}}},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : remoteRows) {
+        SCOPED_TRACE(testing::PrintToString(row.settings));
         const Outcome add =
             Tool(L"add cam --name \"USB 7450 Device\" " + std::wstring(row.settings));
         ASSERT_EQ(add.exitCode, 0) << add.output;
-        const Outcome run = Tool(row.command);
-        EXPECT_EQ(run.exitCode, row.exitCode) << testing::PrintToString(row.settings);
-        EXPECT_EQ(run.output, row.output);
+        ASSERT_NE(device.Open(), nullptr);
+        for (const DWORD expected : row.keys) {
+            DWORD key = 0;
+            EXPECT_EQ(device.ReadRemoteKey(&key), S_OK);
+            EXPECT_EQ(key, expected);
+        }
+        for (const std::vector<BYTE>& expected : row.codes) {
+            BYTE code[8] = {};
+            DWORD length = static_cast<DWORD>(expected.size());
+            EXPECT_EQ(device.GetRemoteCode(code, &length), S_OK);
+            EXPECT_EQ(std::vector<BYTE>(code, code + length), expected);
+        }
+        device.Close();
+    }
+
+    const struct {
+        const wchar_t* settings;
+        HRESULT status;
+        WORD value;
+    } codecRows[] = {
+        {L"--ac97 0x1C=0x8000 --codec-busy 1999", S_OK, 0x8000},
+        {L"--ac97 0x1C=0x8000 --codec-busy forever", DEVCTL_S_BUSY, 0},
+    };
+    for (const auto& row : codecRows) {
+        SCOPED_TRACE(testing::PrintToString(row.settings));
+        const Outcome add =
+            Tool(L"add cam --name \"USB 7450 Device\" " + std::wstring(row.settings));
+        ASSERT_EQ(add.exitCode, 0) << add.output;
+        ASSERT_NE(device.Open(), nullptr);
+        WORD value = 0;
+        EXPECT_EQ(device.ReadAc97(0x1C, &value), row.status);
+        EXPECT_EQ(value, row.value);
+        device.Close();
     }
 }
 

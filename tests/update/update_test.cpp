@@ -8,7 +8,7 @@
 #include "app/platform.h"
 #include "app/update_dialog.h"
 #include "resources/resource.h"
-#include "simdevice/sim_gpio.h"
+#include "simdevice/chip/gpio.h"
 #include "tests/common/resource_reader.h"
 #include "tests/common/test_support.h"
 

@@ -4,12 +4,6 @@
 
 namespace automation {
 
-Process::~Process() {
-    if (process_) {
-        CloseHandle(process_);
-    }
-}
-
 bool Process::Start(const std::wstring& program, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty()) {
@@ -22,23 +16,23 @@ bool Process::Start(const std::wstring& program, const std::wstring& arguments) 
                         nullptr, &startup, &info)) {
         return false;
     }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    const velto1::UniqueHandle thread(info.hThread);  // not needed: closed here
+    process_.Reset(info.hProcess);
     processId_ = info.dwProcessId;
     return true;
 }
 
 bool Process::Wait(DWORD timeoutMs, DWORD* exitCode) {
-    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+    if (!process_.Valid() || WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) {
         return false;
     }
-    return GetExitCodeProcess(process_, exitCode) != FALSE;
+    return GetExitCodeProcess(process_.Get(), exitCode) != FALSE;
 }
 
 void Process::Kill() {
-    if (process_) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
+    if (process_.Valid()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/win32_owners.h"
+
 namespace automation {
 
 struct Control {
@@ -22,7 +24,6 @@ struct Control {
 class Process {
   public:
     Process() = default;
-    ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
@@ -34,7 +35,7 @@ class Process {
     DWORD Id() const { return processId_; }
 
   private:
-    HANDLE process_ = nullptr;
+    velto1::UniqueHandle process_;
     DWORD processId_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "tools/autopilot/updater_session.h"
 
+#include "common/module_folder.h"
+
 namespace automation {
 
 namespace {
@@ -56,11 +58,7 @@ void Shoot(const SessionOptions& options, HWND window, const wchar_t* name) {
 }  // namespace
 
 std::wstring ProgramBesideMe(const wchar_t* fileName) {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.erase(folder.find_last_of(L"\\/") + 1);
-    return folder + fileName;
+    return velto1::ModuleFolder() + fileName;
 }
 
 SessionResult RunUpdaterSession(const SessionOptions& options) {

@@ -1,4 +1,4 @@
-#include "simdevice/sim_remote.h"
+#include "simdevice/chip/remote_receiver.h"
 
 namespace sim {
 

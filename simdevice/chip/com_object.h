@@ -36,7 +36,6 @@ class ComObject : public Interface {
         }
         return static_cast<ULONG>(refs);
     }
-    ULONG RefCount() const { return static_cast<ULONG>(refs_); }
 
   protected:
     ComObject() = default;

@@ -1,11 +1,17 @@
-#include "simdevice/filter/sim_filter.h"
+#include "simdevice/filter/filter.h"
 
 #include <map>
 #include <new>
 
-#include "simdevice/com_object.h"
-#include "simdevice/sim_codec.h"
-#include "simdevice/sim_remote.h"
+#include "common/win32_owners.h"
+#include "simdevice/chip/codec.h"
+#include "simdevice/chip/com_object.h"
+#include "simdevice/chip/eeprom_file.h"
+#include "simdevice/chip/remote_receiver.h"
+#include "simdevice/devices/settings_table.h"
+#include "simdevice/filter/module.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace sim {
 
@@ -96,35 +102,27 @@ class BagSource : public SettingsSource {
   public:
     explicit BagSource(IPropertyBag* bag) : bag_(bag) {}
     std::optional<DWORD> Dword(const wchar_t* name) override {
-        VARIANT value;
-        VariantInit(&value);
-        V_VT(&value) = VT_I4;
-        if (FAILED(bag_->Read(name, &value, nullptr))) {
+        velto1::UniqueVariant value;
+        V_VT(value.Get()) = VT_I4;
+        if (FAILED(bag_->Read(name, value.Get(), nullptr))) {
             return std::nullopt;
         }
-        std::optional<DWORD> number;
-        if (V_VT(&value) == VT_I4) {
-            number = static_cast<DWORD>(V_I4(&value));
-        } else if (V_VT(&value) == VT_UI4) {
-            number = V_UI4(&value);
+        if (V_VT(value.Get()) == VT_I4) {
+            return static_cast<DWORD>(V_I4(value.Get()));
         }
-        VariantClear(&value);
-        return number;
+        if (V_VT(value.Get()) == VT_UI4) {
+            return V_UI4(value.Get());
+        }
+        return std::nullopt;
     }
     std::optional<std::wstring> String(const wchar_t* name) override {
-        VARIANT value;
-        VariantInit(&value);
-        V_VT(&value) = VT_BSTR;
-        V_BSTR(&value) = nullptr;
-        if (FAILED(bag_->Read(name, &value, nullptr))) {
+        velto1::UniqueVariant value;
+        V_VT(value.Get()) = VT_BSTR;
+        V_BSTR(value.Get()) = nullptr;
+        if (FAILED(bag_->Read(name, value.Get(), nullptr)) || !value.String()) {
             return std::nullopt;
         }
-        std::optional<std::wstring> text;
-        if (V_VT(&value) == VT_BSTR && V_BSTR(&value)) {
-            text = std::wstring(V_BSTR(&value));
-        }
-        VariantClear(&value);
-        return text;
+        return std::wstring(value.String());
     }
 
   private:
@@ -144,12 +142,6 @@ SimCaptureFilter::SimCaptureFilter() {
 }
 
 SimCaptureFilter::~SimCaptureFilter() {
-    if (driver_) {
-        driver_->Release();
-    }
-    if (clock_) {
-        clock_->Release();
-    }
     ModuleObjectDestroyed();
 }
 
@@ -170,7 +162,7 @@ HRESULT SimCaptureFilter::QueryInterface(REFIID iid, void** object) {
     if (iid == __uuidof(IUnknown) || iid == __uuidof(IPersist) || iid == __uuidof(IMediaFilter) ||
         iid == __uuidof(IBaseFilter)) {
         *object = static_cast<IBaseFilter*>(this);
-    } else if (iid == __uuidof(ICustomProperty) && spec_.offersCustomProperty) {
+    } else if (iid == __uuidof(ICustomProperty) && settings_.offersCustomProperty) {
         *object = static_cast<ICustomProperty*>(this);
     } else if (iid == __uuidof(IPersistPropertyBag)) {
         *object = static_cast<IPersistPropertyBag*>(this);
@@ -230,12 +222,6 @@ HRESULT SimCaptureFilter::GetState(DWORD, FILTER_STATE* state) {
 }
 
 HRESULT SimCaptureFilter::SetSyncSource(IReferenceClock* clock) {
-    if (clock) {
-        clock->AddRef();
-    }
-    if (clock_) {
-        clock_->Release();
-    }
     clock_ = clock;
     return S_OK;
 }
@@ -244,11 +230,7 @@ HRESULT SimCaptureFilter::GetSyncSource(IReferenceClock** clock) {
     if (!clock) {
         return E_POINTER;
     }
-    *clock = clock_;
-    if (clock_) {
-        clock_->AddRef();
-    }
-    return S_OK;
+    return clock_.CopyTo(clock);
 }
 
 HRESULT SimCaptureFilter::EnumPins(IEnumPins** pins) {
@@ -292,9 +274,9 @@ HRESULT SimCaptureFilter::QueryVendorInfo(LPWSTR*) {
 SimDriver& SimCaptureFilter::Driver() {
     if (!driver_) {
         // Created without a property bag: a default device, EEPROM in memory.
-        Configure(spec_, friendlyName_);
+        Configure(settings_, friendlyName_);
     }
-    return *driver_;
+    return *driver_.Get();
 }
 
 HRESULT SimCaptureFilter::ReservedSlot3() {
@@ -326,17 +308,16 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
             return status;
         }
     }
-    SimDriver* driver = CreateSimDriver(Chips().ChipFor(settings, image));
+    // The ComPtr takes over the one reference CreateSimDriver hands back.
+    ComPtr<SimDriver> driver;
+    *driver.GetAddressOf() = CreateSimDriver(Chips().ChipFor(settings, image));
     driver->Faults().atCall = settings.failAtCall;
     driver->Faults().onProperty = settings.failOnProperty;
     if (settings.unplugFromCall != 0) {
         driver->Faults().unplugFromCall = settings.unplugFromCall;
     }
-    if (driver_) {
-        driver_->Release();
-    }
-    driver_ = driver;
-    spec_ = settings;
+    driver_ = std::move(driver);
+    settings_ = settings;
     friendlyName_ = friendlyName;
     return S_OK;
 }
@@ -381,9 +362,9 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
         return E_POINTER;
     }
     SimChip& chip = Driver().Chip();
-    CopyText(snapshot->id, 128, spec_.id);
+    CopyText(snapshot->id, 128, settings_.id);
     CopyText(snapshot->friendlyName, 260, friendlyName_);
-    CopyText(snapshot->eepromFile, MAX_PATH, spec_.eepromFile);
+    CopyText(snapshot->eepromFile, MAX_PATH, settings_.eepromFile);
     snapshot->chipId = chip.Identity().chipId;
     snapshot->chipConfig = chip.Identity().chipConfig;
     snapshot->boardConfig = chip.Identity().boardConfig;
@@ -391,7 +372,7 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
     const EepromImage& eeprom = chip.Eeprom()->Bytes();
     snapshot->optionByte = eeprom[kOptionByteOffset];
     snapshot->productMarker = eeprom[kMarkerOffset];
-    snapshot->offersCustomProperty = spec_.offersCustomProperty ? TRUE : FALSE;
+    snapshot->offersCustomProperty = settings_.offersCustomProperty ? TRUE : FALSE;
     return S_OK;
 }
 

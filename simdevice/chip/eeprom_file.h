@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/eeprom.h"
 
 namespace sim {
 

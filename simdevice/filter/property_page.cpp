@@ -10,9 +10,11 @@
 #include <cwchar>
 #include <new>
 
-#include "simdevice/com_object.h"
+#include "simdevice/chip/com_object.h"
 #include "simdevice/filter/resource.h"
-#include "simdevice/filter/sim_filter.h"
+#include "simdevice/filter/device_ids.h"
+#include "simdevice/filter/filter.h"
+#include "simdevice/filter/module.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -178,8 +180,8 @@ class SimDevicePropertyPage : public ComObject<IPropertyPage> {
         SetNumber(dialog, IDC_BOARD_CONFIG, L"0x%08lX", snapshot.boardConfig);
         SetNumber(dialog, IDC_OPTION_BYTE, L"0x%02lX", snapshot.optionByte);
         SetDlgItemTextW(dialog, IDC_UPDATE_STATE,
-                        (snapshot.optionByte & kOptionNotUpdatedBit) ? L"not applied (bit 7 set)"
-                                                                     : L"applied (bit 7 clear)");
+                        (snapshot.optionByte & kNotUpdatedBit) ? L"not applied (bit 7 set)"
+                                                               : L"applied (bit 7 clear)");
         SetNumber(dialog, IDC_PRODUCT_MARKER, L"0x%02lX", snapshot.productMarker);
         SetDlgItemTextW(dialog, IDC_CUSTOM_PROPERTY,
                         snapshot.offersCustomProperty ? L"offered" : L"not offered");

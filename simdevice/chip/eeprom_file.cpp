@@ -1,31 +1,16 @@
-#include "simdevice/sim_eeprom_file.h"
+#include "simdevice/chip/eeprom_file.h"
+
+#include "common/win32_owners.h"
 
 namespace sim {
 
 namespace {
 
+using velto1::UniqueHandle;
+
 HRESULT LastError() {
     return HRESULT_FROM_WIN32(GetLastError());
 }
-
-class UniqueHandle {
-  public:
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Close(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // FALSE when the system reports a failure closing it (e.g. a delayed write).
-    BOOL Close() {
-        const BOOL closed = Valid() ? CloseHandle(handle_) : TRUE;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 // Holds "<file>.lock" locked, shared or exclusive, while alive.
 class FileLock {
@@ -46,7 +31,7 @@ class FileLock {
         OVERLAPPED whole = {};
         if (!LockFileEx(file_.Get(), exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &whole)) {
             status_ = LastError();
-            file_.Close();
+            file_.Reset();
         }
     }
     ~FileLock() {
@@ -103,7 +88,7 @@ HRESULT WriteTemporary(const std::wstring& temporary, const EepromImage& image) 
     if (written != kEepromSize) {
         return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
     }
-    if (!FlushFileBuffers(file.Get()) || !file.Close()) {
+    if (!FlushFileBuffers(file.Get()) || !file.Reset()) {
         return LastError();
     }
     return S_OK;

@@ -1,4 +1,4 @@
-#include "simdevice/sim_gpio.h"
+#include "simdevice/chip/gpio.h"
 
 namespace sim {
 

@@ -9,7 +9,7 @@
 
 #include <array>
 
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/chip.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "simdevice/sim_codec.h"
+#include "simdevice/chip/codec.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "simdevice/sim_driver.h"
+#include "simdevice/chip/driver.h"
 
 #include <algorithm>
 #include <cstring>

@@ -16,7 +16,7 @@
 
 #include <deque>
 
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/chip.h"
 
 namespace sim {
 

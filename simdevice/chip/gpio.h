@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/chip.h"
 
 namespace sim {
 
@@ -30,7 +30,6 @@ class SimGpio : public RegisterBlock {
     BYTE Latch() const { return latch_; }
     void SetLatch(BYTE value) { latch_ = value; }
     // Levels the board drives onto the pins (1 where pulled up and undriven).
-    BYTE ExternalLevels() const { return externalLevels_; }
     void SetExternalLevels(BYTE levels) { externalLevels_ = levels; }
     // What the input register reads now.
     BYTE PinLevels() const { return static_cast<BYTE>(latch_ & externalLevels_); }

@@ -3,9 +3,12 @@
 // live objects for tests that check every reference was released.
 #include <windows.h>
 
-#include <new>
-
-#include "simdevice/filter/sim_filter.h"
+#include "common/module_folder.h"
+#include "simdevice/chip/driver.h"
+#include "simdevice/filter/device_ids.h"
+#include "simdevice/filter/filter.h"
+#include "simdevice/filter/module.h"
+#include "simdevice/filter/server_registration.h"
 
 namespace {
 
@@ -60,19 +63,10 @@ class ClassFactory : public IClassFactory {
 ClassFactory filterFactory(sim::CreateSimCaptureFilter);
 ClassFactory pageFactory(sim::CreateSimDevicePropertyPage);
 
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(moduleInstance, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
-}
-
 }  // namespace
 
 namespace sim {
 
-LONG ModuleObjectCount() {
-    return moduleObjects;
-}
 void ModuleObjectCreated() {
     InterlockedIncrement(&moduleObjects);
 }
@@ -120,7 +114,7 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    const std::wstring path = ModulePath();
+    const std::wstring path = velto1::ModulePath();
     if (path.empty()) {
         return E_UNEXPECTED;
     }

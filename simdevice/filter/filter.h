@@ -7,21 +7,16 @@
 #include <windows.h>
 #include <dshow.h>
 #include <ocidl.h>
+#include <wrl/client.h>
 
-#include <memory>
+#include <string>
 
 #include "devctl/custom_property.h"
-#include "simdevice/filter/sim_device_ids.h"
-#include "simdevice/filter/sim_registration.h"
-#include "simdevice/sim_driver.h"
+#include "simdevice/chip/driver.h"
+#include "simdevice/devices/device_settings.h"
+#include "simdevice/filter/device_ids.h"
 
 namespace sim {
-
-// COM objects of this module that are alive; the module may unload at zero.
-LONG ModuleObjectCount();
-void ModuleObjectCreated();
-void ModuleObjectDestroyed();
-HINSTANCE ModuleInstance();
 
 class SimCaptureFilter : public IBaseFilter,
                          public ICustomProperty,
@@ -79,12 +74,12 @@ class SimCaptureFilter : public IBaseFilter,
     SimDriver& Driver();
 
     LONG refs_ = 1;
-    DeviceSettings spec_;
+    DeviceSettings settings_;
     std::wstring friendlyName_;
-    SimDriver* driver_ = nullptr;  // owns one reference
+    Microsoft::WRL::ComPtr<SimDriver> driver_;
     FILTER_STATE state_ = State_Stopped;
-    IReferenceClock* clock_ = nullptr;  // owns one reference
-    IFilterGraph* graph_ = nullptr;     // not owned: the graph owns the filter
+    Microsoft::WRL::ComPtr<IReferenceClock> clock_;
+    IFilterGraph* graph_ = nullptr;  // not owned: the graph owns the filter
     std::wstring graphName_;
 };
 

@@ -9,12 +9,13 @@
 #include <windows.h>
 
 #include <array>
-#include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "simdevice/chip/eeprom.h"
+#include "simdevice/chip/i2c_device.h"
 
 namespace sim {
 
@@ -24,73 +25,6 @@ constexpr HRESULT kDeviceNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
 constexpr HRESULT kNoTransferArmed = HRESULT_FROM_WIN32(ERROR_BAD_COMMAND);
 constexpr HRESULT kUnknownProperty = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr HRESULT kReadOnlyProperty = HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND);
-
-// The EEPROM layout that the updater and identification rely on.
-constexpr BYTE kEepromAddress = 0xA0;
-constexpr size_t kEepromSize = 256;
-constexpr BYTE kOptionByteOffset = 0x08;
-constexpr BYTE kMarkerOffset = 0x7A;
-constexpr BYTE kSupportedProductMarker = 0x31;
-constexpr BYTE kOptionNotUpdatedBit = 0x80;
-
-using EepromImage = std::array<BYTE, kEepromSize>;
-
-class SimGpio;
-
-// A device on the chip's I2C bus. Addresses are 8-bit (bit 0 = read/write).
-class I2cDevice {
-  public:
-    virtual ~I2cDevice() = default;
-    // subAddress is empty for a transfer at the device's current address.
-    virtual HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) = 0;
-    virtual HRESULT Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) = 0;
-
-    bool ready = true;  // false: powered down or not ready
-    DWORD state = 0;    // the value the driver reports as CPROP_I2C_DEVICE_STATE
-};
-
-// Where an EEPROM's cells live when they outlive the chip model, e.g. a file
-// that several processes share as one device.
-class EepromStore {
-  public:
-    virtual ~EepromStore() = default;
-    // The cells as stored now.
-    virtual HRESULT Read(EepromImage& image) = 0;
-    // Stores count bytes from offset (wrapping after the last cell) and leaves
-    // every other cell as stored. image receives the stored cells afterwards:
-    // with the change when it succeeded, without it when it failed.
-    virtual HRESULT Write(BYTE offset, const BYTE* data, size_t count, EepromImage& image) = 0;
-};
-
-// A 24C02-style serial EEPROM: 256 bytes, one-byte word address that wraps,
-// a current-address pointer that advances with every byte moved. A write
-// without sub-address takes its first byte as the word address.
-//
-// With a store, every read fetches the stored cells and every write goes to
-// the store first; a transfer fails with the store's status, and a failed
-// write changes no cell and leaves the pointer at the word address.
-class SimEeprom : public I2cDevice {
-  public:
-    explicit SimEeprom(const EepromImage& image) : bytes_(image) {}
-
-    HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override;
-    HRESULT Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) override;
-
-    // The cells as this model last saw them (the store's, when it has one).
-    const EepromImage& Bytes() const { return bytes_; }
-    void Load(const EepromImage& image) { bytes_ = image; }
-    // Fetches the stored cells into Bytes(); S_OK without a store.
-    HRESULT Refresh();
-    void SetStore(std::shared_ptr<EepromStore> store) { store_ = std::move(store); }
-    // Number of write transfers that reached the memory.
-    unsigned WriteCount() const { return writeCount_; }
-
-  private:
-    EepromImage bytes_;
-    BYTE pointer_ = 0;
-    unsigned writeCount_ = 0;
-    std::shared_ptr<EepromStore> store_;
-};
 
 // A block of the main register space with behaviour of its own (GPIO, codec,
 // remote-control receiver). Indexes it doesn't claim fall through to plain
@@ -111,13 +45,8 @@ struct ChipIdentity {
     DWORD remoteI2cAddress = 0;
 };
 
-// EEPROM images to start from.
-EepromImage FreshProductEeprom();    // supported product, update not yet applied
-EepromImage UpdatedProductEeprom();  // supported product, update applied
-EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
-                       const EepromImage& base = FreshProductEeprom());
-
 class SimCodec;
+class SimGpio;
 class SimRemoteReceiver;
 
 class SimChip {
@@ -145,7 +74,6 @@ class SimChip {
     BYTE Register(WORD index) const;
     void SetRegister(WORD index, BYTE value);
     BYTE AltRegister(BYTE index) const { return alt_[index]; }
-    void SetAltRegister(BYTE index, BYTE value) { alt_[index] = value; }
     ChipIdentity& Identity() { return identity_; }
     bool IsNewGeneration() const;
     void SetValue(DWORD id, DWORD value) { values_[id] = value; }
@@ -153,21 +81,15 @@ class SimChip {
 
     SimEeprom* Eeprom() { return eeprom_; }
     void AttachI2cDevice(BYTE address, std::unique_ptr<I2cDevice> device);
-    void DetachI2cDevice(BYTE address);
     I2cDevice* I2cDeviceAt(BYTE address);
     void AddRegisterBlock(std::unique_ptr<RegisterBlock> block);
-    // The GPIO port, present on every chip (sim_gpio.h).
+    // The GPIO port, present on every chip (gpio.h).
     SimGpio& Gpio() { return *gpio_; }
 
     // The AC97 codec behind registers 0x40-0x43 and the remote-control
-    // receiver (sim_codec.h, sim_remote.h), registered at construction.
+    // receiver (codec.h, remote_receiver.h), registered at construction.
     SimCodec& Codec() { return *codec_; }
     SimRemoteReceiver& RemoteReceiver() { return *remote_; }
-
-    struct InvokeCall {
-        DWORD first, second, third;
-    };
-    const std::vector<InvokeCall>& Invocations() const { return invocations_; }
 
   private:
     BYTE ReadMain(WORD index);
@@ -188,7 +110,6 @@ class SimChip {
     SimRemoteReceiver* remote_ = nullptr;
     SimGpio* gpio_ = nullptr;
     std::map<DWORD, DWORD> values_;
-    std::vector<InvokeCall> invocations_;
 };
 
 // How the simulated driver splits an I2C transfer descriptor. The four layouts

@@ -1,11 +1,11 @@
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/chip.h"
 
 #include <cstring>
 
 #include "devctl/custom_property.h"
-#include "simdevice/sim_codec.h"
-#include "simdevice/sim_remote.h"
-#include "simdevice/sim_gpio.h"
+#include "simdevice/chip/codec.h"
+#include "simdevice/chip/remote_receiver.h"
+#include "simdevice/chip/gpio.h"
 
 namespace sim {
 
@@ -25,6 +25,7 @@ void StoreWord(void* data, DWORD word) {
 }
 
 // The codes of the later chip generation, whose register map differs.
+// An independent model of the hardware: deliberately not the library's table.
 bool IsNewGenerationCode(DWORD code) {
     static constexpr BYTE codes[] = {0x32, 0x34, 0x41, 0x42, 0x43, 0x44, 0x60, 0x61,
                                      0x63, 0x64, 0x70, 0x71, 0x72, 0x73, 0x74};
@@ -37,94 +38,6 @@ bool IsNewGenerationCode(DWORD code) {
 }
 
 }  // namespace
-
-HRESULT SimEeprom::Refresh() {
-    if (!store_) {
-        return S_OK;
-    }
-    EepromImage stored;
-    const HRESULT status = store_->Read(stored);
-    if (SUCCEEDED(status)) {
-        bytes_ = stored;
-    }
-    return status;
-}
-
-HRESULT SimEeprom::Read(std::optional<WORD> subAddress, BYTE* data, size_t count) {
-    if (subAddress) {
-        pointer_ = static_cast<BYTE>(*subAddress);
-    }
-    if (count == 0) {
-        return S_OK;
-    }
-    const HRESULT status = Refresh();
-    if (FAILED(status)) {
-        return status;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        data[i] = bytes_[pointer_++];
-    }
-    return S_OK;
-}
-
-HRESULT SimEeprom::Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) {
-    if (!subAddress) {
-        if (count == 0) {
-            return S_OK;
-        }
-        subAddress = data[0];
-        ++data;
-        --count;
-    }
-    pointer_ = static_cast<BYTE>(*subAddress);
-    if (count == 0) {
-        return S_OK;  // an address-only write just moves the pointer for a following read
-    }
-    if (store_) {
-        EepromImage stored = bytes_;
-        const HRESULT status = store_->Write(pointer_, data, count, stored);
-        bytes_ = stored;
-        if (FAILED(status)) {
-            return status;
-        }
-        pointer_ = static_cast<BYTE>(pointer_ + count);
-    } else {
-        for (size_t i = 0; i < count; ++i) {
-            bytes_[pointer_++] = data[i];
-        }
-    }
-    ++writeCount_;
-    return S_OK;
-}
-
-EepromImage FreshProductEeprom() {
-    EepromImage image;
-    image.fill(0xFF);  // erased cells
-    const BYTE header[] = {
-        0x5A, 0x17, 0x00, 0x01,  // 0-3: layout signature and version
-        0x3D, 0x6C, 0x50, 0x74,  // 4-7: USB vendor 0x6C3D, product 0x7450
-        0x85,                    // 8: option byte, bit 7 set: update not applied
-        0x02, 0x00, 0x10,        // 9-11: board options
-    };
-    std::memcpy(image.data(), header, sizeof header);
-    image[kMarkerOffset] = kSupportedProductMarker;
-    return image;
-}
-
-EepromImage UpdatedProductEeprom() {
-    EepromImage image = FreshProductEeprom();
-    image[kOptionByteOffset] &= static_cast<BYTE>(~kOptionNotUpdatedBit);
-    return image;
-}
-
-EepromImage EepromWith(std::initializer_list<std::pair<BYTE, BYTE>> offsetValues,
-                       const EepromImage& base) {
-    EepromImage image = base;
-    for (const auto& [offset, value] : offsetValues) {
-        image[offset] = value;
-    }
-    return image;
-}
 
 I2cTransfer DecodeI2cDescriptor(DWORD descriptor) {
     const BYTE top = static_cast<BYTE>(descriptor >> 24);
@@ -178,14 +91,6 @@ void SimChip::AttachI2cDevice(BYTE address, std::unique_ptr<I2cDevice> device) {
         eeprom_ = dynamic_cast<SimEeprom*>(device.get());
     }
     bus_[address] = std::move(device);
-}
-
-void SimChip::DetachI2cDevice(BYTE address) {
-    address &= 0xFE;
-    if (address == kEepromAddress) {
-        eeprom_ = nullptr;
-    }
-    bus_.erase(address);
 }
 
 I2cDevice* SimChip::I2cDeviceAt(BYTE address) {
@@ -367,8 +272,8 @@ HRESULT SimChip::Get(DWORD id, void* data) {
     }
 }
 
-HRESULT SimChip::Invoke(DWORD first, DWORD second, DWORD third) {
-    invocations_.push_back({first, second, third});
+// The chip model has nothing behind the driver's Invoke slot: it accepts the call.
+HRESULT SimChip::Invoke(DWORD, DWORD, DWORD) {
     return S_OK;
 }
 

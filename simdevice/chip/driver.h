@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "devctl/custom_property.h"
-#include "simdevice/com_object.h"
-#include "simdevice/sim_chip.h"
+#include "simdevice/chip/com_object.h"
+#include "simdevice/chip/chip.h"
 
 namespace sim {
 
@@ -70,7 +70,6 @@ class SimDriver : public ComObject<ICustomProperty> {
     HRESULT STDMETHODCALLTYPE SetDirect(DWORD id, DWORD value) override;
 
     SimChip& Chip() { return *chip_; }
-    const std::shared_ptr<SimChip>& SharedChip() const { return chip_; }
     FaultPlan& Faults() { return faults_; }
     const std::vector<DriverCall>& Calls() const { return calls_; }
     unsigned CallCount() const { return callCount_; }

@@ -1,0 +1,30 @@
+// The store of simulated device instances: each device is a key that
+// IFilterMapper2 creates in its device category
+// (HKCR\CLSID\{category}\Instance\{id}), and its settings are further values
+// in that key (settings_table.h), which DirectShow hands to the filter through
+// its property bag when the device is bound. Registration goes where
+// registration_root.h says.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "simdevice/chip/eeprom_file.h"
+#include "simdevice/devices/device_settings.h"
+#include "simdevice/devices/registration_root.h"
+#include "simdevice/devices/settings_table.h"
+
+namespace sim {
+
+// Adds the device, replacing one with the same id. With an EEPROM file, the
+// file is created from the fresh-product image when missing, or when
+// resetEeprom is set; an existing file of the wrong size is refused.
+HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
+// S_OK when removed, S_FALSE when there was no such device.
+HRESULT RemoveDevice(const std::wstring& id);
+HRESULT RemoveAllDevices();
+std::vector<DeviceSettings> ListDevices();
+
+}  // namespace sim

@@ -1,0 +1,238 @@
+// simdevctl: registers the simulated device's COM server and adds, lists and
+// removes simulated devices. It manages the simulator only: the library's
+// command-line tool (chipctl) is the one that finds and binds devices. Meant
+// for scripts: one command per run, exit code 0 on success, 1 on failure, 2
+// on a usage error (one line saying what was wrong, and nothing changed);
+// messages for people on stderr.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/module_folder.h"
+#include "simdevice/devices/device_store.h"
+
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+
+// A DLL's full path within MAX_PATH.
+constexpr size_t kMaxPathLength = MAX_PATH - 1;
+
+constexpr char kUsageHead[] =
+    "usage:\n"
+    "  simdevctl register [DLL]     register simdevice.dll (default: beside simdevctl.exe)\n"
+    "  simdevctl unregister         remove every device and the server's registration\n"
+    "  simdevctl add ID --name NAME [options]   add a device, replacing one with this ID\n";
+constexpr char kResetEepromUsage[] =
+    "      --reset-eeprom          rewrite the EEPROM file with the fresh-product image\n";
+constexpr char kUsageTail[] =
+    "  simdevctl remove ID | --all  remove a device, or all of them\n"
+    "  simdevctl list               list the devices, one per line\n"
+    "Numbers in C notation (0x.. hexadecimal). IDs: up to 100 letters, digits, - _ .\n"
+    "NAME: up to 259 characters. Full paths: FILE up to 254 characters, DLL up to 259.\n"
+    "Finding and binding a device through the library: chipctl.\n";
+
+void PrintUsage(FILE* stream) {
+    std::fputs(kUsageHead, stream);
+    std::fputs(sim::OptionsUsage().c_str(), stream);
+    std::fputs(kResetEepromUsage, stream);
+    std::fputs(kUsageTail, stream);
+}
+
+void Write(FILE* stream, const std::wstring& text) {
+    const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+        std::string bytes(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+        std::fputs(bytes.c_str(), stream);
+    }
+}
+
+void Out(const std::wstring& text) {
+    Write(stdout, text);
+}
+void Err(const std::wstring& text) {
+    Write(stderr, text);
+}
+
+int Fail(const std::wstring& what, HRESULT status) {
+    Err(L"simdevctl: " + what + L" failed: " + sim::StatusText(status) + L"\n");
+    return kFailure;
+}
+
+// One line, whatever the arguments held.
+int Usage(const std::wstring& problem) {
+    Err(L"simdevctl: " + problem + L" (simdevctl help shows the usage)\n");
+    return kUsageError;
+}
+
+// Registers the way regsvr32 does: load the DLL and call its entry point.
+int RegisterDll(const std::wstring& path, bool unregister) {
+    const HMODULE dll = LoadLibraryW(path.c_str());
+    if (!dll) {
+        return Fail(L"loading " + path, HRESULT_FROM_WIN32(GetLastError()));
+    }
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    const auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+    const HRESULT status = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(dll);
+    if (FAILED(status)) {
+        return Fail(unregister ? L"unregister" : L"register", status);
+    }
+    Out(std::wstring(unregister ? L"unregistered " : L"registered ") + path +
+        (sim::RegistersPerUser() ? L" (per user)\n" : L" (class root)\n"));
+    return kSuccess;
+}
+
+int Register(const std::wstring& command, const std::vector<std::wstring>& args) {
+    if (args.size() > 1) {
+        return Usage(command + L" takes at most a DLL path");
+    }
+    std::wstring dll = velto1::ModuleFolder() + L"simdevice.dll";
+    if (!args.empty()) {
+        const std::optional<std::wstring> full = sim::FullPath(args[0]);
+        if (!full || sim::HasControlCharacter(args[0])) {
+            return Usage(command + L" needs a DLL path, not " + sim::Shown(args[0]));
+        }
+        if (full->size() > kMaxPathLength) {
+            return Usage(command + L": the DLL path is longer than 259 characters");
+        }
+        dll = *full;
+    }
+    return RegisterDll(dll, command == L"unregister");
+}
+
+// Each option of add is a row of the settings table, which parses it.
+int Add(const std::vector<std::wstring>& args) {
+    if (args.empty() || args[0].rfind(L"--", 0) == 0) {
+        return Usage(L"add needs a device ID");
+    }
+    if (!sim::ValidDeviceId(args[0])) {
+        return Usage(L"bad device ID " + sim::Shown(args[0]) +
+                     L": up to 100 letters, digits, - _ .");
+    }
+    sim::DeviceSettings settings;
+    settings.id = args[0];
+    bool resetEeprom = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& option = args[i];
+        if (option == L"--reset-eeprom") {
+            resetEeprom = true;
+            continue;
+        }
+        const sim::Setting* setting = sim::FindSetting(option);
+        if (!setting) {
+            return Usage(L"unknown option: " + sim::Shown(option));
+        }
+        std::wstring value;
+        if (setting->argument) {
+            if (i + 1 >= args.size()) {
+                return Usage(option + L" needs a value");
+            }
+            value = args[++i];
+        }
+        const std::wstring problem = setting->form->parse(option, value, settings);
+        if (!problem.empty()) {
+            return Usage(problem);
+        }
+    }
+    if (settings.friendlyName.empty()) {
+        return Usage(L"add needs --name");
+    }
+    const HRESULT status = sim::AddDevice(settings, resetEeprom);
+    if (FAILED(status)) {
+        return Fail(L"add " + settings.id, status);
+    }
+    Out(L"added " + settings.id + L"\n");
+    return kSuccess;
+}
+
+int Remove(const std::vector<std::wstring>& args) {
+    if (args.size() != 1) {
+        return Usage(L"remove needs one device ID or --all");
+    }
+    if (args[0] == L"--all") {
+        const HRESULT status = sim::RemoveAllDevices();
+        return FAILED(status) ? Fail(L"remove --all", status) : kSuccess;
+    }
+    if (!sim::ValidDeviceId(args[0])) {
+        return Usage(L"bad device ID " + sim::Shown(args[0]) +
+                     L": up to 100 letters, digits, - _ .");
+    }
+    const HRESULT status = sim::RemoveDevice(args[0]);
+    if (FAILED(status)) {
+        return Fail(L"remove " + args[0], status);
+    }
+    if (status == S_FALSE) {
+        Err(L"simdevctl: no device " + args[0] + L"\n");
+        return kFailure;
+    }
+    Out(L"removed " + args[0] + L"\n");
+    return kSuccess;
+}
+
+// id, category, name, then the settings as the table shows them, and the
+// option byte of the EEPROM file when it can be read.
+std::wstring Describe(const sim::DeviceSettings& settings) {
+    std::wstring line = settings.id + L"\t" + sim::CategoryOf(settings.category).name + L"\t\"" +
+                        settings.friendlyName + L"\"\t" + sim::ListedSettings(settings);
+    sim::EepromImage image;
+    if (!settings.eepromFile.empty() &&
+        SUCCEEDED(sim::LoadEepromFile(settings.eepromFile, image))) {
+        line += L" option-byte=" + sim::Hex(image[sim::kOptionByteOffset]);
+    }
+    return line + L"\n";
+}
+
+int List() {
+    for (const sim::DeviceSettings& settings : sim::ListDevices()) {
+        Out(Describe(settings));
+    }
+    return kSuccess;
+}
+
+}  // namespace
+
+int main() {
+    // Plain "\n" line ends, so that scripts read the same lines everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) {
+        return kFailure;
+    }
+    std::vector<std::wstring> args(argv + 1, argv + count);
+    LocalFree(argv);
+    if (args.empty() || args[0] == L"help" || args[0] == L"--help") {
+        PrintUsage(args.empty() ? stderr : stdout);
+        return args.empty() ? kUsageError : kSuccess;
+    }
+    const std::wstring command = args[0];
+    args.erase(args.begin());
+    if (command == L"register" || command == L"unregister") {
+        return Register(command, args);
+    }
+    if (command == L"add") {
+        return Add(args);
+    }
+    if (command == L"remove") {
+        return Remove(args);
+    }
+    if (command == L"list") {
+        return args.empty() ? List() : Usage(L"list takes no argument");
+    }
+    return Usage(L"unknown command: " + sim::Shown(command));
+}
