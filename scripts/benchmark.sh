@@ -54,7 +54,7 @@ stats() {  # stats ARCH LABEL COLUMN: "median (min-max)" of one column
 }
 emulated=
 [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && emulated=" (x86: 32-bit Wine under qemu-i386 CPU emulation)"
-echo "velto1 under Wine, $runs runs each, median (min-max); $(nproc) cores, $(/usr/lib/wine/wine64 --version)$emulated"
+echo "velto1 under Wine, $runs runs each, median (min-max); $(nproc) cores, $("$(velto1_wine_loader x64)" --version)$emulated"
 row() {  # row TITLE LABEL COLUMN: one line, one cell per architecture
     printf '%-34s' "$1"
     for arch in "${arches[@]}"; do printf ' %-26s' "$(stats "$arch" "$2" "$3")"; done

@@ -6,13 +6,14 @@
 # before wine32 was installed, which makes every program fail with "could not
 # load kernel32.dll") is made anew. Safe to call from several processes at once.
 set -eu
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 prefix="$1"
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 
-wine64=/usr/lib/wine/wine64
-[ -x "$wine64" ] || wine64=$(command -v wine)
+# The 64-bit loader: it writes both registry views below.
+wine64=$(velto1_wine_loader x64)
 wine32=no
 dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && wine32=yes
 installation="$("$wine64" --version) wine32=$wine32"
@@ -25,7 +26,7 @@ if [ -f "$marker" ]; then
 fi
 mkdir -p "$prefix"
 
-export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+velto1_wine_env "$prefix" x64
 "$wine64" wineboot -i </dev/null >/dev/null 2>&1 || true
 reg() { "$wine64" reg "$@" </dev/null >/dev/null 2>&1 || true; }
 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f

@@ -24,20 +24,32 @@ velto1_wine_loader() {
     if [ -x "$loader" ]; then echo "$loader"; else command -v wine; fi
 }
 
-# velto1_use_prefix PREFIX [ARCH]: run Wine in PREFIX (created and prepared on
-# first use, and again when the Wine installation changes); `wine` then starts
-# the loader of ARCH (default x64).
-velto1_use_prefix() {
+# velto1_wine_env PREFIX [ARCH]: the one place that sets Wine's environment
+# for this project: Wine runs in PREFIX, a 64-bit prefix that runs 32-bit
+# programs too; Wine's own diagnostics are off unless WINEDEBUG is set; no
+# Mono or Gecko installer (the program needs neither); and, where i386
+# programs run under qemu, the shim that makes 32-bit Wine's address-space
+# reservations workable (scripts/wine32-qemu-mmap.c; '$LIB' picks the 32-bit
+# library or its empty 64-bit twin). `wine` then starts the loader of ARCH
+# (default x64). The prefix is used as it is: see velto1_use_prefix.
+velto1_wine_env() {
     export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="mscoree,mshtml="
     velto1_loader=$(velto1_wine_loader "${2:-x64}")
-    # Where i386 programs run under qemu, 32-bit Wine needs its address-space
-    # reservations made workable (scripts/wine32-qemu-mmap.c); '$LIB' picks the
-    # 32-bit library or its empty 64-bit twin.
-    local shim="$velto1_root/build/wine32-qemu"
+    local shim="$velto1_root/build/wine32-qemu" preload
+    preload="$shim/\$LIB/libvelto1-mmap.so"
     if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && [ -f "$shim/lib/i386-linux-gnu/libvelto1-mmap.so" ]; then
-        export LD_PRELOAD="$shim/\$LIB/libvelto1-mmap.so${LD_PRELOAD:+:$LD_PRELOAD}"
+        case ":${LD_PRELOAD:-}:" in
+            *":$preload:"*) ;;
+            *) export LD_PRELOAD="$preload${LD_PRELOAD:+:$LD_PRELOAD}" ;;
+        esac
     fi
+}
+
+# velto1_use_prefix PREFIX [ARCH]: velto1_wine_env, with PREFIX created and
+# prepared on first use, and again when the Wine installation changes.
+velto1_use_prefix() {
+    velto1_wine_env "$@"
     "$velto1_root/scripts/prepare-prefix.sh" "$WINEPREFIX"
 }
 wine() { "$velto1_loader" "$@"; }

@@ -34,8 +34,9 @@ struct DriverCall {
     }
 };
 
-// A call picked by what it is: the nth (from 1) call of this slot with this id
-// (as in DriverCall), e.g. the third Get of CPROP_I2C_DATA.
+// A call picked by what it is: the nth (from 1, counted since the log was
+// last cleared) call of this slot with this id (as in DriverCall), e.g. the
+// third Get of CPROP_I2C_DATA.
 struct CallOf {
     DriverSlot slot;
     DWORD id;
@@ -73,7 +74,11 @@ class SimDriver : public ComObject<ICustomProperty> {
     FaultPlan& Faults() { return faults_; }
     const std::vector<DriverCall>& Calls() const { return calls_; }
     unsigned CallCount() const { return callCount_; }
-    void ClearLog() { calls_.clear(); }
+    // Empties the log and starts the counts of CallOf afresh.
+    void ClearLog() {
+        calls_.clear();
+        callsOf_.clear();
+    }
 
     // Objects of this class alive in the process.
     static LONG LiveObjects();

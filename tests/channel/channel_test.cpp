@@ -2,6 +2,7 @@
 // log), round trips against the simulated chip, and binding to a filter.
 #include <numeric>
 
+#include "tests/common/driver_log.h"
 #include "tests/common/test_support.h"
 
 using sim::DriverSlot;
@@ -24,83 +25,104 @@ using Operation = HRESULT (*)(DeviceControl&);
 #define OP(call) #call, [](DeviceControl& d) { return static_cast<HRESULT>(d.call); }
 // clang-format on
 
-sim::DriverCall Set(DWORD id, DWORD word, HRESULT status = S_OK) {
-    return {DriverSlot::Set, id, word, status};
+// An operation's driver calls (DescribeDriverLog's every-call form) when the
+// named call returns the given status; its result, and the last result after
+// (42 before).
+struct Sequence {
+    const char* name;
+    Operation operation;
+    sim::CallOf failing;  // returns status; kNone: no call fails
+    HRESULT status;
+    HRESULT result, last;
+    const char* calls;
+};
+const sim::CallOf kNone = {DriverSlot::Set, 0, 0};  // calls count from 1
+sim::CallOf FirstSet(DWORD id) {
+    return {DriverSlot::Set, id, 1};
 }
-sim::DriverCall Get(DWORD id, DWORD word, HRESULT status = S_OK) {
-    return {DriverSlot::Get, id, word, status};
+sim::CallOf FirstGet(DWORD id) {
+    return {DriverSlot::Get, id, 1};
 }
-
-// The driver calls of an operation when the given call (from 1; 0: none)
-// returns the given status; its result and the last result after (42 before).
 // clang-format off
-const std::tuple<const char*, Operation, unsigned, HRESULT, HRESULT, HRESULT,
-                 std::vector<sim::DriverCall>> kSequences[] = {
+const Sequence kSequences[] = {
     // Select, then data; any direction but 1 reads; a positive status is kept.
-    {OP(TransferI2c(0x00A00001, data, 2)), 2, 3, 3, 3, {Set(kI2c, 0xA00001), Get(kI2cData, 0, 3)}},
-    {OP(TransferI2c(0x01A00801, data, 1)), 0, 0, 0, 0, {Set(kI2c, 0x1A00801), Set(kI2cData, 0x85)}},
+    {OP(TransferI2c(0x00A00001, data, 2)), FirstGet(kI2cData), 3, 3, 3,
+     "Set:I2C_TRANSFER=A00001 Get:I2C_DATA=0!3"},
+    {OP(TransferI2c(0x01A00801, data, 1)), kNone, 0, 0, 0,
+     "Set:I2C_TRANSFER=1A00801 Set:I2C_DATA=85"},
     // After a failure the selection is reset to 0; the reset's status is dropped.
-    {OP(ReadRegisters(0x08, 1, data)), 2, kFail, kFail, kFail,
-     {Set(kRegSelect, 0x0801), Get(CPROP_REG_DATA, 0, kFail), Set(kRegSelect, 0)}},
-    {OP(WriteAltRegisters(0x1AB, 2, data)), 1, kFail, kFail, kFail,
-     {Set(kAltSelect, 0xAB02, kFail), Set(kAltSelect, 0)}},
+    {OP(ReadRegisters(0x08, 1, data)), FirstGet(CPROP_REG_DATA), kFail, kFail, kFail,
+     "Set:REG_SELECT=801 Get:REG_DATA=0!8007001F Set:REG_SELECT=0"},
+    {OP(WriteAltRegisters(0x1AB, 2, data)), FirstSet(kAltSelect), kFail, kFail, kFail,
+     "Set:ALT_REG_SELECT=AB02!8007001F Set:ALT_REG_SELECT=0"},
     // A probe sends the whole address, reads the ready flag, then the state.
-    {OP(ProbeI2cDevice(0x1A0, &word)), 3, 2, 2, 2,
-     {Set(kDevice, 0x1A0), Get(kReady, 1), Get(kState, 0, 2)}},
-    {OP(ProbeI2cDevice(0xA0, &word)), 2, 4, kNotReady, 4, {Set(kDevice, 0xA0), Get(kReady, 0, 4)}},
-    {OP(ProbeI2cDevice(0x42, &word)), 0, 0, kNoDevice, kNoDevice, {Set(kDevice, 0x42, kNoDevice)}},
+    {OP(ProbeI2cDevice(0x1A0, &word)), FirstGet(kState), 2, 2, 2,
+     "Set:I2C_DEVICE=1A0 Get:I2C_DEVICE_READY=1 Get:I2C_DEVICE_STATE=0!2"},
+    {OP(ProbeI2cDevice(0xA0, &word)), FirstGet(kReady), 4, kNotReady, 4,
+     "Set:I2C_DEVICE=A0 Get:I2C_DEVICE_READY=0!4"},
+    {OP(ProbeI2cDevice(0x42, &word)), kNone, 0, kNoDevice, kNoDevice,
+     "Set:I2C_DEVICE=42!NO_DEVICE"},
     // Whole-property access and the device select don't record; the Try forms do.
-    {OP(GetProperty(CPROP_CHIP_ID, &word)), 1, kFail, kFail, 42, {Get(CPROP_CHIP_ID, 0, kFail)}},
-    {OP(SetProperty(CPROP_CONFIG_103E, &word)), 1, 7, 7, 42, {Set(CPROP_CONFIG_103E, 0, 7)}},
-    {OP(SelectI2cDevice(0xA0)), 1, 7, 7, 42, {Set(kDevice, 0xA0, 7)}},
-    {OP(TrySelectI2cDevice(0xA0)), 1, 7, TRUE, 7, {Set(kDevice, 0xA0, 7)}},
-    {OP(TrySetProperty(CPROP_CHIP_ID, &word)), 1, kFail, FALSE, kFail,
-     {Set(CPROP_CHIP_ID, 0, kFail)}},
+    {OP(GetProperty(CPROP_CHIP_ID, &word)), FirstGet(CPROP_CHIP_ID), kFail, kFail, 42,
+     "Get:CHIP_ID=0!8007001F"},
+    {OP(SetProperty(CPROP_CONFIG_103E, &word)), FirstSet(CPROP_CONFIG_103E), 7, 7, 42,
+     "Set:CONFIG_103E=0!7"},
+    {OP(SelectI2cDevice(0xA0)), FirstSet(kDevice), 7, 7, 42, "Set:I2C_DEVICE=A0!7"},
+    {OP(TrySelectI2cDevice(0xA0)), FirstSet(kDevice), 7, TRUE, 7, "Set:I2C_DEVICE=A0!7"},
+    {OP(TrySetProperty(CPROP_CHIP_ID, &word)), FirstSet(CPROP_CHIP_ID), kFail, FALSE, kFail,
+     "Set:CHIP_ID=0!8007001F"},
     // Values are recorded and read 0 after a failure (the chip holds the id).
-    {OP(GetValue1019()), 0, 0, 0x1019, S_OK, {Get(CPROP_VALUE_1019, 0x1019)}},
-    {OP(GetValue1034()), 1, kFail, 0, kFail, {Get(CPROP_VALUE_1034, 0, kFail)}},
-    {OP(GetValue1035()), 1, 1, 0, 1, {Get(CPROP_VALUE_1035, 0, 1)}},
-    {OP(GetValue103C()), 0, 0, 0x103C, S_OK, {Get(CPROP_VALUE_103C, 0x103C)}},
+    {OP(GetValue1019()), kNone, 0, 0x1019, S_OK, "Get:VALUE_1019=1019"},
+    {OP(GetValue1034()), FirstGet(CPROP_VALUE_1034), kFail, 0, kFail,
+     "Get:VALUE_1034=0!8007001F"},
+    {OP(GetValue1035()), FirstGet(CPROP_VALUE_1035), 1, 0, 1, "Get:VALUE_1035=0!S_FALSE"},
+    {OP(GetValue103C()), kNone, 0, 0x103C, S_OK, "Get:VALUE_103C=103C"},
     // The pass-throughs record their status.
-    {OP(TransferRaw(0xFF, 1, data, 5, data)), 1, 3, 3, 3, {{DriverSlot::Transfer, 0xFF, 0x85, 3}}},
-    {OP(InvokeRaw(1, 2, 3)), 1, kFail, kFail, kFail, {{DriverSlot::Invoke, 0, 1, kFail}}},
-    {OP(SetValue103D(0xCAFE)), 0, 0, 0, 0, {{DriverSlot::SetDirect, CPROP_VALUE_103D, 0xCAFE, 0}}},
+    {OP(TransferRaw(0xFF, 1, data, 5, data)), {DriverSlot::Transfer, 0xFF, 1}, 3, 3, 3,
+     "Transfer:FF=85!3"},
+    {OP(InvokeRaw(1, 2, 3)), {DriverSlot::Invoke, 0, 1}, kFail, kFail, kFail,
+     "Invoke=1!8007001F"},
+    {OP(SetValue103D(0xCAFE)), kNone, 0, 0, 0, "SetDirect:VALUE_103D=CAFE"},
 };
 // clang-format on
 
 TEST(PropertyChannel, DriverSeesTheSequenceAndSelectWordsOfEachOperation) {
-    for (const auto& [name, operation, call, status, result, last, calls] : kSequences) {
-        SCOPED_TRACE(name);
+    for (const Sequence& row : kSequences) {
+        SCOPED_TRACE(row.name);
         SimBound bound;
         bound.chip->SetValue(CPROP_VALUE_1019, 0x1019);
         bound.chip->SetValue(CPROP_VALUE_103C, 0x103C);
-        bound.FailCall(call, status);
+        if (row.failing.nth) {
+            bound.driver->Faults().onCall[row.failing] = row.status;
+        }
         word = 0;
         data[0] = 0x85;
         TA::LastResult(bound.dc) = 42;
-        EXPECT_EQ(operation(bound.dc), result);
-        EXPECT_EQ(bound.driver->Calls(), calls);
-        EXPECT_EQ(bound.dc.GetLastResult(), last);
+        EXPECT_EQ(row.operation(bound.dc), row.result);
+        EXPECT_EQ(DescribeDriverLog(bound.driver->Calls(), LogForm::EveryCall), row.calls);
+        EXPECT_EQ(bound.dc.GetLastResult(), row.last);
     }
     // The select word or descriptor each operation sends first, its fields
     // cut to their widths.
-    // clang-format off
-    const std::tuple<const char*, Operation, DWORD, DWORD> cases[] = {
-        {OP(ReadRegisters(0x12345, 0x1FF, data)), kRegSelect, 0x002345FF},
-        {OP(WriteAltRegisters(0x1AB, 0x104, data)), kAltSelect, 0x0000AB04},
-        {OP(ReadI2cDirect(0x1A0, 0x103, data)), kI2c, 0x00A00003},
-        {OP(WriteI2c(0x1A0, 0x108, 0x101, data)), kI2c, 0x01A00801},
-        {OP(ReadI2c16(0xA0, 0x51234, 5, data)), kI2c, 0x12A03485},
-        {OP(WriteI2c16(0xA0, 0x1234, 0x181, data)), kI2c, 0x12A03481},
-        {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), kI2c, 0x01A01023},
-        {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), kI2c, 0x00A01002},
+    const struct {
+        const char* name;
+        Operation operation;
+        const char* first;  // the first call
+    } cases[] = {
+        {OP(ReadRegisters(0x12345, 0x1FF, data)), "Set:REG_SELECT=2345FF"},
+        {OP(WriteAltRegisters(0x1AB, 0x104, data)), "Set:ALT_REG_SELECT=AB04"},
+        {OP(ReadI2cDirect(0x1A0, 0x103, data)), "Set:I2C_TRANSFER=A00003"},
+        {OP(WriteI2c(0x1A0, 0x108, 0x101, data)), "Set:I2C_TRANSFER=1A00801"},
+        {OP(ReadI2c16(0xA0, 0x51234, 5, data)), "Set:I2C_TRANSFER=12A03485"},
+        {OP(WriteI2c16(0xA0, 0x1234, 0x181, data)), "Set:I2C_TRANSFER=12A03481"},
+        {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), "Set:I2C_TRANSFER=1A01023"},
+        {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), "Set:I2C_TRANSFER=A01002"},
     };
-    // clang-format on
-    for (const auto& [name, operation, id, select] : cases) {
-        SCOPED_TRACE(name);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
         SimBound bound;
-        operation(bound.dc);
-        EXPECT_EQ(bound.driver->Calls().at(0), Set(id, select));
+        row.operation(bound.dc);
+        EXPECT_EQ(DescribeDriverLog({bound.driver->Calls().at(0)}, LogForm::EveryCall), row.first);
     }
 }
 
@@ -111,7 +133,12 @@ TEST(PropertyChannel, UnboundOperationsReturnTheirResultAndRecordOnlyWhereDocume
 // Plain forms return 6 and record nothing; their Try forms record 6, TRUE.
 #define PLAIN_AND_TRY(name, args) {OP(name args), 6, false}, {OP(Try##name args), TRUE, true}
 #define READ_AND_WRITE(name, args) PLAIN_AND_TRY(Read##name, args), PLAIN_AND_TRY(Write##name, args)
-    const std::tuple<const char*, Operation, HRESULT, bool> cases[] = {
+    const struct {
+        const char* name;
+        Operation operation;
+        HRESULT result;
+        bool records;
+    } cases[] = {
         PLAIN_AND_TRY(GetProperty, (CPROP_CHIP_ID, &word)), PLAIN_AND_TRY(SelectI2cDevice, (0xA0)),
         PLAIN_AND_TRY(SetProperty, (CPROP_CHIP_ID, &word)), READ_AND_WRITE(Registers, (0, 1, data)),
         READ_AND_WRITE(I2cDirect, (0xA0, 1, data)), READ_AND_WRITE(I2c, (0xA0, 8, 1, data)),
@@ -128,12 +155,12 @@ TEST(PropertyChannel, UnboundOperationsReturnTheirResultAndRecordOnlyWhereDocume
 #undef READ_AND_WRITE
 #undef PLAIN_AND_TRY
     // clang-format on
-    for (const auto& [name, operation, result, records] : cases) {
-        SCOPED_TRACE(name);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
         DeviceControl dc;
         TA::LastResult(dc) = -5;
-        EXPECT_EQ(operation(dc), result);
-        EXPECT_EQ(dc.GetLastResult(), records ? DEVCTL_S_NOT_BOUND : -5);
+        EXPECT_EQ(row.operation(dc), row.result);
+        EXPECT_EQ(dc.GetLastResult(), row.records ? DEVCTL_S_NOT_BOUND : -5);
     }
 }
 
@@ -150,21 +177,26 @@ TEST(SimRoundTrip, RegistersInBothSpacesAndEepromThroughEveryLayout) {
     EXPECT_EQ(bound.chip->Register(0x1233), 0x44);
     EXPECT_EQ(bound.chip->AltRegister(0x01), 0x44);  // the 256-byte alternate space wraps
 
-    const std::tuple<HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, const void*),
-                     HRESULT (DeviceControl::*)(DWORD, DWORD, DWORD, void*), DWORD, DWORD>
-        layouts[] = {
-            {&DeviceControl::WriteI2c, &DeviceControl::ReadI2c, 0xFC, 8},  // wraps at the end
-            {&DeviceControl::WriteI2c16, &DeviceControl::ReadI2c16, 0x0230, 8},
-            {&DeviceControl::WriteI2cLong, &DeviceControl::ReadI2cLong, 0x10, 0x60},
-        };
-    for (const auto& [write, read, subAddress, count] : layouts) {
-        SCOPED_TRACE(subAddress);
-        std::vector<BYTE> pattern(count), back(count);
-        std::iota(pattern.begin(), pattern.end(), BYTE(subAddress));
-        ASSERT_EQ((bound.dc.*write)(0xA0, subAddress, count, pattern.data()), S_OK);
-        ASSERT_EQ((bound.dc.*read)(0xA0, subAddress, count, back.data()), S_OK);
+    const struct {
+        HRESULT (DeviceControl::*write)(DWORD, DWORD, DWORD, const void*);
+        HRESULT (DeviceControl::*read)(DWORD, DWORD, DWORD, void*);
+        DWORD subAddress, count;
+    } layouts[] = {
+        {&DeviceControl::WriteI2c, &DeviceControl::ReadI2c, 0xFC, 8},  // wraps at the end
+        {&DeviceControl::WriteI2c16, &DeviceControl::ReadI2c16, 0x0230, 8},
+        {&DeviceControl::WriteI2cLong, &DeviceControl::ReadI2cLong, 0x10, 0x60},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.subAddress);
+        std::vector<BYTE> pattern(layout.count), back(layout.count);
+        std::iota(pattern.begin(), pattern.end(), BYTE(layout.subAddress));
+        ASSERT_EQ((bound.dc.*layout.write)(0xA0, layout.subAddress, layout.count, pattern.data()),
+                  S_OK);
+        ASSERT_EQ((bound.dc.*layout.read)(0xA0, layout.subAddress, layout.count, back.data()),
+                  S_OK);
         EXPECT_EQ(back, pattern);
-        EXPECT_EQ(bound.chip->Eeprom()->Bytes()[(subAddress + count - 1) & 0xFF], pattern.back());
+        EXPECT_EQ(bound.chip->Eeprom()->Bytes()[(layout.subAddress + layout.count - 1) & 0xFF],
+                  pattern.back());
     }
     // A direct write carries the word address in its first byte, as on the
     // bus; a direct read goes on from the current address.
@@ -177,15 +209,18 @@ TEST(SimRoundTrip, RegistersInBothSpacesAndEepromThroughEveryLayout) {
 }
 
 TEST(Lifetime, BindFilterReadsTheIdentityCloseReleasesOnceTheDestructorNothing) {
-    const DWORD cases[][3] = {{0x141, 0x41, 1}, {0x62, 0x62, 0}, {0x33, 0x33, 0}, {0x32, 0x32, 1},
-                              {0x74, 0x74, 1},  {0x75, 0x75, 0}, {0x24, 0x24, 0}};
-    for (const auto& [chipIdProperty, chipId, newGeneration] : cases) {
-        SCOPED_TRACE(chipIdProperty);
-        SimBound bound(sim::ChipIdentity{chipIdProperty, 0, 0x36, 0x40, 0x30});
+    // The chip id property; the id kept (its low byte) and its generation.
+    const struct {
+        DWORD property, chipId, newGeneration;
+    } cases[] = {{0x141, 0x41, 1}, {0x62, 0x62, 0}, {0x33, 0x33, 0}, {0x32, 0x32, 1},
+                 {0x74, 0x74, 1},  {0x75, 0x75, 0}, {0x24, 0x24, 0}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.property);
+        SimBound bound(sim::ChipIdentity{row.property, 0, 0x36, 0x40, 0x30});
         EXPECT_EQ(std::vector<DWORD>({TA::ChipId(bound.dc), TA::NewGeneration(bound.dc),
                                       TA::BoardConfig(bound.dc), TA::RemoteAddress(bound.dc),
                                       TA::RemoteI2cAddress(bound.dc)}),
-                  std::vector<DWORD>({chipId, newGeneration, 0x36, 0x40, 0x30}));
+                  std::vector<DWORD>({row.chipId, row.newGeneration, 0x36, 0x40, 0x30}));
     }
     // A filter without the interface binds nothing.
     auto* filter = new FakeCaptureFilter(nullptr);

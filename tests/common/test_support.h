@@ -77,9 +77,9 @@ class FakeCaptureFilter : public sim::ComObject<IBaseFilter> {
 
 // A DeviceControl bound through a FakeCaptureFilter to a SimDriver over a
 // SimChip, as BindFilter leaves it. The driver's log starts empty after
-// binding; FailCall and UnplugFromCall number the calls from 1 there (call 0
-// fails nothing). The destructor closes the object and expects the driver to
-// hold the bench's reference alone.
+// binding, and a sim::CallOf counts calls from there; UnplugFromCall numbers
+// the calls from 1 there too. The destructor closes the object and expects
+// the driver to hold the bench's reference alone.
 struct SimBound {
     explicit SimBound(const sim::ChipIdentity& identity = {},
                       std::optional<sim::EepromImage> eeprom = sim::FreshProductEeprom())
@@ -95,7 +95,6 @@ struct SimBound {
         dc.Close();
         EXPECT_EQ(driver->Release(), 0u) << "the device kept or dropped a driver reference";
     }
-    void FailCall(unsigned call, HRESULT status) { driver->Faults().atCall[base + call] = status; }
     void UnplugFromCall(unsigned call) { driver->Faults().unplugFromCall = base + call; }
 
     std::shared_ptr<sim::SimChip> chip;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "app/app_device.h"
@@ -62,8 +61,11 @@ const char* BeforeNoAccessPage(const char* text) {
 }
 
 TEST_F(ConsoleHelpers, ParsesTypedHexText) {
-    // text, its value, what ParseHexBytes writes (lowest byte first)
-    const std::tuple<const char*, LONG, const char*> cases[] = {
+    const struct {
+        const char* typed;
+        LONG value;
+        const char* written;  // by ParseHexBytes, lowest byte first
+    } cases[] = {
         {"", 0, ""},
         {"1A", 0x1A, "\x1A"},
         {"ff", 0xFF, "\xFF"},
@@ -76,13 +78,13 @@ TEST_F(ConsoleHelpers, ParsesTypedHexText) {
         {" 1F", 0x1F, "\x1F"},
         {"1G", 0x1, "\x01"},
     };
-    for (const auto& [typed, value, written] : cases) {
-        SCOPED_TRACE(std::string("text \"") + typed + "\"");
-        const char* text = BeforeNoAccessPage(typed);
-        EXPECT_EQ(ParseHexValue(text), value);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(std::string("text \"") + row.typed + "\"");
+        const char* text = BeforeNoAccessPage(row.typed);
+        EXPECT_EQ(ParseHexValue(text), row.value);
         std::string bytes(8, '\xCC');  // the bytes after the number's stay untouched
         ParseHexBytes(text, reinterpret_cast<BYTE*>(&bytes[0]));
-        EXPECT_EQ(bytes, (written + std::string(8, '\xCC')).substr(0, 8));
+        EXPECT_EQ(bytes, (row.written + std::string(8, '\xCC')).substr(0, 8));
     }
     EXPECT_EQ(ParseHexValue(nullptr), 0);
     ParseHexBytes(nullptr, nullptr);
@@ -108,28 +110,34 @@ TEST_F(ConsoleHelpers, ProbeWarnsOnEveryFailure) {
     sim::SimDriver* driver = sim::CreateSimDriver(chip);
     DeviceControl bound, unbound;
     DeviceControlTestAccess::Attach(bound, driver);
-    // AppDevice, device ready, address, status, state word, what the user saw
-    const std::tuple<DeviceControl*, bool, DWORD, HRESULT, DWORD, std::string> cases[] = {
+    const struct {
+        DeviceControl* device;  // AppDevice
+        bool ready;             // the EEPROM's
+        DWORD address;
+        HRESULT status;
+        DWORD state;  // the state word handed back
+        std::string seen;
+    } cases[] = {
         {&bound, true, 0xA0, S_OK, 0x5A5A, ""},
         {&bound, false, 0xA0, DEVCTL_S_NOT_READY, 0, "I2C device was powered down or not ready"},
         {&bound, true, 0x42, sim::kNoDeviceAtAddress, 0, notDetected},
         {&unbound, true, 0xA0, DEVCTL_S_NOT_BOUND, 0, notDetected},
         {nullptr, true, 0xA0, DEVCTL_S_NOT_BOUND, 0, notDetected},
     };
-    for (const auto& [device, ready, address, status, expectedState, expectedSeen] : cases) {
-        SCOPED_TRACE(expectedSeen + " " + std::to_string(address));
-        chip->Eeprom()->ready = ready;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.seen + " " + std::to_string(row.address));
+        chip->Eeprom()->ready = row.ready;
         driver->ClearLog();
-        AppDevice = device;
+        AppDevice = row.device;
         seen.clear();
         DWORD state = 0xDEADBEEF;
-        EXPECT_EQ(CheckI2cDevice(kWindow, address, &state), status);
-        EXPECT_EQ(state, expectedState);
-        EXPECT_EQ(seen, expectedSeen);
+        EXPECT_EQ(CheckI2cDevice(kWindow, row.address, &state), row.status);
+        EXPECT_EQ(state, row.state);
+        EXPECT_EQ(seen, row.seen);
         // The probe went to this address; the state word may be left out.
         EXPECT_EQ(driver->Calls().empty() ? 0 : driver->Calls()[0].word,
-                  device == &bound ? address : 0);
-        EXPECT_EQ(CheckI2cDevice(kWindow, address, nullptr), status);
+                  row.device == &bound ? row.address : 0);
+        EXPECT_EQ(CheckI2cDevice(kWindow, row.address, nullptr), row.status);
     }
     bound.Close();
     EXPECT_EQ(driver->Release(), 0u);

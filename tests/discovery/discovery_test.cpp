@@ -134,18 +134,18 @@ std::string Ansi(const wchar_t* text) {
 // 1252 (LC_ALL is set for them), where the Japanese name "カメラ" reads "???".
 TEST_F(DiscoveryTest, FriendlyNamesThatDoNotConvertExactlyMatchNothing) {
     ASSERT_EQ(GetACP(), 1252u) << "the discovery tests run with the Western code page";
-    const std::string camera = Ansi(L"\u30AB\u30E1\u30E9");
+    const std::string camera = Ansi(L"カメラ");
     ASSERT_EQ(camera, "???");
     const struct {
         std::wstring friendlyName;
         std::string wanted;
         bool matches;
     } rows[] = {
-        {L"\u30D3\u30C7\u30AA Device", camera, false},  // "ビデオ Device"
-        {L"USB 7450 Device \u30D3\u30C7\u30AA", "USB 7450 Device", false},
-        {L"\uFF35\uFF33\uFF22 7450 Device", "USB 7450 Device", false},  // fullwidth "USB"
+        {L"ビデオ Device", camera, false},
+        {L"USB 7450 Device ビデオ", "USB 7450 Device", false},
+        {L"ＵＳＢ 7450 Device", "USB 7450 Device", false},  // fullwidth "USB"
         // Names the code page carries still match, question marks included.
-        {L"Cam\u00E9ra Device", Ansi(L"Cam\u00E9ra"), true},
+        {L"Caméra Device", Ansi(L"Caméra"), true},
         {L"??? Device", camera, true},
     };
     for (const auto& row : rows) {
@@ -333,7 +333,7 @@ TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
         {kCaptureKey, "RealDSName", std::string(257, 'B'), "DSName", Text("Cam"), TRUE, "Cam"},
         {kCaptureKey, "RealDSName", k256, nullptr, "", TRUE, k256},  // no terminator
         {kCaptureKey, "RealDSName", Text("Cam\xE9ra"), nullptr, "", TRUE, "Cam\xE9ra",
-         L"Cam\u00E9ra"},  // in the ANSI code page (1252 here)
+         L"Caméra"},  // in the ANSI code page (1252 here)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name + " from " + (row.first ? row.first : "-") + "," +

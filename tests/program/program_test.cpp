@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "resources/resource.h"
 #include "tests/bench/sim_bench.h"
+#include "tests/common/updater_texts.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ TEST(ProgramFile, AboutBoxTemplate) {
     about.W({3, 22, 17, 186, 61, 0, 0}).S(L"About").W({8, 0}).B({0, 1}).S(L"System");
     about.Align().D({0, 0, 0x50000003}).W({8, 8, 16, 16}).D({2}).W({0xFFFF, 0x82, 0xFFFF, 107, 0});
     about.Align().D({0, 0, 0x50020000}).W({8, 24, 175, 8}).D({0xFFFFFFFF}).W({0xFFFF, 0x82});
-    about.S(L"ラピコ(映像版)アップデート Copyright (C) 2026 velto1 developers").W({0});
+    about.S(std::wstring(updater_texts::kTitle) + L" Copyright (C) 2026 velto1 developers").W({0});
     about.Align().D({0, 0, 0x50030001}).W({144, 40, 30, 11}).D({IDOK}).W({0xFFFF, 0x80});
     about.S(L"OK").W({0});
     EXPECT_EQ(Resource(RT_DIALOG, IDD_ABOUTBOX, kJapanese), about);

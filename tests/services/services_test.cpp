@@ -3,18 +3,17 @@
 // information, the configuration word, and the order of checks when unbound.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "simdevice/chip/codec.h"
 #include "simdevice/chip/driver.h"
 #include "simdevice/chip/remote_receiver.h"
+#include "tests/common/driver_log.h"
 #include "tests/common/test_support.h"
 
 namespace {
@@ -49,28 +48,8 @@ class Services : public ::testing::Test {
         filter->Release();
         driver->ClearLog();
     }
-    // The driver calls since binding, blank-separated: "R43=1" a register read,
-    // "W42=9C" a register write (selects left out), any other call as
-    // slot:id=word ("T:FF=51" a Transfer, "Set:1007=..." an I2C transfer). A
-    // failed call ends in "!".
-    std::string Trace() const {
-        static const char* const kSlot[] = {"Set:", "Get:", "Invoke:", "T:", "SetDirect:"};
-        std::string trace;
-        DWORD select = 0;
-        char text[64];
-        for (const sim::DriverCall& call : driver->Calls()) {
-            if (call.slot == sim::DriverSlot::Set && call.id == CPROP_REG_SELECT) {
-                select = call.word;
-                continue;
-            }
-            const bool data = call.id == CPROP_REG_DATA, read = call.slot == sim::DriverSlot::Get;
-            std::snprintf(text, sizeof text, data ? "%s%02lX=%lX" : "%s%lX=%lX",
-                          data ? (read ? "R" : "W") : kSlot[int(call.slot)],
-                          data ? (select >> 8) & 0xFFFF : call.id, call.word);
-            trace += (trace.empty() ? "" : " ") + std::string(text) + (call.status < 0 ? "!" : "");
-        }
-        return trace;
-    }
+    // The driver calls since binding, as DescribeDriverLog's transfers form.
+    std::string Trace() const { return DescribeDriverLog(driver->Calls()); }
     HRESULT& LastResult() { return DeviceControlTestAccess::LastResult(dc); }
     DWORD& Toggle() { return DeviceControlTestAccess::RemoteToggle(dc); }
 
@@ -87,7 +66,7 @@ TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
     chip->Codec().SetRegister(0x1C, 0xBEEF);
     std::string busy;
     for (int poll = 1; poll < 2000; ++poll) {
-        busy += "R43=1 ";
+        busy += "R43=01 ";
     }
     for (int run = 0; run < 4; ++run) {
         const bool write = run & 1, forever = run >= 2;
@@ -97,9 +76,9 @@ TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
         WORD value = write ? 0x8000 : 0;
         EXPECT_EQ(write ? dc.WriteAc97(0x1C, &value) : dc.ReadAc97(0x1C, &value),
                   forever ? DEVCTL_S_BUSY : S_OK);
-        EXPECT_EQ(Trace(), busy + (forever ? "R43=1"
-                                   : write ? "R43=0 W40=8000 W42=1C"
-                                           : "R43=0 W42=9C R40=BEEF"));
+        EXPECT_EQ(Trace(), busy + (forever ? "R43=01"
+                                   : write ? "R43=00 W40=8000 W42=1C"
+                                           : "R43=00 W42=9C R40=BEEF"));
         EXPECT_EQ(value, write ? 0x8000 : forever ? 0 : 0xBEEF);
     }
 }
@@ -143,33 +122,41 @@ TEST_F(Services, RemoteDecodesOneSequenceInBothGenerations) {
 // (sub-address 0) with the key, into min(count, 4) bytes. The frame comes
 // from a remote the alias takes because no address filter is set.
 TEST_F(Services, CodeReadsIntoCallerBuffers) {
-    // chip, receiver's I2C address, operation, status, length afterwards, the
-    // start of the trace, the bytes written
-    const std::tuple<DWORD, DWORD, Op, HRESULT, DWORD, const char*, std::string> cases[] = {
+    struct Row {
+        DWORD chipId, remoteI2c;  // the chip, and the receiver's I2C address
+        Op op;
+        HRESULT result;
+        DWORD length;       // n afterwards
+        const char* trace;  // how the trace begins
+        std::string written;
+    };
+    // clang-format off
+    const Row rows[] = {
         {kOlder, 0, OP((n = 2, d.GetRemoteCode(o, &n))), 87, 2, "", ""},
         {kOlder, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 3, "R45=44154281 R44", "\x81\x42\x15"},
         {kLater, 0, OP((n = 4, d.GetRemoteCode(o, &n))), 0, 3, "R51=44154281", "\x81\x42\x15"},
-        {kLater, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 5, "T:FF=51", "\x81\x42\x15\x44\x55"},
-        {kLater, 0, OP((n = 5, d.GetRemoteCode(o, &n))), 0, 5, "T:FF=51", "\x81\x42\x15\x44\x55"},
+        {kLater, 0, OP((n = 8, d.GetRemoteCode(o, &n))), 0, 5, "Transfer:FF=51", "\x81\x42\x15\x44\x55"},
+        {kLater, 0, OP((n = 5, d.GetRemoteCode(o, &n))), 0, 5, "Transfer:FF=51", "\x81\x42\x15\x44\x55"},
         {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 6, o)), 0, 0, "R45", "\x15\0\0\0"s},
         {kOlder, kRemoteI2c, OP(d.ReadI2cDirect(kRemoteI2c, 1, o)), 0, 0, "R45", "\x15"},
         {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 0, 2, o)), 0, 0, "R45", "\x15\0"s},
-        {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 1, 1, o)), kAbsent, 0, "Set:1007=", ""},
-        {kOlder, kRemoteI2c, OP(d.WriteI2c(kRemoteI2c, 0, 1, o)), kAbsent, 0, "Set:1007=", ""},
-        {kOlder, 0, OP(d.ReadI2cDirect(0, 1, o)), kAbsent, 0, "Set:1007=", ""},
+        {kOlder, kRemoteI2c, OP(d.ReadI2c(kRemoteI2c, 1, 1, o)), kAbsent, 0, "R30:01=00!NO_DEVICE", ""},
+        {kOlder, kRemoteI2c, OP(d.WriteI2c(kRemoteI2c, 0, 1, o)), kAbsent, 0, "W30:00=CC!NO_DEVICE", ""},
+        {kOlder, 0, OP(d.ReadI2cDirect(0, 1, o)), kAbsent, 0, "R00=00!NO_DEVICE", ""},
     };
-    for (const auto& row : cases) {
-        const auto& [chipId, remoteI2c, op, expected, expectedLength, trace, written] = row;
-        SCOPED_TRACE(&row - cases);
-        Bind(chipId, 0, remoteI2c);
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << &row - rows);
+        Bind(row.chipId, 0, row.remoteI2c);
         Toggle() = 0;  // the frame is a new key press
         chip->RemoteReceiver().Queue({true, 0x42, 0x15, 0x44, 0x55});
         std::string buffer(8, '\xCC');
         DWORD length = 0;
-        EXPECT_EQ(op(dc, &buffer[0], length), expected);
-        EXPECT_EQ(length, expectedLength);
-        EXPECT_EQ(buffer, (written + std::string(8, '\xCC')).substr(0, 8)) << "the rest untouched";
-        EXPECT_EQ(Trace().rfind(trace, 0), 0u) << Trace();
+        EXPECT_EQ(row.op(dc, &buffer[0], length), row.result);
+        EXPECT_EQ(length, row.length);
+        EXPECT_EQ(buffer, (row.written + std::string(8, '\xCC')).substr(0, 8))
+            << "the rest untouched";
+        EXPECT_EQ(Trace().rfind(row.trace, 0), 0u) << Trace();
     }
 }
 
@@ -191,19 +178,19 @@ TEST_F(Services, SingleRegisterOperations) {
     // clang-format off
     const Row rows[] = {
         // Bit 5 set: cleared and written back, 1.
-        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), {}, TRUE, S_OK, "R0C=20 W0C=0", 0x00, 0xCC},
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), {}, TRUE, S_OK, "R0C=20 W0C=00", 0x00, 0xCC},
         {kLater, 0x0C, 0xFF, OP(d.ClearRegister0CBit5()), {}, TRUE, S_OK, "R0C=FF W0C=DF", 0xDF, 0xCC},
         // Bit 5 clear, or the read failed: nothing written, 0.
         {kOlder, 0x0C, 0xDF, OP(d.ClearRegister0CBit5()), {}, FALSE, S_OK, "R0C=DF", 0xDF, 0xCC},
-        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), read, FALSE, E_FAIL, "R0C=0!", 0x20, 0xCC},
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), read, FALSE, E_FAIL, "R0C=00!E_FAIL Set:REG_SELECT=0", 0x20, 0xCC},
         // The write was issued: 1, its failure in the last result.
-        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), write, TRUE, E_FAIL, "R0C=20 W0C=0!", 0x20, 0xCC},
+        {kOlder, 0x0C, 0x20, OP(d.ClearRegister0CBit5()), write, TRUE, E_FAIL, "R0C=20 W0C=00!E_FAIL Set:REG_SELECT=0", 0x20, 0xCC},
         {kOlder, 0x0D, 0x00, OP(d.SetRegister0D()), {}, S_OK, S_OK, "W0D=88", 0x88, 0xCC},
-        {kLater, 0x0D, 0x00, OP(d.SetRegister0D()), write, E_FAIL, E_FAIL, "W0D=88!", 0x00, 0xCC},
+        {kLater, 0x0D, 0x00, OP(d.SetRegister0D()), write, E_FAIL, E_FAIL, "W0D=88!E_FAIL Set:REG_SELECT=0", 0x00, 0xCC},
         {kOlder, 0x04, 0x5A, OP(d.ReadRegister04(static_cast<BYTE*>(o))), {}, S_OK, S_OK, "R04=5A", 0x5A, 0x5A},
-        {kLater, 0x04, 0x5A, OP(d.ReadRegister04(static_cast<BYTE*>(o))), read, E_FAIL, E_FAIL, "R04=0!", 0x5A, 0xCC},
+        {kLater, 0x04, 0x5A, OP(d.ReadRegister04(static_cast<BYTE*>(o))), read, E_FAIL, E_FAIL, "R04=00!E_FAIL Set:REG_SELECT=0", 0x5A, 0xCC},
         {kOlder, 0x04, 0x00, OP(d.WriteRegister04(static_cast<BYTE*>(o))), {}, S_OK, S_OK, "W04=CC", 0xCC, 0xCC},
-        {kLater, 0x04, 0x00, OP(d.WriteRegister04(static_cast<BYTE*>(o))), write, E_FAIL, E_FAIL, "W04=CC!", 0x00, 0xCC},
+        {kLater, 0x04, 0x00, OP(d.WriteRegister04(static_cast<BYTE*>(o))), write, E_FAIL, E_FAIL, "W04=CC!E_FAIL Set:REG_SELECT=0", 0x00, 0xCC},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -235,8 +222,11 @@ TEST_F(Services, GetBoardInfo) {
 }
 
 TEST_F(Services, ConfigWordPacking) {
-    // mode, value, first flag, second flag, status, the word sent (0: none)
-    const std::tuple<DWORD, DWORD, DWORD, DWORD, HRESULT, DWORD> cases[] = {
+    const struct {
+        DWORD mode, value, firstFlag, secondFlag;
+        HRESULT result;
+        DWORD word;  // the word sent (0: none)
+    } cases[] = {
         {2, 15, 1, 0, S_OK, 0x0200001F},           {1, 5, 0, 1, S_OK, 0x01000025},
         {0x102, 0x10A, 2, 0x80, S_OK, 0x0200003A},  // low bytes; a non-zero flag is set
         {2, 16, 1, 0, DEVCTL_S_OUT_OF_RANGE, 0},    // four bits hold 0 to 15
@@ -244,11 +234,11 @@ TEST_F(Services, ConfigWordPacking) {
         {3, 0, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},
     };
     Bind(kOlder);
-    for (const auto& [mode, value, firstFlag, secondFlag, expected, word] : cases) {
-        SCOPED_TRACE(::testing::Message() << mode << ", " << value);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(::testing::Message() << row.mode << ", " << row.value);
         chip->SetValue(CPROP_CONFIG_103E, 0);
-        EXPECT_EQ(dc.SetConfig103E(mode, value, firstFlag, secondFlag), expected);
-        EXPECT_EQ(chip->Value(CPROP_CONFIG_103E), word);
+        EXPECT_EQ(dc.SetConfig103E(row.mode, row.value, row.firstFlag, row.secondFlag), row.result);
+        EXPECT_EQ(chip->Value(CPROP_CONFIG_103E), row.word);
     }
     EXPECT_EQ(driver->Calls().size(), 3u) << "one call for each word sent";
     for (const auto& [word, fields] : {std::pair{0x0200001Fu, std::vector<DWORD>{2, 15, 1, 0}},
@@ -265,8 +255,12 @@ TEST_F(Services, ConfigWordPacking) {
 // before the first driver call still apply; from there on nothing is called,
 // recorded or written.
 TEST_F(Services, NotBoundOrderOfChecks) {
-    // chip, operation, status, length afterwards
-    const std::tuple<DWORD, Op, HRESULT, DWORD> cases[] = {
+    const struct {
+        DWORD chipId;
+        Op op;
+        HRESULT result;
+        DWORD length;  // n afterwards
+    } cases[] = {
         {kOlder, OP(d.ReadAc97(2, static_cast<WORD*>(o))), 6, 0},
         {kLater, OP(d.ReadRemoteCode(static_cast<DWORD*>(o))), 6, 0},
         {kLater, OP(d.ReadRemoteKey(static_cast<DWORD*>(o))), 50, 0},
@@ -284,20 +278,19 @@ TEST_F(Services, NotBoundOrderOfChecks) {
         {kLater, OP(d.ReadI2cDirect(kRemoteI2c, 4, o)), 50, 0},
     };
     for (const auto& row : cases) {
-        const auto& [chipId, op, expected, expectedLength] = row;
         SCOPED_TRACE(&row - cases);
-        Bind(chipId, 0, kRemoteI2c);
+        Bind(row.chipId, 0, kRemoteI2c);
         dc.Close();
         LastResult() = 0x77;
         Toggle() = 0x80;
         std::vector<BYTE> outputs(8, 0xCC);
         DWORD length = 0;
-        EXPECT_EQ(op(dc, outputs.data(), length), expected);
+        EXPECT_EQ(row.op(dc, outputs.data(), length), row.result);
         EXPECT_EQ(Trace(), "");
         EXPECT_EQ(LastResult(), 0x77);
         EXPECT_EQ(Toggle(), 0x80u);
         EXPECT_EQ(outputs, std::vector<BYTE>(8, 0xCC));
-        EXPECT_EQ(length, expectedLength);
+        EXPECT_EQ(length, row.length);
     }
 }
 
