@@ -14,15 +14,6 @@ namespace {
 constexpr BYTE kNewGenerationChipCodes[] = {0x32, 0x34, 0x41, 0x42, 0x43, 0x44, 0x60, 0x61,
                                             0x63, 0x64, 0x70, 0x71, 0x72, 0x73, 0x74};
 
-bool IsNewGenerationChip(DWORD chipCode) {
-    for (BYTE code : kNewGenerationChipCodes) {
-        if (code == chipCode) {
-            return true;
-        }
-    }
-    return false;
-}
-
 DWORD RegisterSelectWord(DWORD index, DWORD count) {
     return ((index & 0xFFFF) << 8) | (count & 0xFF);
 }
@@ -53,6 +44,15 @@ constexpr DWORD kI2cWrite = 1;
 constexpr DWORD kI2cRead = 0;
 
 }  // namespace
+
+BOOL IsNewGenerationChip(DWORD chipCode) {
+    for (BYTE code : kNewGenerationChipCodes) {
+        if (code == chipCode) {
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
 
 DeviceControl::DeviceControl()
     : driver(nullptr),

@@ -29,6 +29,10 @@ void GetAudioDeviceName(char* name);
 BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
 void GetCaptureDeviceName(char* name);
 
+// Whether a chip code (the low byte of CPROP_CHIP_ID) belongs to the later
+// generation, whose GPIO and remote-control registers sit elsewhere.
+BOOL IsNewGenerationChip(DWORD chipCode);
+
 // ReadRemoteKey's answers besides a key code (0 to 253).
 constexpr DWORD kRemoteKeyHeld = 254;  // the key pressed last is still held
 constexpr DWORD kRemoteNoKey = 255;    // no key, or another remote control's code
