@@ -58,6 +58,9 @@ void ShowDeviceState(HWND dialog) {
     }
     EnableWindow(GetDlgItem(dialog, IDC_FIND_DEVICE), !present);
     ShowLog(dialog);
+    if (present) {
+        OnEepromRead(dialog);  // the view starts with what the device holds
+    }
 }
 
 bool ReadRegisterAccess(HWND dialog, RegisterAccess* access) {
@@ -100,7 +103,7 @@ void OnInitDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_I2C_SUBADDRESS, "00");
     SetDlgItemTextA(dialog, IDC_I2C_COUNT, "1");
     SetDlgItemTextA(dialog, IDC_GPIO_MASK, "00");
-    state->viewFont = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    state->viewFont = CreateFontW(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                   FIXED_PITCH | FF_MODERN, L"Courier New");
     SendDlgItemMessageW(dialog, IDC_EEPROM_VIEW, WM_SETFONT,

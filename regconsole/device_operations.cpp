@@ -3,6 +3,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/win32_owners.h"
@@ -169,11 +170,10 @@ std::string DescribeDevice(DeviceControl& device, ConsoleLog& log) {
                        ", board configuration " + Hex(boardConfig, 8) + "\r\n";
     text += idStatus == S_OK ? "Vendor id " + Hex(vendor, 4) + ", product id " + Hex(product, 4)
                              : "Vendor and product ids unreadable: " + StatusText(idStatus);
-    log.Add("device " + name + ": chip id " + Hex(chipWord, 8) + " (" + StatusText(chipStatus) +
-            "), chip config " + Hex(chipConfig, 8) + " (" + StatusText(configStatus) +
-            "), board config " + Hex(boardConfig, 8) + " (" + StatusText(boardStatus) +
-            "), vendor " + Hex(vendor, 4) + " product " + Hex(product, 4) + " (" +
-            StatusText(idStatus) + ")");
+    log.Add("device " + name + ": chip id " + Hex(chipWord, 8) + ", chip config " +
+            Hex(chipConfig, 8) + ", board config " + Hex(boardConfig, 8) + " (" +
+            StatusText(std::min({chipStatus, configStatus, boardStatus})) + ")");
+    log.AddResult("vendor " + Hex(vendor, 4) + ", product " + Hex(product, 4), idStatus);
     return text;
 }
 
