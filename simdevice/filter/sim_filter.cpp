@@ -329,6 +329,9 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
     SimDriver* driver = CreateSimDriver(Chips().ChipFor(settings, image));
     driver->Faults().atCall = settings.failAtCall;
     driver->Faults().onProperty = settings.failOnProperty;
+    for (const auto& [nth, status] : settings.failOnI2cWrite) {
+        driver->Faults().onCall[{DriverSlot::Set, CPROP_I2C_DATA, nth}] = status;
+    }
     if (settings.unplugFromCall != 0) {
         driver->Faults().unplugFromCall = settings.unplugFromCall;
     }

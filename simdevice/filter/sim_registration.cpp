@@ -253,6 +253,8 @@ class RegistrySource : public SettingsSource {
 
 HRESULT WriteSettingValues(HKEY key, const DeviceSettings& settings) {
     std::map<DWORD, HRESULT> atCall(settings.failAtCall.begin(), settings.failAtCall.end());
+    std::map<DWORD, HRESULT> onI2cWrite(settings.failOnI2cWrite.begin(),
+                                        settings.failOnI2cWrite.end());
     const LONG results[] = {
         SetString(key, value::kId, settings.id),
         SetDword(key, value::kChipId, settings.identity.chipId),
@@ -264,6 +266,7 @@ HRESULT WriteSettingValues(HKEY key, const DeviceSettings& settings) {
         SetDword(key, value::kCustomProperty, settings.offersCustomProperty ? 1 : 0),
         SetString(key, value::kFailAtCall, FormatFaults(atCall)),
         SetString(key, value::kFailOnProperty, FormatFaults(settings.failOnProperty)),
+        SetString(key, value::kFailOnI2cWrite, FormatFaults(onI2cWrite)),
         SetDword(key, value::kUnplugFromCall, settings.unplugFromCall),
         SetDword(key, value::kBindStatus, static_cast<DWORD>(settings.bindStatus)),
         SetString(key, value::kRemoteCodes, FormatRemoteCodes(settings.remoteCodes)),
@@ -490,6 +493,12 @@ void ReadSettingValues(SettingsSource& source, DeviceSettings& settings) {
     }
     if (auto text = source.String(value::kFailOnProperty); text && ParseFaults(*text, faults)) {
         settings.failOnProperty = faults;
+    }
+    if (auto text = source.String(value::kFailOnI2cWrite); text && ParseFaults(*text, faults)) {
+        settings.failOnI2cWrite.clear();
+        for (const auto& [nth, status] : faults) {
+            settings.failOnI2cWrite[nth] = status;
+        }
     }
     if (auto call = source.Dword(value::kUnplugFromCall)) {
         settings.unplugFromCall = *call;

@@ -55,7 +55,8 @@ struct DeviceSettings {
     // Injected driver faults, counted per bound filter.
     std::map<unsigned, HRESULT> failAtCall;
     std::map<DWORD, HRESULT> failOnProperty;
-    unsigned unplugFromCall = 0;  // 0: never
+    std::map<unsigned, HRESULT> failOnI2cWrite;  // the Nth I2C data write (from 1)
+    unsigned unplugFromCall = 0;                 // 0: never
     // A failure status makes binding the device's filter fail.
     HRESULT bindStatus = S_OK;
     // The chip's state when a binding creates it (filters of one device alive
@@ -84,6 +85,7 @@ constexpr wchar_t kEepromFile[] = L"SimEepromFile";
 constexpr wchar_t kCustomProperty[] = L"SimCustomProperty";
 constexpr wchar_t kFailAtCall[] = L"SimFailAtCall";
 constexpr wchar_t kFailOnProperty[] = L"SimFailOnProperty";
+constexpr wchar_t kFailOnI2cWrite[] = L"SimFailOnI2cWrite";
 constexpr wchar_t kUnplugFromCall[] = L"SimUnplugFromCall";
 constexpr wchar_t kBindStatus[] = L"SimBindStatus";
 constexpr wchar_t kRemoteCodes[] = L"SimRemoteCodes";
