@@ -1,8 +1,10 @@
 // The EEPROM part of the console's dialog: read all into the view, save to a
 // file, restore from a file, and copying the log.
 #include <windows.h>
-// after windows.h
+// commdlg.h needs the types of windows.h
 #include <commdlg.h>
+
+#include <cstring>
 
 #include "app/app_device.h"
 #include "app/console_helpers.h"
@@ -169,7 +171,7 @@ void OnCopyLog(HWND dialog) {
     EmptyClipboard();
     if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
         if (void* data = GlobalLock(memory)) {
-            memcpy(data, text.c_str(), text.size() + 1);
+            std::memcpy(data, text.c_str(), text.size() + 1);
             GlobalUnlock(memory);
             if (!SetClipboardData(CF_TEXT, memory)) {
                 GlobalFree(memory);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "devctl/custom_property.h"
 #include "regconsole/resource.h"
 #include "simdevice/sim_chip.h"
 #include "tests/bench/sim_bench.h"
