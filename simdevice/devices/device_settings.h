@@ -45,7 +45,8 @@ struct DeviceSettings {
     // Injected driver faults, counted per bound filter.
     std::map<unsigned, HRESULT> failAtCall;
     std::map<DWORD, HRESULT> failOnProperty;
-    unsigned unplugFromCall = 0;  // 0: never
+    std::map<DWORD, HRESULT> failOnI2cWrite;  // the Nth I2C data write (from 1)
+    unsigned unplugFromCall = 0;              // 0: never
     // A failure status makes binding the device's filter fail.
     HRESULT bindStatus = S_OK;
     // The chip's state when a binding creates it (filters of one device alive

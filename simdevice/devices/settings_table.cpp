@@ -131,17 +131,22 @@ const SettingForm kFailCall = {
     [](const DeviceSettings& settings) { return FormatFaults(AtCall(settings)); },
 };
 
-const SettingForm kFailProperty = {
+constexpr wchar_t kPropertyStatus[] = L"ID=STATUS";
+constexpr wchar_t kNthStatus[] = L"N=STATUS";
+
+// A map of faults keyed by property or by call number, one "KEY=STATUS" per
+// option given.
+template <std::map<DWORD, HRESULT> DeviceSettings::*field, const wchar_t* argument>
+const SettingForm kFaultMap = {
     Type::Text,
     [](const std::wstring& option, const std::wstring& value, DeviceSettings& settings) {
-        return AddFault(value, settings.failOnProperty) ? std::wstring()
-                                                        : Needs(option, L"ID=STATUS", value);
+        return AddFault(value, settings.*field) ? std::wstring() : Needs(option, argument, value);
     },
-    [](const DeviceSettings& settings) { return Text(FormatFaults(settings.failOnProperty)); },
+    [](const DeviceSettings& settings) { return Text(FormatFaults(settings.*field)); },
     [](const StoredValue& value, DeviceSettings& settings) {
-        ParseFaults(value.text, settings.failOnProperty);
+        ParseFaults(value.text, settings.*field);
     },
-    [](const DeviceSettings& settings) { return FormatFaults(settings.failOnProperty); },
+    [](const DeviceSettings& settings) { return FormatFaults(settings.*field); },
 };
 
 const SettingForm kUnplugFrom = {
@@ -290,7 +295,8 @@ const std::vector<Setting>& Settings() {
         {L"--remote-i2c-address",L"N",      "remote receiver's I2C address the driver reports (0)",     L"SimRemoteI2cAddress", L"remote-i2c-address", &kIdentityNumber<&ChipIdentity::remoteI2cAddress>},
         {L"--no-custom-property",nullptr,   "the filter does not offer the driver interface",           L"SimCustomProperty",   L"custom-property",    &kCustomProperty},
         {L"--fail-call",         L"N=STATUS", "the Nth driver call returns STATUS (repeatable)",        L"SimFailAtCall",       L"fail-call",          &kFailCall},
-        {L"--fail-property",     L"ID=STATUS", "every call on property ID returns STATUS",              L"SimFailOnProperty",   L"fail-property",      &kFailProperty},
+        {L"--fail-property",     L"ID=STATUS", "every call on property ID returns STATUS",              L"SimFailOnProperty",   L"fail-property",      &kFaultMap<&DeviceSettings::failOnProperty, kPropertyStatus>},
+        {L"--fail-i2c-write",    L"N=STATUS", "the Nth I2C data write returns STATUS (repeatable)",     L"SimFailOnI2cWrite",   L"fail-i2c-write",     &kFaultMap<&DeviceSettings::failOnI2cWrite, kNthStatus>},
         {L"--unplug-from",       L"N",      "from the Nth driver call on: device unplugged",            L"SimUnplugFromCall",   L"unplug-from",        &kUnplugFrom},
         {L"--fail-bind",         L"STATUS", "binding the device's filter fails with STATUS",            L"SimBindStatus",       L"fail-bind",          &kFailBind},
         {L"--remote-code",       L"T:A:C",  "remote-control frame waiting: toggle 0|1, address, key (repeatable)", L"SimRemoteCodes", L"remote-code", &kRemoteCode},

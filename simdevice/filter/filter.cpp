@@ -313,6 +313,10 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
     *driver.GetAddressOf() = CreateSimDriver(Chips().ChipFor(settings, image));
     driver->Faults().atCall = settings.failAtCall;
     driver->Faults().onProperty = settings.failOnProperty;
+    for (const auto& [nth, status] : settings.failOnI2cWrite) {
+        driver->Faults().onCall[{DriverSlot::Set, CPROP_I2C_DATA, static_cast<unsigned>(nth)}] =
+            status;
+    }
     if (settings.unplugFromCall != 0) {
         driver->Faults().unplugFromCall = settings.unplugFromCall;
     }

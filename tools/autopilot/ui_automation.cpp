@@ -1,5 +1,6 @@
 #include "tools/autopilot/ui_automation.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace automation {
@@ -99,11 +100,15 @@ HWND WaitForOwnedWindow(HWND owner, DWORD timeoutMs) {
 }
 
 std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = L"";
     // WM_GETTEXT works across processes (GetWindowText does not read other
-    // processes' controls).
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
-                        nullptr);
+    // processes' controls). Texts of any length: a log pane is long.
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 2000, &length);
+    std::wstring text(static_cast<size_t>(length) + 1024, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                        SMTO_BLOCK, 2000, &copied);
+    text.resize(std::min(static_cast<size_t>(copied), text.size()));
     return text;
 }
 
@@ -147,6 +152,24 @@ void PressKey(HWND dialog, UINT virtualKey) {
     }
     PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
     PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+bool SetControlText(HWND dialog, int controlId, const std::wstring& text) {
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control &&
+           SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_BLOCK, 2000, &result) &&
+           result == TRUE;
+}
+
+bool SelectComboItem(HWND dialog, int controlId, int index) {
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control &&
+           SendMessageTimeoutW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_BLOCK,
+                               2000, &result) &&
+           static_cast<int>(result) == index;
 }
 
 bool SaveScreenshot(const std::wstring& bmpPath, const RECT* area) {

@@ -60,6 +60,11 @@ std::wstring MessageBoxText(HWND box);
 void PressButton(HWND dialog, int buttonId);
 // Sends a key press to the focused control of the dialog's thread.
 void PressKey(HWND dialog, UINT virtualKey);
+// Puts text into a dialog's control (an edit field) as if typed; false when
+// the control is missing or did not answer.
+bool SetControlText(HWND dialog, int controlId, const std::wstring& text);
+// Selects the item at index in a dialog's drop-down list.
+bool SelectComboItem(HWND dialog, int controlId, int index);
 
 // Saves the screen as a 24-bit BMP file: the part under area (a window's
 // outer rectangle, say) or, when area is null, the whole screen.

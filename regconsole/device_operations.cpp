@@ -1,0 +1,190 @@
+#include "regconsole/device_operations.h"
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstring>
+
+using Microsoft::WRL::ComPtr;
+
+namespace regconsole {
+
+namespace {
+
+std::string RegisterText(const RegisterAccess& access) {
+    return std::string(access.alternate ? "alternate " : "main ") +
+           Hex(access.index, access.alternate ? 2 : 4) + " x" + std::to_string(access.count);
+}
+
+const char* LayoutName(I2cLayout layout) {
+    switch (layout) {
+        case I2cLayout::Direct:
+            return "direct";
+        case I2cLayout::SubAddress8:
+            return "8-bit sub";
+        case I2cLayout::SubAddress16:
+            return "16-bit sub";
+        case I2cLayout::Long:
+            return "long";
+    }
+    return "?";
+}
+
+std::string I2cText(const I2cAccess& access) {
+    std::string text = Hex(access.address) + " " + LayoutName(access.layout);
+    if (access.layout != I2cLayout::Direct) {
+        text += " " + Hex(access.subAddress, access.layout == I2cLayout::SubAddress16 ? 4 : 2);
+    }
+    return text + " x" + std::to_string(access.count);
+}
+
+}  // namespace
+
+HRESULT ReadRegisterBytes(DeviceControl& device, const RegisterAccess& access,
+                          std::vector<BYTE>* bytes, ConsoleLog& log) {
+    bytes->assign(access.count, 0);
+    const HRESULT status = access.alternate
+                               ? device.ReadAltRegisters(access.index, access.count, bytes->data())
+                               : device.ReadRegisters(access.index, access.count, bytes->data());
+    std::string line = "register read " + RegisterText(access);
+    if (status == S_OK) {
+        line += " = " + BytesAsNumber(*bytes);
+    }
+    log.AddResult(line, status);
+    return status;
+}
+
+HRESULT WriteRegisterBytes(DeviceControl& device, const RegisterAccess& access,
+                           const std::vector<BYTE>& bytes, ConsoleLog& log) {
+    const HRESULT status = access.alternate
+                               ? device.WriteAltRegisters(access.index, access.count, bytes.data())
+                               : device.WriteRegisters(access.index, access.count, bytes.data());
+    log.AddResult("register write " + RegisterText(access) + " = " + BytesAsNumber(bytes), status);
+    return status;
+}
+
+DWORD MaxSubAddress(I2cLayout layout) {
+    switch (layout) {
+        case I2cLayout::Direct:
+            return 0;
+        case I2cLayout::SubAddress16:
+            return 0xFFFF;
+        default:
+            return 0xFF;
+    }
+}
+
+HRESULT ReadI2cBytes(DeviceControl& device, const I2cAccess& access, std::vector<BYTE>* bytes,
+                     ConsoleLog& log) {
+    bytes->assign(access.count, 0);
+    void* data = bytes->data();
+    HRESULT status = E_INVALIDARG;
+    switch (access.layout) {
+        case I2cLayout::Direct:
+            status = device.ReadI2cDirect(access.address, access.count, data);
+            break;
+        case I2cLayout::SubAddress8:
+            status = device.ReadI2c(access.address, access.subAddress, access.count, data);
+            break;
+        case I2cLayout::SubAddress16:
+            status = device.ReadI2c16(access.address, access.subAddress, access.count, data);
+            break;
+        case I2cLayout::Long:
+            status = device.ReadI2cLong(access.address, access.subAddress, access.count, data);
+            break;
+    }
+    std::string line = "I2C read " + I2cText(access);
+    if (status == S_OK) {
+        line += " = " + BytesAsNumber(*bytes);
+    }
+    log.AddResult(line, status);
+    return status;
+}
+
+HRESULT WriteI2cBytes(DeviceControl& device, const I2cAccess& access,
+                      const std::vector<BYTE>& bytes, ConsoleLog& log) {
+    const void* data = bytes.data();
+    HRESULT status = E_INVALIDARG;
+    switch (access.layout) {
+        case I2cLayout::Direct:
+            status = device.WriteI2cDirect(access.address, access.count, data);
+            break;
+        case I2cLayout::SubAddress8:
+            status = device.WriteI2c(access.address, access.subAddress, access.count, data);
+            break;
+        case I2cLayout::SubAddress16:
+            status = device.WriteI2c16(access.address, access.subAddress, access.count, data);
+            break;
+        case I2cLayout::Long:
+            status = device.WriteI2cLong(access.address, access.subAddress, access.count, data);
+            break;
+    }
+    log.AddResult("I2C write " + I2cText(access) + " = " + BytesAsNumber(bytes), status);
+    return status;
+}
+
+HRESULT SetGpioMask(DeviceControl& device, DWORD mask, ConsoleLog& log) {
+    const HRESULT status = device.SetGpioBits(mask);
+    log.AddResult("GPIO input mask " + Hex(mask), status);
+    return status;
+}
+
+HRESULT ReadGpioByte(DeviceControl& device, BYTE* value, ConsoleLog& log) {
+    *value = 0;
+    const HRESULT status = device.ReadGpio(value);
+    std::string line = "GPIO read";
+    if (status == S_OK) {
+        line += " = " + Hex(*value);
+    }
+    log.AddResult(line, status);
+    return status;
+}
+
+HRESULT WriteGpioByte(DeviceControl& device, BYTE value, ConsoleLog& log) {
+    const HRESULT status = device.WriteGpio(&value);
+    log.AddResult("GPIO write " + Hex(value), status);
+    return status;
+}
+
+std::string DescribeDevice(DeviceControl& device, ConsoleLog& log) {
+    DWORD chipWord = 0;
+    DWORD chipConfig = 0;
+    DWORD boardConfig = 0;
+    DWORD vendor = 0;
+    DWORD product = 0;
+    const HRESULT chipStatus = device.GetProperty(CPROP_CHIP_ID, &chipWord);
+    const HRESULT configStatus = device.GetProperty(CPROP_CHIP_CONFIG, &chipConfig);
+    const HRESULT boardStatus = device.GetProperty(CPROP_BOARD_CONFIG, &boardConfig);
+    const HRESULT idStatus = device.GetVendorProductIds(&vendor, &product);
+    const DWORD chipCode = chipWord & 0xFF;
+
+    std::string name = BoundDeviceName(device);
+    name = name.empty() ? "An unnamed device" : "\"" + name + "\"";
+    std::string text = name + ": chip " + Hex(chipCode) + " (" +
+                       (IsNewGenerationChip(chipCode) ? "later" : "older") +
+                       " generation), chip configuration " + Hex(chipConfig, 8) +
+                       ", board configuration " + Hex(boardConfig, 8) + "\r\n";
+    text += idStatus == S_OK ? "Vendor id " + Hex(vendor, 4) + ", product id " + Hex(product, 4)
+                             : "Vendor and product ids unreadable: " + StatusText(idStatus);
+    log.Add("device " + name + ": chip id " + Hex(chipWord, 8) + ", chip config " +
+            Hex(chipConfig, 8) + ", board config " + Hex(boardConfig, 8) + " (" +
+            StatusText(std::min({chipStatus, configStatus, boardStatus})) + ")");
+    log.AddResult("vendor " + Hex(vendor, 4) + ", product " + Hex(product, 4), idStatus);
+    return text;
+}
+
+std::string BoundDeviceName(DeviceControl& device) {
+    char wanted[260] = "";  // the library's size for these names
+    char found[260] = "";
+    GetCaptureDeviceName(wanted);
+    // The same search as the device's opening: the wanted name, then the known models.
+    ComPtr<IBaseFilter> filter;
+    *filter.GetAddressOf() = device.FindCaptureFilterByName(wanted, found);
+    if (!filter) {
+        *filter.GetAddressOf() = device.FindKnownCaptureFilter(found);
+    }
+    return filter ? found : std::string();
+}
+
+}  // namespace regconsole

@@ -1,0 +1,64 @@
+// The console's operations on the device: registers in both spaces, I2C in
+// the four descriptor layouts, GPIO, and the device's description. Each one
+// logs what it sent and the status it got, and returns that status; showing
+// a failure is the caller's part.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "devctl/device_control.h"
+#include "regconsole/console_log.h"
+
+namespace regconsole {
+
+constexpr DWORD kMaxRegisterBytes = 4;
+constexpr DWORD kMaxI2cBytes = 32;
+
+struct RegisterAccess {
+    bool alternate;  // the alternate space: 8-bit index; else the main space, 16-bit
+    DWORD index;
+    DWORD count;  // 1 to kMaxRegisterBytes
+};
+
+// The widest index of a register space.
+inline DWORD MaxRegisterIndex(bool alternate) {
+    return alternate ? 0xFF : 0xFFFF;
+}
+
+HRESULT ReadRegisterBytes(DeviceControl& device, const RegisterAccess& access,
+                          std::vector<BYTE>* bytes, ConsoleLog& log);
+HRESULT WriteRegisterBytes(DeviceControl& device, const RegisterAccess& access,
+                           const std::vector<BYTE>& bytes, ConsoleLog& log);
+
+// In the order of the console's layout list.
+enum class I2cLayout { Direct, SubAddress8, SubAddress16, Long };
+
+struct I2cAccess {
+    DWORD address;  // 8-bit bus address
+    I2cLayout layout;
+    DWORD subAddress;  // not used by the direct layout
+    DWORD count;       // 1 to kMaxI2cBytes
+};
+
+// The widest sub-address of a layout (0 for the direct layout, which has none).
+DWORD MaxSubAddress(I2cLayout layout);
+
+HRESULT ReadI2cBytes(DeviceControl& device, const I2cAccess& access, std::vector<BYTE>* bytes,
+                     ConsoleLog& log);
+HRESULT WriteI2cBytes(DeviceControl& device, const I2cAccess& access,
+                      const std::vector<BYTE>& bytes, ConsoleLog& log);
+
+HRESULT SetGpioMask(DeviceControl& device, DWORD mask, ConsoleLog& log);
+HRESULT ReadGpioByte(DeviceControl& device, BYTE* value, ConsoleLog& log);
+HRESULT WriteGpioByte(DeviceControl& device, BYTE value, ConsoleLog& log);
+
+// Two lines for the device box: name and chip, then the identifiers.
+std::string DescribeDevice(DeviceControl& device, ConsoleLog& log);
+// The friendly name of the capture device that the device's opening binds (by
+// the capture device name, else a known model); empty when none is found now.
+std::string BoundDeviceName(DeviceControl& device);
+
+}  // namespace regconsole

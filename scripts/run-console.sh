@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs the register console (regconsole.exe) on a simulated "USB 7450 Device"
+# in the private demo prefix, as scripts/run.sh runs the updater.
+#
+#   scripts/run-console.sh [--arch x86|x64] [--reset] [--no-device] [--screenshot FILE.png]
+#
+# --no-device starts it with no simulated device registered; --screenshot
+# shows it on a virtual display, saves a picture of the window and ends it.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+usage() {
+    echo "usage: scripts/run-console.sh [--arch x86|x64] [--reset] [--no-device] [--screenshot FILE.png]" >&2
+    exit 2
+}
+arch=x86 reset= device=1 shot=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --arch) [ $# -ge 2 ] || usage; velto1_check_arch "$2"; arch="$2"; shift ;;
+        --arch=*) velto1_check_arch "${1#--arch=}"; arch="${1#--arch=}" ;;
+        --reset) reset=--reset-eeprom ;;
+        --no-device) device= ;;
+        --screenshot) [ $# -ge 2 ] || usage; shot="$2"; shift ;;
+        *) usage ;;
+    esac
+    shift
+done
+[ -n "${DISPLAY:-}" ] || [ -n "$shot" ] || { echo "no X display: use --screenshot FILE.png" >&2; exit 2; }
+
+"$root/scripts/build.sh" "$arch" >/dev/null
+build=$(velto1_build_dir "$arch")
+demo="$build/demo"
+mkdir -p "$demo"
+velto1_use_prefix "$build/demo-prefix" "$arch"
+if [ -n "$shot" ]; then
+    velto1_start_xvfb
+fi
+trap velto1_stop EXIT
+velto1_start_wineserver
+
+simdevctl="$build/simdevice/filter/simdevctl.exe"
+console="$build/regconsole/regconsole.exe"
+eeprom="$demo/eeprom.bin"
+
+wine "$simdevctl" register >/dev/null
+wine "$simdevctl" remove demo >/dev/null 2>&1 || true
+if [ -n "$device" ]; then
+    wine "$simdevctl" add demo --name "USB 7450 Device" --chip-id 0x141 --eeprom "$eeprom" $reset >/dev/null
+    echo "regconsole $arch; simulated device: \"USB 7450 Device\", EEPROM $eeprom"
+else
+    echo "regconsole $arch; no device"
+fi
+
+if [ -z "$shot" ]; then
+    wine "$console"
+    exit 0
+fi
+# A virtual desktop draws the caption; the window is centred on it.
+wine explorer /desktop=console,1024x768 "$console" </dev/null >/dev/null 2>&1 &
+sleep 10
+screen="$demo/console-screen.png"
+import -window root "$screen"
+mkdir -p "$(dirname "$shot")"
+# The desktop's plain background around the window is trimmed away.
+convert "$screen" -crop 1024x768+0+0 +repage -trim +repage "$shot"
+echo "screenshot: $shot"

@@ -1,0 +1,141 @@
+// The EEPROM restore's write-and-verify step on a simulated chip in this
+// process: only the differing bytes are written, the EEPROM's write time is
+// waited after each, every written byte is read back into a buffer that would
+// fail the check, and a byte that did not verify is reported.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/platform.h"
+#include "common/eeprom_layout.h"
+#include "regconsole/eeprom_tools.h"
+#include "tests/common/test_support.h"
+
+namespace {
+
+using regconsole::ByteFailure;
+using regconsole::EepromImage;
+using regconsole::RestoreResult;
+using sim::CallOf;
+using sim::DriverSlot;
+
+// Records the pauses; a message box or dialog end here is a mistake.
+class PauseRecorder final : public Platform {
+  public:
+    int ShowMessageBoxW(HWND, const wchar_t*, const wchar_t*, UINT) override {
+        ADD_FAILURE() << "unexpected message box";
+        return IDOK;
+    }
+    int ShowMessageBoxA(HWND, const char* text, const char*, UINT) override {
+        ADD_FAILURE() << "unexpected message box: " << text;
+        return IDOK;
+    }
+    BOOL EndDialog(HWND, INT_PTR) override {
+        ADD_FAILURE() << "unexpected EndDialog";
+        return TRUE;
+    }
+    void Sleep(DWORD milliseconds) override { pauses.push_back(milliseconds); }
+    std::vector<DWORD> pauses;
+};
+
+const std::vector<DWORD> kOffsets = {0x20, 0x21, 0x22};
+
+struct Case {
+    const char* what;
+    CallOf fault;  // slot, property, nth
+    HRESULT status;
+    std::vector<DWORD> failedOffsets;
+    std::vector<HRESULT> toldFailures;
+    bool deviceGone;
+};
+
+TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
+    const Case cases[] = {
+        {"no fault", {DriverSlot::Get, 0, 0}, S_OK, {}, {}, false},
+        {"the second I2C data write fails",
+         {DriverSlot::Set, CPROP_I2C_DATA, 2},
+         E_FAIL,
+         {0x21},
+         {E_FAIL},
+         false},
+        {"the first write answers 0 and stores nothing",
+         {DriverSlot::Set, CPROP_I2C_DATA, 1},
+         S_OK,
+         {0x20},
+         {},
+         false},
+        // The first read-back is the 17th data get: 16 were the EEPROM read below.
+        {"a read-back answers 0 and delivers nothing",
+         {DriverSlot::Get, CPROP_I2C_DATA, 17},
+         S_OK,
+         {0x20},
+         {},
+         false},
+        {"unplugged at the second write",
+         {DriverSlot::Set, CPROP_I2C_DATA, 2},
+         DEVCTL_E_UNPLUGGED,
+         {},
+         {DEVCTL_E_UNPLUGGED},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimBound bound;
+        if (c.fault.nth) {
+            bound.driver->Faults().onCall[c.fault] = c.status;
+        }
+        regconsole::ConsoleLog log;
+        EepromImage device;
+        ASSERT_EQ(regconsole::ReadEeprom(bound.dc, &device, log), S_OK);
+        EepromImage file = device;
+        file[0x20] = 0x11;
+        file[0x21] = 0x22;
+        file[0x22] = 0x33;
+        ASSERT_EQ(regconsole::DifferingOffsets(device, file), kOffsets);
+
+        PauseRecorder platform;
+        std::vector<HRESULT> told;
+        const RestoreResult result = regconsole::WriteAndVerify(
+            bound.dc, platform, file, kOffsets, log, [&](HRESULT status) {
+                told.push_back(status);
+                EXPECT_EQ(bound.dc.GetLastResult(), status) << "told while it is the last result";
+            });
+
+        std::vector<DWORD> failed;
+        for (const ByteFailure& failure : result.failures) {
+            failed.push_back(failure.offset);
+        }
+        EXPECT_EQ(failed, c.failedOffsets);
+        EXPECT_EQ(told, c.toldFailures);
+        EXPECT_EQ(result.deviceGone, c.deviceGone);
+        const std::string report = regconsole::RestoreReport(kOffsets.size(), result);
+        EXPECT_EQ(report.rfind("EEPROM restored:", 0) == 0, failed.empty() && !c.deviceGone)
+            << report;
+        if (!c.deviceGone) {
+            // Each write is followed by the EEPROM's write time.
+            EXPECT_EQ(platform.pauses,
+                      std::vector<DWORD>(kOffsets.size(), velto1::eeprom::kWriteCycleMilliseconds));
+        }
+        const sim::EepromImage& cells = bound.chip->Eeprom()->Bytes();
+        for (DWORD offset = 0; offset < 256; ++offset) {
+            if (offset < 0x20 || offset > 0x22) {
+                EXPECT_EQ(cells[offset], device[offset])
+                    << "byte " << offset << " not to be written";
+            }
+        }
+    }
+}
+
+TEST(RegisterConsoleRestore, ReportListsEachByteThatDidNotVerify) {
+    RestoreResult result;
+    result.failures.push_back({0x21, 0x22, E_FAIL, S_OK, 0x20});
+    result.failures.push_back({0x7A, 0x31, S_OK, static_cast<HRESULT>(0x8007048F), 0x00});
+    EXPECT_EQ(regconsole::RestoreReport(3, result),
+              "EEPROM restore failed: 2 of 3 written bytes did not verify.\n"
+              "Byte 21: wrote 22 (write status 0x80004005), reads 20\n"
+              "Byte 7A: wrote 31, read-back status 0x8007048F");
+    EXPECT_EQ(regconsole::RestoreReport(3, RestoreResult{}),
+              "EEPROM restored: 3 of 256 bytes written and verified.");
+}
+
+}  // namespace
