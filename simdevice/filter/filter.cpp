@@ -17,6 +17,9 @@ namespace sim {
 
 namespace {
 
+// What the driver slots answer when the filter has no driver.
+constexpr HRESULT kNoDriver = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+
 // The device's settings for the chip's state at power-on.
 void ApplyInitialState(const DeviceSettings& settings, SimChip& chip) {
     for (const RemoteCode& code : settings.remoteCodes) {
@@ -271,32 +274,40 @@ HRESULT SimCaptureFilter::QueryVendorInfo(LPWSTR*) {
     return E_NOTIMPL;
 }
 
-SimDriver& SimCaptureFilter::Driver() {
+// Made on first use for a filter created without a property bag (a default
+// device, EEPROM in memory); null when it can't be made, which the driver
+// slots report as a device that is not there.
+SimDriver* SimCaptureFilter::Driver() {
     if (!driver_) {
-        // Created without a property bag: a default device, EEPROM in memory.
         Configure(settings_, friendlyName_);
     }
-    return *driver_.Get();
+    return driver_.Get();
 }
 
 HRESULT SimCaptureFilter::ReservedSlot3() {
     return E_NOTIMPL;
 }
 HRESULT SimCaptureFilter::Set(DWORD id, const void* data) {
-    return Driver().Set(id, data);
+    SimDriver* driver = Driver();
+    return driver ? driver->Set(id, data) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Get(DWORD id, void* data) {
-    return Driver().Get(id, data);
+    SimDriver* driver = Driver();
+    return driver ? driver->Get(id, data) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Invoke(DWORD first, DWORD second, DWORD third) {
-    return Driver().Invoke(first, second, third);
+    SimDriver* driver = Driver();
+    return driver ? driver->Invoke(first, second, third) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Transfer(DWORD target, DWORD writeLength, const void* writeData,
                                    DWORD readLength, void* readData) {
-    return Driver().Transfer(target, writeLength, writeData, readLength, readData);
+    SimDriver* driver = Driver();
+    return driver ? driver->Transfer(target, writeLength, writeData, readLength, readData)
+                  : kNoDriver;
 }
 HRESULT SimCaptureFilter::SetDirect(DWORD id, DWORD value) {
-    return Driver().SetDirect(id, value);
+    SimDriver* driver = Driver();
+    return driver ? driver->SetDirect(id, value) : kNoDriver;
 }
 
 HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
@@ -365,7 +376,11 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
     if (!snapshot) {
         return E_POINTER;
     }
-    SimChip& chip = Driver().Chip();
+    SimDriver* driver = Driver();
+    if (!driver) {
+        return kNoDriver;
+    }
+    SimChip& chip = driver->Chip();
     CopyText(snapshot->id, 128, settings_.id);
     CopyText(snapshot->friendlyName, 260, friendlyName_);
     CopyText(snapshot->eepromFile, MAX_PATH, settings_.eepromFile);

@@ -71,7 +71,7 @@ class SimCaptureFilter : public IBaseFilter,
   private:
     virtual ~SimCaptureFilter();
     HRESULT Configure(const DeviceSettings& settings, const std::wstring& friendlyName);
-    SimDriver& Driver();
+    SimDriver* Driver();
 
     LONG refs_ = 1;
     DeviceSettings settings_;

@@ -1,98 +1,10 @@
-// Finding and binding the capture device, the audio filters and the property
-// pages through the real system device enumerator, with simulated devices
-// registered in the test prefix and HKEY_LOCAL_MACHINE redirected to a
-// scratch key that holds the device names.
-#include <gtest/gtest.h>
-#include <dshow.h>
-#include <wrl/client.h>
+// Finding and binding the capture device through the real system device
+// enumerator: which device a search takes, and what binding keeps.
+#include "tests/discovery/discovery_bench.h"
 
-#include <string>
-#include <thread>
-#include <utility>
-
-#include "devctl/device_categories.h"
-#include "devctl/device_control.h"
-#include "simdevice/filter/resource.h"
-#include "simdevice/filter/device_ids.h"
-#include "tests/bench/sim_bench.h"
-#include "tests/common/test_support.h"
-
-using Microsoft::WRL::ComPtr;
-using sim::DeviceCategory;
-using simbench::Device;
+using namespace discovery;
 
 namespace {
-
-using Access = DeviceControlTestAccess;
-constexpr char kCaptureKey[] = "Software\\USB5170\\BDA";
-constexpr char kAudioKey[] = "Software\\USB5170\\Audio";
-
-std::string Text(const std::string& text) {
-    return text + '\0';
-}
-
-// Which simulated device a filter is ("" for none).
-std::wstring Id(IBaseFilter* filter) {
-    ComPtr<ISimDeviceInfo> info;
-    sim::SimDeviceSnapshot snapshot = {};
-    return filter && SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&info))) &&
-                   SUCCEEDED(info->GetSnapshot(&snapshot))
-               ? snapshot.id
-               : L"";
-}
-
-// The same for a filter a search handed over, whose reference it releases.
-std::wstring Found(IBaseFilter* filter) {
-    ComPtr<IBaseFilter> owned;
-    *owned.GetAddressOf() = filter;
-    return Id(filter);
-}
-
-// HKEY_LOCAL_MACHINE is redirected in this process to an empty scratch key
-// under HKEY_CURRENT_USER, where the tests put the device names.
-class DiscoveryTest : public simbench::SimDeviceTest {
-  protected:
-    static constexpr wchar_t kScratch[] = L"Software\\Velto1TestMachine";
-    void SetUp() override {
-        simbench::SimDeviceTest::SetUp();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &machine, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine), ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        device.Close();
-        device.ReleaseAudioFilters();
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(machine);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-        simbench::SimDeviceTest::TearDown();
-    }
-    // Raw bytes, kept exactly (a text's terminator is the caller's to add).
-    void SetName(const char* key, const char* name, const std::string& bytes) {
-        EXPECT_EQ(RegSetKeyValueA(machine, key, name, REG_BINARY, bytes.data(),
-                                  static_cast<DWORD>(bytes.size())),
-                  ERROR_SUCCESS);
-    }
-    sim::DeviceSettings Chip(const wchar_t* id, const wchar_t* name, sim::ChipIdentity identity,
-                             bool customProperty = true) {
-        sim::DeviceSettings settings = Device(id, name);
-        settings.identity = identity;
-        settings.offersCustomProperty = customProperty;
-        return settings;
-    }
-    void ExpectIdentity(const sim::ChipIdentity& identity, DWORD newGeneration) {
-        EXPECT_EQ(Access::ChipId(device), identity.chipId & 0xFF);
-        EXPECT_EQ(Access::NewGeneration(device), newGeneration);
-        EXPECT_EQ(Access::BoardConfig(device), identity.boardConfig);
-        EXPECT_EQ(Access::RemoteAddress(device), identity.remoteAddress);
-        EXPECT_EQ(Access::RemoteI2cAddress(device), identity.remoteI2cAddress);
-    }
-
-    HKEY machine = nullptr;
-    DeviceControl device;
-};
 
 // --- Searching -------------------------------------------------------------
 
@@ -285,7 +197,7 @@ TEST_F(DiscoveryTest, FindCaptureFilterAndIsDevicePresentTakeTheCaptureName) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.registryName ? row.registryName : "(default name)");
-        RegDeleteTreeW(machine, nullptr);
+        RegDeleteTreeW(machine.Get(), nullptr);
         if (row.registryName) {
             SetName(kCaptureKey, "RealDSName", Text(row.registryName));
         }
@@ -306,129 +218,6 @@ TEST_F(DiscoveryTest, FindCaptureFilterAndIsDevicePresentTakeTheCaptureName) {
     EXPECT_EQ(device.IsDevicePresent(), TRUE);
     EXPECT_EQ(Access::Driver(device), held);
     ExpectIdentity({0x24, 0, 0x02, 0x11, 0x00}, 0);
-}
-
-// --- Names in the registry --------------------------------------------------
-
-TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
-    const std::string k256(256, 'A');
-    const struct {
-        const char* key;
-        const char* first;  // value names (nullptr: absent) and their bytes
-        std::string firstBytes;
-        const char* second;
-        std::string secondBytes;
-        BOOL read;
-        std::string name;               // what Get...DeviceName gives, and Read... when it reads
-        const wchar_t* wide = nullptr;  // the wide form, where checked
-    } rows[] = {
-        {kAudioKey, "AudioClass", Text("Yes"), "DeviceName", Text("Cam"), TRUE, "USB Audio Device",
-         L"USB Audio Device"},
-        {kAudioKey, "AudioClass", Text("yes"), "DeviceName", Text("Cam"), TRUE, "Cam"},
-        {kAudioKey, "AudioClass", Text("Yes sir"), "DeviceName", Text("Cam"), TRUE, "Cam"},
-        {kAudioKey, "AudioClass", Text("No"), nullptr, "", TRUE, "USB KXQ Audio Device"},
-        {kAudioKey, nullptr, "", "DeviceName", Text("Cam"), FALSE, "USB Audio Device"},
-        {kCaptureKey, nullptr, "", nullptr, "", FALSE, "USB 7450 Device"},
-        {kCaptureKey, "RealDSName", Text("Real"), "DSName", Text("Cam"), TRUE, "Real"},
-        {kCaptureKey, "RealDSName", std::string(257, 'B'), "DSName", Text("Cam"), TRUE, "Cam"},
-        {kCaptureKey, "RealDSName", k256, nullptr, "", TRUE, k256},  // no terminator
-        {kCaptureKey, "RealDSName", Text("Cam\xE9ra"), nullptr, "", TRUE, "Cam\xE9ra",
-         L"Caméra"},  // in the ANSI code page (1252 here)
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name + " from " + (row.first ? row.first : "-") + "," +
-                     (row.second ? row.second : "-"));
-        RegDeleteTreeW(machine, nullptr);
-        for (const auto& [name, bytes] :
-             {std::pair(row.first, row.firstBytes), std::pair(row.second, row.secondBytes)}) {
-            if (name) {
-                SetName(row.key, name, bytes);
-            }
-        }
-        const bool audio = row.key == kAudioKey;
-        char name[260] = "untouched";
-        wchar_t wide[260] = L"untouched";
-        EXPECT_EQ((audio ? ReadAudioDeviceName : ReadCaptureDeviceName)(name, wide), row.read);
-        EXPECT_EQ(std::string(name), row.read ? row.name : "untouched");
-        if (row.wide && GetACP() == 1252) {
-            EXPECT_STREQ(wide, row.wide);
-        }
-        (audio ? GetAudioDeviceName : GetCaptureDeviceName)(name);
-        EXPECT_EQ(std::string(name), row.name);
-    }
-}
-
-// --- Audio filters ----------------------------------------------------------
-
-TEST_F(DiscoveryTest, OpenAudioFiltersIsAllOrNothingAndReleasesWhatItHeld) {
-    SetName(kAudioKey, "AudioClass", Text("No"));
-    SetName(kAudioKey, "DeviceName", Text("Lab Audio"));
-    Add(Device(L"ks", L"Lab Audio KS", DeviceCategory::KsAudio));
-    Add(Device(L"out", L"Default WaveOut Device", DeviceCategory::AudioRenderer));
-    IBaseFilter* capture = nullptr;
-    IBaseFilter* ks = nullptr;
-    IBaseFilter* renderer = nullptr;
-    EXPECT_EQ(device.OpenAudioFilters(nullptr, &capture, &ks, &renderer), FALSE);
-    EXPECT_EQ(ks, nullptr) << "no pointer to a released filter is handed out";
-    EXPECT_EQ(renderer, nullptr);
-    EXPECT_EQ(simbench::LiveObjects(), 0);
-
-    Add(Device(L"mic", L"Lab Audio In", DeviceCategory::AudioInput));
-    char name[260] = {};
-    ASSERT_EQ(device.OpenAudioFilters(name, &capture, &ks, &renderer), TRUE);
-    EXPECT_STREQ(name, "Lab Audio");
-    EXPECT_EQ(Id(capture) + L"," + Id(ks) + L"," + Id(renderer), L"mic,ks,out");
-    const LONG heldByOneCall = simbench::LiveObjects();
-    ASSERT_EQ(device.OpenAudioFilters(nullptr, &capture, &ks, &renderer), TRUE);
-    EXPECT_EQ(simbench::LiveObjects(), heldByOneCall) << "the second call let the first's go";
-}
-
-// --- Property pages ---------------------------------------------------------
-
-BOOL CALLBACK FindVisible(HWND window, LPARAM found) {
-    if (!IsWindowVisible(window)) {
-        return TRUE;
-    }
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-// Appends the texts of the page's device name and chip id fields.
-BOOL CALLBACK ReadPage(HWND control, LPARAM shown) {
-    const int id = GetDlgCtrlID(control);
-    if (id == IDC_DEVICE_NAME || id == IDC_CHIP_ID) {
-        wchar_t text[128] = {};
-        GetWindowTextW(control, text, 128);
-        *reinterpret_cast<std::wstring*>(shown) += std::wstring(text) + L";";
-    }
-    return TRUE;
-}
-
-TEST_F(DiscoveryTest, ShowPropertyPagesShowsThePageOfTheCaptureNamesDevice) {
-    if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
-        GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
-    }
-    SetName(kCaptureKey, "RealDSName", Text("Lab Camera"));
-    Add(Device(L"other", L"USB 7450 Device"));
-    Add(Chip(L"lab", L"Lab Camera", {0x141}));
-    // A helper thread waits for the frame, reads the page and closes it as a user would.
-    std::wstring shown;
-    bool closed = false;
-    const DWORD uiThread = GetCurrentThreadId();
-    std::thread user([&] {
-        HWND frame = nullptr;
-        for (int attempt = 0; attempt < 200 && !frame; ++attempt) {
-            Sleep(50);
-            EnumThreadWindows(uiThread, FindVisible, reinterpret_cast<LPARAM>(&frame));
-        }
-        Sleep(200);  // let the page fill in
-        EnumChildWindows(frame, ReadPage, reinterpret_cast<LPARAM>(&shown));
-        closed = frame && PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
-    });
-    device.ShowPropertyPages(nullptr);
-    user.join();
-    EXPECT_TRUE(closed) << "no property frame appeared";
-    EXPECT_EQ(shown, L"Lab Camera;0x141;");
 }
 
 }  // namespace

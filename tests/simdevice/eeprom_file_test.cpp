@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32_owners.h"
 #include "devctl/device_control.h"
 #include "simdevice/chip/eeprom_file.h"
 #include "tests/bench/sim_bench.h"
@@ -98,12 +99,12 @@ void WriteRaw(const std::wstring& path, const std::string& bytes) {
 
 // Volume and index of the file: what tells one file from another.
 std::pair<DWORD, ULONGLONG> FileIdentity(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const velto1::UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
-    EXPECT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(GetFileInformationByHandle(file, &info));
-    CloseHandle(file);
+    EXPECT_TRUE(file.Valid());
+    EXPECT_TRUE(GetFileInformationByHandle(file.Get(), &info));
     return {info.dwVolumeSerialNumber, (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
@@ -222,11 +223,11 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
     }
     // Its exit code once it has ended (within a minute).
     DWORD Finish(const PROCESS_INFORMATION& process) {
+        const velto1::UniqueHandle thread(process.hThread);
+        const velto1::UniqueHandle program(process.hProcess);
         DWORD code = 0xFFFFFFFF;
-        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        EXPECT_EQ(WaitForSingleObject(program.Get(), 60000), WAIT_OBJECT_0);
+        GetExitCodeProcess(program.Get(), &code);
         return code;
     }
 
@@ -255,13 +256,13 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         SCOPED_TRACE(row.name);
         Add(settings, /*resetEeprom=*/true);
         ASSERT_NE(device.Open(), nullptr);
-        HANDLE held = INVALID_HANDLE_VALUE;
+        velto1::UniqueHandle held;
         if (row.condition == Condition::ReadOnly) {
             ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
         } else {
-            held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            held.Reset(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(held.Valid());
         }
         const BYTE cleared = 0x05;
         EXPECT_EQ(device.WriteI2c(0xA0, 0x08, 1, &cleared), row.writeStatus);
@@ -272,9 +273,7 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
             EXPECT_EQ(option & 0xFF, 0x85u);
         }
 
-        if (held != INVALID_HANDLE_VALUE) {
-            CloseHandle(held);
-        }
+        held.Reset();
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(FileBytes(path), kFresh);
         EXPECT_EQ(folder.Files(), kEepromAndLock);
@@ -303,23 +302,26 @@ TEST_F(EepromFileDeviceTest, AReadSeesAnotherProcesssWrite) {
 // each 200 times; every write is there in the end.
 TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     const std::wstring prefix = L"velto1-eeprom-test-" + std::to_wstring(GetCurrentProcessId());
-    const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-go").c_str());
+    const velto1::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-go").c_str()));
     const struct {
         DWORD offset;
         std::wstring ready;
     } writers[] = {{0x20, prefix + L"-ready-1"}, {0x21, prefix + L"-ready-2"}};
-    std::vector<HANDLE> ready;
+    std::vector<velto1::UniqueHandle> ready;
+    std::vector<HANDLE> readyHandles;
     std::vector<PROCESS_INFORMATION> processes;
     for (const auto& writer : writers) {
-        ready.push_back(CreateEventW(nullptr, TRUE, FALSE, writer.ready.c_str()));
+        ready.emplace_back(CreateEventW(nullptr, TRUE, FALSE, writer.ready.c_str()));
+        readyHandles.push_back(ready.back().Get());
         processes.push_back(StartWriter(L"\"USB 7450 Device\" " + std::to_wstring(writer.offset) +
                                         L" 1 200 " + writer.ready + L" " + prefix + L"-go"));
     }
     ASSERT_NE(device.Open(), nullptr);
-    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(ready.size()), ready.data(), TRUE, 60000),
+    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(readyHandles.size()), readyHandles.data(),
+                                     TRUE, 60000),
               WAIT_OBJECT_0)
         << "the writers did not bind";
-    SetEvent(go);
+    SetEvent(go.Get());
     for (DWORD i = 0; i < 200; ++i) {
         const BYTE value = static_cast<BYTE>(i + 1);
         ASSERT_EQ(device.WriteI2c(0xA0, 0x22, 1, &value), S_OK) << "write " << i;
@@ -327,10 +329,6 @@ TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     for (const PROCESS_INFORMATION& process : processes) {
         EXPECT_EQ(Finish(process), 0u);
     }
-    for (HANDLE event : ready) {
-        CloseHandle(event);
-    }
-    CloseHandle(go);
     EXPECT_EQ(FileBytes(folder.Path()), sim::EepromWith({{0x20, 200}, {0x21, 200}, {0x22, 200}}));
 }
 

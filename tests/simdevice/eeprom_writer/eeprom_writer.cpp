@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/win32_owners.h"
 #include "devctl/device_control.h"
 
 namespace {
@@ -24,17 +25,10 @@ bool ParseNumber(const char* text, DWORD& number) {
 }
 
 bool WaitForGo(const char* readyName, const char* goName) {
-    const HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
-    const HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, goName);
-    const bool started =
-        ready && go && SetEvent(ready) && WaitForSingleObject(go, 60000) == WAIT_OBJECT_0;
-    if (ready) {
-        CloseHandle(ready);
-    }
-    if (go) {
-        CloseHandle(go);
-    }
-    return started;
+    const velto1::UniqueHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName));
+    const velto1::UniqueHandle go(OpenEventA(SYNCHRONIZE, FALSE, goName));
+    return ready.Valid() && go.Valid() && SetEvent(ready.Get()) &&
+           WaitForSingleObject(go.Get(), 60000) == WAIT_OBJECT_0;
 }
 
 int WriteBytes(DeviceControl& device, DWORD offset, DWORD first, DWORD count) {
@@ -69,22 +63,20 @@ int main(int argc, char** argv) {
         std::fputs("usage: simdevice_eeprom_writer NAME OFFSET FIRST COUNT [READY GO]\n", stderr);
         return 2;
     }
-    if (FAILED(CoInitialize(nullptr))) {
+    const velto1::ComInitScope com;
+    if (!com.Initialised()) {
         return 1;
     }
+    DeviceControl device;
     int result = 1;
-    {
-        DeviceControl device;
-        if (!device.Bind(argv[1])) {
-            std::fprintf(stderr, "not bound: last result 0x%08lX\n",
-                         static_cast<unsigned long>(device.GetLastResult()));
-        } else if (argc == 7 && !WaitForGo(argv[5], argv[6])) {
-            std::fputs("no go\n", stderr);
-        } else {
-            result = WriteBytes(device, offset, first, count);
-        }
-        device.Close();
+    if (!device.Bind(argv[1])) {
+        std::fprintf(stderr, "not bound: last result 0x%08lX\n",
+                     static_cast<unsigned long>(device.GetLastResult()));
+    } else if (argc == 7 && !WaitForGo(argv[5], argv[6])) {
+        std::fputs("no go\n", stderr);
+    } else {
+        result = WriteBytes(device, offset, first, count);
     }
-    CoUninitialize();
+    device.Close();
     return result;
 }
