@@ -2,6 +2,7 @@
 
 #include "app/app_device.h"
 #include "app/platform.h"
+#include "common/hex_text.h"
 
 namespace {
 
@@ -11,19 +12,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// The value of a hexadecimal digit, or -1 for any other character.
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
+using velto1::HexDigitValue;
 
 // The digits of the number a text holds (see the header). Every look-ahead
 // stops at a character that fails its test, and the terminating zero fails

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -196,12 +197,9 @@ HRESULT DeviceControl::GetRemoteCode(void* buffer, DWORD* length) {
 
 HRESULT DeviceControl::GetBoardInfo(DWORD* boardType, DWORD* codeLength) {
     *boardType = boardConfig & kBoardTypeMask;
-    *codeLength = kShortCodeBytes;
-    for (const DWORD longCodeType : kLongCodeBoardTypes) {
-        if (*boardType == longCodeType) {
-            *codeLength = kLongCodeBytes;
-        }
-    }
+    const bool longCode = std::find(std::begin(kLongCodeBoardTypes), std::end(kLongCodeBoardTypes),
+                                    *boardType) != std::end(kLongCodeBoardTypes);
+    *codeLength = longCode ? kLongCodeBytes : kShortCodeBytes;
     return S_OK;
 }
 
