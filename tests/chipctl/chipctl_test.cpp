@@ -1,23 +1,29 @@
 // chipctl on a simulated device, run as a script would run it: what it
-// prints, its exit code, and what it changed in the device's EEPROM file.
+// prints, its exit code, and what it changed in the device's EEPROM file; a
+// refused command line exits with 2 and one line naming the argument, before
+// anything reaches the device.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
-#include "tests/chipctl/chipctl_tool.h"
+#include "tests/common/simtool_fixture.h"
 
-using chipctl_tool::Chipctl;
-using chipctl_tool::ChipctlTest;
-using chipctl_tool::EepromBytes;
-using chipctl_tool::Outcome;
+using simtool::Chipctl;
+using simtool::Outcome;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 namespace {
+
+class ChipctlTest : public simtool::FileDeviceTest {
+  protected:
+    ChipctlTest() : FileDeviceTest(L"velto1-chipctl-test.bin") {}
+};
 
 // One run of chipctl on a device added with the row's simdevctl options.
 struct ToolRun {
@@ -33,9 +39,9 @@ class ChipctlRunTest : public ChipctlTest {
         for (const ToolRun& row : rows) {
             SCOPED_TRACE(testing::PrintToString(std::wstring(row.command)));
             if (row.device) {
-                AddDevice(row.device);
+                AddWithTool(row.device);
             } else {
-                ASSERT_EQ(simdevctl_tool::Tool(L"remove --all").exitCode, 0);
+                ASSERT_EQ(simtool::Simdevctl(L"remove --all").exitCode, 0);
             }
             const Outcome run = Chipctl(row.command);
             EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
@@ -109,12 +115,12 @@ TEST_F(ChipctlRunTest, DeviceAndDriverFailuresExitWithOneAndTheStatus) {
 }
 
 TEST_F(ChipctlTest, TheEepromDumpAndADirectReadShowTheFile) {
-    AddDevice();
-    EepromBytes counting = {};
+    AddWithTool();
+    sim::EepromImage counting = {};
     for (size_t i = 0; i < counting.size(); ++i) {
         counting[i] = static_cast<BYTE>(i);
     }
-    WriteFileBytes(counting);
+    simtool::WriteFile(eeprom, counting.data(), counting.size());
     const Outcome dump = Chipctl(L"eeprom dump");
     EXPECT_EQ(dump.exitCode, 0) << dump.output;
     EXPECT_THAT(
@@ -133,10 +139,63 @@ TEST_F(ChipctlTest, TheEepromDumpAndADirectReadShowTheFile) {
                                       "???????????????.\n"));
 }
 
+// One row per distinct reason a number or command line is refused. From the
+// first driver call on the device is gone: a command that got as far as the
+// device would fail with 1, not 2.
+TEST_F(ChipctlTest, RefusedArgumentsLeaveTheDeviceAlone) {
+    const struct {
+        std::wstring arguments;
+        const char* message;  // the one line's start after "chipctl: "
+    } rows[] = {
+        {L"i2c write --sub 8 A0 1G",
+         "BYTE must be a hexadecimal number from 0x0 to 0xFF, not \"1G\""},
+        {L"i2c write --sub 8 A0 \"\"",
+         "BYTE must be a hexadecimal number from 0x0 to 0xFF, not \"\""},
+        {L"i2c write --sub 8 A0 0x",
+         "BYTE must be a hexadecimal number from 0x0 to 0xFF, not \"0x\""},
+        {L"i2c write --sub 8 A0 5 -1", "BYTE must be a hexadecimal number"},
+        {L"i2c write --sub 0x100 A0 5", "--sub must be a hexadecimal number from 0x0 to 0xFF"},
+        {L"i2c write --sub 8 A0", "missing arguments: expected ADDR BYTE..."},
+        {L"i2c write --layout 8 A0 5", "--layout 8 needs --sub SUB"},
+        {L"i2c write --layout sideways --sub 8 A0 5", "--layout must be direct, 8, 16 or long"},
+        {L"i2c write --sub 8 --layout direct A0 5", "--sub does not go with --layout direct"},
+        {L"i2c read --sub 8 --layout 16 A0 0x80",
+         "COUNT must be a hexadecimal number from 0x1 to 0x7F"},
+        {L"i2c probe A0 --sub 1", "i2c probe takes only ADDR"},
+        {L"reg write 10 0x123",
+         "VALUE must be a hexadecimal number of at most 1 byte, not \"0x123\""},
+        {L"reg write --alt 0x100 5", "INDEX must be a hexadecimal number from 0x0 to 0xFF"},
+        {L"reg read 10 5", "COUNT must be a hexadecimal number from 0x1 to 0x4"},
+        {L"reg read --no-verify 10", "--no-verify belongs to reg write"},
+        {L"reg read 10 1 2", "unexpected argument \"2\": expected INDEX [COUNT]"},
+        {L"reg peek 10", "reg needs read or write"},
+        {L"remote --count", "--count needs a value"},
+        {L"eeprom dump 0", "eeprom needs dump and nothing else"},
+        {L"info --frob", "unknown option \"--frob\""},
+        {L"frobnicate", "unknown command \"frobnicate\""},
+        {L"--name " + std::wstring(260, L'N') + L" find", "--name is longer than 259 bytes"},
+        {L"--name \x0915\x0948\x092E find", "--name has a character the ANSI code page lacks"},
+    };
+    AddWithTool(L"--unplug-from 1");
+    const sim::EepromImage before = Bytes();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.arguments.substr(0, 60)));
+        simtool::ExpectRefused(Chipctl(row.arguments), std::string("chipctl: ") + row.message);
+    }
+    EXPECT_EQ(Bytes(), before);
+    // Help is the usage and succeeds; no command at all is a usage error.
+    const Outcome help = Chipctl(L"help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output.rfind("usage: chipctl [--name NAME] COMMAND", 0), 0u) << help.output;
+    const Outcome bare = Chipctl(L"");
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_EQ(bare.output, help.output);
+}
+
 // Each write lands in the EEPROM file and reads back, in its own run, through
 // another layout.
 TEST_F(ChipctlTest, I2cWritesReadBackInEveryLayout) {
-    AddDevice();
+    AddWithTool();
     const struct {
         const wchar_t* write;
         const wchar_t* read;
@@ -160,7 +219,7 @@ TEST_F(ChipctlTest, I2cWritesReadBackInEveryLayout) {
         const Outcome read = Chipctl(row.read);
         EXPECT_EQ(read.exitCode, 0) << read.output;
         EXPECT_EQ(read.output, row.bytes);
-        const EepromBytes file = FileBytes();
+        const sim::EepromImage file = Bytes();
         char hex[8];
         std::string found;
         for (size_t i = 0; i < std::strlen(row.bytes) / 5; ++i) {
@@ -190,7 +249,7 @@ TEST_F(ChipctlTest, PagesShowsTheDevicesPropertyFrame) {
     if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
         GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
     }
-    AddDevice();
+    AddWithTool();
     bool closed = false;
     std::thread user([&closed] {
         HWND frame = nullptr;

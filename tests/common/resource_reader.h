@@ -39,7 +39,6 @@ class TemplateReader {
         return first ? static_cast<wchar_t>(first) + String() : L"";
     }
     void AlignToDword() { offset_ = (offset_ + 3) & ~size_t{3}; }
-    bool Overrun() const { return overrun_; }
 
   private:
     const BYTE* data_;

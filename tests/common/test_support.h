@@ -21,9 +21,6 @@ struct DeviceControlTestAccess {
     // clang-format off
 #define VELTO1_FIELD(Type, Name, field) static Type& Name(DeviceControl& dc) { return dc.field; }
     VELTO1_FIELD(ICustomProperty*, Driver, driver)
-    VELTO1_FIELD(IBaseFilter*, AudioCaptureFilter, audioCaptureFilter)
-    VELTO1_FIELD(IBaseFilter*, AudioDeviceFilter, audioDeviceFilter)
-    VELTO1_FIELD(IBaseFilter*, AudioRendererFilter, audioRendererFilter)
     VELTO1_FIELD(DWORD, GpioInputMask, gpioInputMask)
     VELTO1_FIELD(HRESULT, LastResult, lastResult)
     VELTO1_FIELD(DWORD, RemoteToggle, remoteToggle)

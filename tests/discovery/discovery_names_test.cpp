@@ -48,7 +48,7 @@ TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
         wchar_t wide[260] = L"untouched";
         EXPECT_EQ((audio ? ReadAudioDeviceName : ReadCaptureDeviceName)(name, wide), row.read);
         EXPECT_EQ(std::string(name), row.read ? row.name : "untouched");
-        if (row.wide && GetACP() == 1252) {
+        if (row.wide) {
             EXPECT_STREQ(wide, row.wide);
         }
         (audio ? GetAudioDeviceName : GetCaptureDeviceName)(name);

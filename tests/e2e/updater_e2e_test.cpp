@@ -3,7 +3,6 @@
 // EEPROM in a file, and the program's windows driven through the Win32 API.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -44,27 +43,19 @@ class UpdaterEndToEnd : public simbench::SimDeviceTest {
 
     // The updater's model with its EEPROM in the test's file.
     void AddDevice(const sim::EepromImage& image) {
-        WriteEeprom(image);
+        {
+            std::ofstream file(eepromFile_.c_str(), std::ios::binary);
+            ASSERT_TRUE(file.write(reinterpret_cast<const char*>(image.data()), image.size()));
+        }
         sim::DeviceSettings settings = simbench::Device(L"e2e", L"USB 7450 Device");
         settings.eepromFile = eepromFile_;
         Add(settings);
     }
 
-    void WriteEeprom(const sim::EepromImage& image) {
-        FILE* file = _wfopen(eepromFile_.c_str(), L"wb");
-        ASSERT_NE(file, nullptr);
-        ASSERT_EQ(fwrite(image.data(), 1, image.size(), file), image.size());
-        fclose(file);
-    }
-
     sim::EepromImage ReadEeprom() {
         sim::EepromImage image{};
-        FILE* file = _wfopen(eepromFile_.c_str(), L"rb");
-        EXPECT_NE(file, nullptr);
-        if (file) {
-            EXPECT_EQ(fread(image.data(), 1, image.size(), file), image.size());
-            fclose(file);
-        }
+        std::ifstream file(eepromFile_.c_str(), std::ios::binary);
+        EXPECT_TRUE(file.read(reinterpret_cast<char*>(image.data()), image.size()));
         return image;
     }
 
@@ -127,28 +118,24 @@ TEST_F(UpdaterEndToEnd, FailedWriteTellsE003Only) {
     EXPECT_EQ(ReadEeprom(), fresh);
 }
 
-TEST_F(UpdaterEndToEnd, CancelAndEscapeLeaveTheDeviceAlone) {
+// Cancel and Escape leave the device alone. The dialog reads correctly on a
+// system whose ANSI code page is not Japanese: every text arrives at the
+// window unconverted.
+TEST_F(UpdaterEndToEnd, CancelAndEscapeLeaveTheDeviceAloneAndTextsSurviveAWesternCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "the test prefix should run with the Western code page";
     const sim::EepromImage fresh = sim::FreshProductEeprom();
     AddDevice(fresh);
-    for (Answer answer : {Answer::Cancel, Answer::Escape}) {
-        const SessionResult result = Run(answer);
-        EXPECT_EQ(result.messageCount, 0);
-    }
-    EXPECT_EQ(ReadEeprom(), fresh);
-}
-
-// The dialog reads correctly on a system whose ANSI code page is not
-// Japanese: every text arrives at the window unconverted.
-TEST_F(UpdaterEndToEnd, DialogTextsSurviveAWesternCodePage) {
-    ASSERT_EQ(GetACP(), 1252u) << "the test prefix should run with the Western code page";
     const SessionResult result = Run(Answer::Cancel);
+    EXPECT_EQ(result.messageCount, 0);
+    EXPECT_EQ(Run(Answer::Escape).messageCount, 0);
+    EXPECT_EQ(ReadEeprom(), fresh);
+
     EXPECT_EQ(result.dialogTitle, kTitle);
-    struct Expected {
+    const struct {
         int id;
         const wchar_t* className;
         const wchar_t* text;
-    };
-    const Expected expected[] = {
+    } expected[] = {
         {IDOK, L"Button", L"OK"},     {IDCANCEL, L"Button", L"Cancel"},
         {-1, L"Static", kIntroLine},  {-1, L"Static", L"KLS-R30H"},
         {-1, L"Static", L"KLS-R30W"}, {-1, L"Static", kQuestionLine},

@@ -107,47 +107,19 @@ TEST(ProgramFile, ManifestAsksForTheInvokersRightsOnly) {
     EXPECT_EQ(text.find("dependency"), std::string::npos);
 }
 
-// The NT headers of the program file, PE32 (x86) or PE32+ (x64) alike.
-struct ProgramHeaders {
-    const BYTE* image;
-    const IMAGE_FILE_HEADER* file;
-    WORD magic;
-    const IMAGE_DATA_DIRECTORY* directories;
-};
-ProgramHeaders ReadProgramHeaders() {
+// The program is built for the architecture of this test, which runs it; it
+// carries no build time (the same sources give the same bytes); and it imports
+// only DLLs that every Windows has, so the one file runs as downloaded.
+TEST(ProgramFile, HeadersAndImports) {
     const auto* image = reinterpret_cast<const BYTE*>(ULONG_PTR(Program()) & ~ULONG_PTR{3});
     const BYTE* nt = image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew;
-    const auto* file = &reinterpret_cast<const IMAGE_NT_HEADERS32*>(nt)->FileHeader;
-    const WORD magic = reinterpret_cast<const IMAGE_NT_HEADERS32*>(nt)->OptionalHeader.Magic;
-    const IMAGE_DATA_DIRECTORY* directories =
-        magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-            ? reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt)->OptionalHeader.DataDirectory
-            : reinterpret_cast<const IMAGE_NT_HEADERS32*>(nt)->OptionalHeader.DataDirectory;
-    return {image, file, magic, directories};
-}
-
-// The program is built for the architecture of this test, which runs it.
-TEST(ProgramFile, IsBuiltForThisArchitecture) {
-    const ProgramHeaders headers = ReadProgramHeaders();
-    if (sizeof(void*) == 8) {
-        EXPECT_EQ(headers.file->Machine, IMAGE_FILE_MACHINE_AMD64);
-        EXPECT_EQ(headers.magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
-    } else {
-        EXPECT_EQ(headers.file->Machine, IMAGE_FILE_MACHINE_I386);
-        EXPECT_EQ(headers.magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-    }
-}
-
-// No build time in the file: the same sources give the same bytes.
-TEST(ProgramFile, CarriesNoBuildTimestamp) {
-    EXPECT_EQ(ReadProgramHeaders().file->TimeDateStamp, 0u);
-}
-
-// The program imports only DLLs that every Windows has: the one file runs as downloaded.
-TEST(ProgramFile, ImportsOnlyWindowsSystemDlls) {
-    const ProgramHeaders headers = ReadProgramHeaders();
-    const BYTE* image = headers.image;
-    const DWORD imports = headers.directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(nt);
+    EXPECT_EQ(headers->FileHeader.Machine,
+              sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+    ASSERT_EQ(headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC);
+    EXPECT_EQ(headers->FileHeader.TimeDateStamp, 0u);
+    const DWORD imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     const std::string system =
         " advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll"
         " ole32.dll oleaut32.dll shell32.dll user32.dll ";

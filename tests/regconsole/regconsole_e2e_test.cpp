@@ -3,8 +3,11 @@
 // dialog driven through the Win32 API as a user would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "regconsole/resource.h"
@@ -37,16 +40,29 @@ void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes) {
     fclose(file);
 }
 
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
+// The bytes with the given offsets changed.
+std::vector<BYTE> With(std::vector<BYTE> bytes,
+                       std::initializer_list<std::pair<size_t, BYTE>> changes) {
+    for (const auto& [offset, value] : changes) {
+        bytes.at(offset) = value;
+    }
+    return bytes;
+}
+
+// Whether text contains piece, showing the text when it does not.
+::testing::AssertionResult Has(const std::wstring& text, const std::wstring& piece) {
+    if (text.find(piece) != std::wstring::npos) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "no \"" << automation::Utf8(piece) << "\" in \"" << automation::Utf8(text) << "\"";
 }
 
 // The running console and what a user does with it.
 class Console {
   public:
-    ~Console() {
+    ~Console() { Kill(); }
+    void Kill() {
         if (process_.Id()) {
             process_.Kill();
         }
@@ -64,17 +80,16 @@ class Console {
     void Choose(int id, int index) { EXPECT_TRUE(automation::SelectComboItem(dialog_, id, index)); }
     std::wstring Text(int id) const { return automation::WindowText(GetDlgItem(dialog_, id)); }
     std::wstring Log() const { return Text(IDC_LOG); }
+    // The log's lines, each ended by CR LF.
     size_t LogLines() const {
         const std::wstring log = Log();
-        size_t lines = 0;
-        for (size_t at = log.find(L"\r\n"); at != std::wstring::npos;
-             at = log.find(L"\r\n", at + 2)) {
-            ++lines;
-        }
-        return lines;
+        return static_cast<size_t>(std::count(log.begin(), log.end(), L'\n'));
     }
-    // Presses a button; the command has run when the log has grown.
-    std::wstring Press(int id) {
+    // Types into the fields, then presses a button; the command has run when the log has grown.
+    std::wstring Press(int id, std::initializer_list<std::pair<int, std::wstring>> fields = {}) {
+        for (const auto& [field, text] : fields) {
+            Type(field, text);
+        }
         const size_t before = LogLines();
         automation::PressButton(dialog_, id);
         WaitForLogLines(before + 1);
@@ -96,13 +111,20 @@ class Console {
         }
         return text;
     }
+    // Restores the EEPROM from file; the first message, answered with button.
+    std::wstring Restore(const std::wstring& file, int button) {
+        Press(IDC_EEPROM_RESTORE, {{IDC_EEPROM_FILE, file}});
+        return Answer(button);
+    }
     bool NoMessageBox() const { return automation::WaitForOwnedWindow(dialog_, 300) == nullptr; }
-    bool Ended(DWORD* exitCode) { return process_.Wait(kTimeoutMs, exitCode); }
+    void ExpectEnded() {
+        DWORD exitCode = 1;
+        EXPECT_TRUE(process_.Wait(kTimeoutMs, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
     void Close() {
         automation::PressButton(dialog_, IDCANCEL);
-        DWORD exitCode = 1;
-        EXPECT_TRUE(Ended(&exitCode));
-        EXPECT_EQ(exitCode, 0u);
+        ExpectEnded();
     }
 
   private:
@@ -115,10 +137,6 @@ class Console {
     HWND dialog_ = nullptr;
 };
 
-bool Contains(const std::wstring& text, const std::wstring& part) {
-    return text.find(part) != std::wstring::npos;
-}
-
 class RegisterConsoleEndToEnd : public simbench::SimDeviceTest {
   protected:
     void SetUp() override {
@@ -126,13 +144,16 @@ class RegisterConsoleEndToEnd : public simbench::SimDeviceTest {
             GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
         }
         SimDeviceTest::SetUp();
-        eepromFile_ = TempPath(L"regconsole-e2e-eeprom.bin");
-        imageFile_ = TempPath(L"regconsole-e2e-image.bin");
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        eepromFile_ = std::wstring(folder) + L"regconsole-e2e-eeprom.bin";
+        imageFile_ = std::wstring(folder) + L"regconsole-e2e-image.bin";
         DeleteFileW(imageFile_.c_str());
         const sim::EepromImage fresh = sim::FreshProductEeprom();
         WriteFileBytes(eepromFile_, std::vector<BYTE>(fresh.begin(), fresh.end()));
     }
     void TearDown() override {
+        console_.Kill();  // before its device goes
         DeleteFileW(eepromFile_.c_str());
         DeleteFileW(imageFile_.c_str());
         SimDeviceTest::TearDown();
@@ -143,166 +164,127 @@ class RegisterConsoleEndToEnd : public simbench::SimDeviceTest {
         settings.eepromFile = eepromFile_;
         return settings;
     }
+    // Registers the device, then starts the console on it.
+    void Open(const sim::DeviceSettings& settings) {
+        Add(settings);
+        console_.Start();
+    }
     std::vector<BYTE> DeviceEeprom() { return ReadFileBytes(eepromFile_); }
 
     std::wstring eepromFile_;
     std::wstring imageFile_;
+    Console console_;
 };
 
 TEST_F(RegisterConsoleEndToEnd, RegisterWriteReadsBackInBothSpaces) {
-    Add(Device());
-    Console console;
-    console.Start();
-    struct Row {
-        int space;  // 0 main, 1 alternate
-        int countIndex;
-        const wchar_t* index;
-        const wchar_t* value;
+    Open(Device());
+    const struct {
+        int space, countIndex;  // space 0 main, 1 alternate
+        const wchar_t *index, *value, *shown;
+    } rows[] = {
+        {0, 1, L"1234", L"BEEF", L"BEEF"},  // main space, 16-bit index, two bytes
+        {1, 0, L"0x5A", L"7E", L"7E"},      // alternate space, 8-bit index, one byte
     };
-    const Row rows[] = {
-        {0, 1, L"1234", L"BEEF"},  // main space, 16-bit index, two bytes
-        {1, 0, L"0x5A", L"7E"},    // alternate space, 8-bit index, one byte
-    };
-    for (const Row& row : rows) {
-        console.Choose(IDC_REG_SPACE, row.space);
-        console.Choose(IDC_REG_COUNT, row.countIndex);
-        console.Type(IDC_REG_INDEX, row.index);
-        console.Type(IDC_REG_VALUE, row.value);
-        console.Press(IDC_REG_WRITE);
-        console.Type(IDC_REG_VALUE, L"");
-        console.Press(IDC_REG_READ);
-        EXPECT_EQ(console.Text(IDC_REG_VALUE), row.value[0] == L'0' ? row.value + 2 : row.value);
-        EXPECT_TRUE(console.NoMessageBox());
+    for (const auto& row : rows) {
+        console_.Choose(IDC_REG_SPACE, row.space);
+        console_.Choose(IDC_REG_COUNT, row.countIndex);
+        console_.Press(IDC_REG_WRITE, {{IDC_REG_INDEX, row.index}, {IDC_REG_VALUE, row.value}});
+        console_.Press(IDC_REG_READ, {{IDC_REG_VALUE, L""}});
+        EXPECT_EQ(console_.Text(IDC_REG_VALUE), row.shown);
+        EXPECT_TRUE(console_.NoMessageBox());
     }
-    const std::wstring log = console.Log();
-    EXPECT_TRUE(Contains(log, L"register write main 1234 x2 = BEEF: 0x00000000"))
-        << automation::Utf8(log);
-    EXPECT_TRUE(Contains(log, L"register read alternate 5A x1 = 7E: 0x00000000"))
-        << automation::Utf8(log);
-    console.Close();
+    EXPECT_TRUE(Has(console_.Log(), L"register write main 1234 x2 = BEEF: 0x00000000"));
+    EXPECT_TRUE(Has(console_.Log(), L"register read alternate 5A x1 = 7E: 0x00000000"));
+    console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, ProbeOfAMissingI2cDeviceSaysNotDetected) {
-    Add(Device());
-    Console console;
-    console.Start();
-    console.Type(IDC_I2C_ADDRESS, L"50");
-    console.Click(IDC_I2C_PROBE);  // the warning comes before the log line
-    EXPECT_EQ(console.Answer(), L"I2C device not detected");
+    Open(Device());
+    console_.Type(IDC_I2C_ADDRESS, L"50");
+    console_.Click(IDC_I2C_PROBE);  // the warning comes before the log line
+    EXPECT_EQ(console_.Answer(), L"I2C device not detected");
     // The driver's failure is then reported; the console stays.
-    EXPECT_TRUE(Contains(console.Answer(), L"Fatal Error:  8007"));
-    EXPECT_TRUE(Contains(console.Log(), L"I2C probe 50: 0x8007"))
-        << automation::Utf8(console.Log());
-    console.Type(IDC_I2C_ADDRESS, L"A0");
-    console.Press(IDC_I2C_PROBE);
-    EXPECT_TRUE(console.NoMessageBox());
-    console.Close();
+    EXPECT_TRUE(Has(console_.Answer(), L"Fatal Error:  8007"));
+    EXPECT_TRUE(Has(console_.Log(), L"I2C probe 50: 0x8007"));
+    console_.Press(IDC_I2C_PROBE, {{IDC_I2C_ADDRESS, L"A0"}});
+    EXPECT_TRUE(console_.NoMessageBox());
+    console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, SaveChangeOneByteRestoreGivesTheSavedEeprom) {
-    Add(Device());
+    Open(Device());
     const std::vector<BYTE> original = DeviceEeprom();
-    Console console;
-    console.Start();
-    console.Type(IDC_EEPROM_FILE, imageFile_);
-    console.Press(IDC_EEPROM_SAVE);
+    console_.Press(IDC_EEPROM_SAVE, {{IDC_EEPROM_FILE, imageFile_}});
     EXPECT_EQ(ReadFileBytes(imageFile_), original);
 
-    console.Type(IDC_I2C_ADDRESS, L"A0");
-    console.Choose(IDC_I2C_LAYOUT, 1);  // 8-bit sub-address
-    console.Type(IDC_I2C_SUBADDRESS, L"10");
-    console.Type(IDC_I2C_COUNT, L"1");
-    console.Type(IDC_I2C_DATA, L"5A");
-    console.Press(IDC_I2C_WRITE);
-    std::vector<BYTE> changed = original;
-    changed[0x10] = 0x5A;
-    ASSERT_NE(changed, original);
-    EXPECT_EQ(DeviceEeprom(), changed);
+    console_.Type(IDC_I2C_ADDRESS, L"A0");
+    console_.Choose(IDC_I2C_LAYOUT, 1);  // 8-bit sub-address
+    console_.Press(IDC_I2C_WRITE,
+                   {{IDC_I2C_SUBADDRESS, L"10"}, {IDC_I2C_COUNT, L"1"}, {IDC_I2C_DATA, L"5A"}});
+    ASSERT_NE(original.at(0x10), 0x5A);
+    EXPECT_EQ(DeviceEeprom(), With(original, {{0x10, 0x5A}}));
 
-    console.Press(IDC_EEPROM_RESTORE);
-    EXPECT_EQ(console.Answer(IDYES), L"1 byte differs from the file.\nWrite it to the EEPROM?");
-    EXPECT_EQ(console.Answer(), L"EEPROM restored: 1 of 256 bytes written and verified.");
+    EXPECT_EQ(console_.Restore(imageFile_, IDYES),
+              L"1 byte differs from the file.\nWrite it to the EEPROM?");
+    EXPECT_EQ(console_.Answer(), L"EEPROM restored: 1 of 256 bytes written and verified.");
     EXPECT_EQ(DeviceEeprom(), original);
-    console.Close();
+    console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, RestoreFileOf255BytesIsRefused) {
-    Add(Device());
+    Open(Device());
     const std::vector<BYTE> original = DeviceEeprom();
     WriteFileBytes(imageFile_, std::vector<BYTE>(255, 0x00));
-    Console console;
-    console.Start();
-    console.Type(IDC_EEPROM_FILE, imageFile_);
-    console.Press(IDC_EEPROM_RESTORE);
-    const std::wstring text = console.Answer();
-    EXPECT_TRUE(Contains(text, L"holds 255 bytes; an EEPROM image is exactly 256 bytes."))
-        << automation::Utf8(text);
-    EXPECT_TRUE(Contains(text, L"Nothing was written."));
+    const std::wstring text = console_.Restore(imageFile_, IDOK);
+    EXPECT_TRUE(Has(text, L"holds 255 bytes; an EEPROM image is exactly 256 bytes."));
+    EXPECT_TRUE(Has(text, L"Nothing was written."));
     EXPECT_EQ(DeviceEeprom(), original);
-    console.Close();
+    console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess) {
     sim::DeviceSettings settings = Device();
     settings.failOnI2cWrite[2] = E_FAIL;  // the second I2C data write of the session
-    Add(settings);
+    Open(settings);
     const std::vector<BYTE> original = DeviceEeprom();
-    std::vector<BYTE> image = original;
-    image[0x20] = 0x11;
-    image[0x21] = 0x22;
-    image[0x22] = 0x33;
+    const std::vector<BYTE> image = With(original, {{0x20, 0x11}, {0x21, 0x22}, {0x22, 0x33}});
     WriteFileBytes(imageFile_, image);
 
-    Console console;
-    console.Start();
-    console.Type(IDC_EEPROM_FILE, imageFile_);
-    console.Press(IDC_EEPROM_RESTORE);
-    EXPECT_EQ(console.Answer(IDYES), L"3 bytes differ from the file.\nWrite them to the EEPROM?");
-    EXPECT_EQ(console.Answer(), L"Fatal Error:  80004005");
-    const std::wstring report = console.Answer();
-    EXPECT_TRUE(Contains(report, L"EEPROM restore failed: 1 of 3 written bytes did not verify."))
-        << automation::Utf8(report);
-    EXPECT_TRUE(Contains(report, L"Byte 21: wrote 22")) << automation::Utf8(report);
-    EXPECT_FALSE(Contains(report, L"restored:"));
-    std::vector<BYTE> expected = image;
-    expected[0x21] = original[0x21];
-    EXPECT_EQ(DeviceEeprom(), expected);
-    console.Close();
+    EXPECT_EQ(console_.Restore(imageFile_, IDYES),
+              L"3 bytes differ from the file.\nWrite them to the EEPROM?");
+    EXPECT_EQ(console_.Answer(), L"Fatal Error:  80004005");
+    const std::wstring report = console_.Answer();
+    EXPECT_TRUE(Has(report, L"EEPROM restore failed: 1 of 3 written bytes did not verify."));
+    EXPECT_TRUE(Has(report, L"Byte 21: wrote 22"));
+    EXPECT_FALSE(Has(report, L"restored:"));
+    EXPECT_EQ(DeviceEeprom(), With(image, {{0x21, original[0x21]}}));
+    console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, UnplugMidSessionShowsTheFatalTextAndEnds) {
     sim::DeviceSettings settings = Device();
     settings.unplugFromCall = 60;  // after start-up, during the reads below
-    Add(settings);
-    Console console;
-    console.Start();
-    console.Type(IDC_REG_INDEX, L"1234");
-    console.Press(IDC_REG_READ);
-    EXPECT_TRUE(console.NoMessageBox()) << "the first read is before the unplug";
+    Open(settings);
+    console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"1234"}});
+    EXPECT_TRUE(console_.NoMessageBox()) << "the first read is before the unplug";
     std::wstring text;
     for (int i = 0; i < 40 && text.empty(); ++i) {
-        console.Press(IDC_REG_READ);
-        if (!console.NoMessageBox()) {
-            text = console.Answer();
+        console_.Press(IDC_REG_READ);
+        if (!console_.NoMessageBox()) {
+            text = console_.Answer();
         }
     }
     EXPECT_EQ(text, kUnplugged);
-    DWORD exitCode = 1;
-    EXPECT_TRUE(console.Ended(&exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    console_.ExpectEnded();
 }
 
 TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing) {
-    Add(Device());
-    Console console;
-    console.Start();
-    struct Row {
-        const wchar_t* index;
-        const wchar_t* value;
+    Open(Device());
+    const struct {
+        const wchar_t *index, *value;
         int button;
         const wchar_t* message;  // the start of what the console says
-    };
-    const Row rows[] = {
+    } rows[] = {
         {L"", L"12", IDC_REG_WRITE, L"You must specify a register index"},
         {L"", L"", IDC_REG_READ, L"You must specify a register index"},
         {L"1234", L"1G", IDC_REG_WRITE, L"Value: \"1G\" is not a value of 1 byte."},
@@ -310,19 +292,18 @@ TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing
         {L"12G4", L"12", IDC_REG_WRITE,
          L"Register index: \"12G4\" is not a number from 0 to FFFF."},
     };
-    for (const Row& row : rows) {
-        console.Type(IDC_REG_INDEX, row.index);
-        console.Type(IDC_REG_VALUE, row.value);
-        const std::wstring before = console.Log();
-        console.Click(row.button);
-        EXPECT_TRUE(Contains(console.Answer(), row.message)) << automation::Utf8(row.message);
-        EXPECT_EQ(console.Log(), before) << "nothing was sent";
+    for (const auto& row : rows) {
+        console_.Type(IDC_REG_INDEX, row.index);
+        console_.Type(IDC_REG_VALUE, row.value);
+        const std::wstring before = console_.Log();
+        console_.Click(row.button);
+        EXPECT_TRUE(Has(console_.Answer(), row.message));
+        EXPECT_EQ(console_.Log(), before) << "nothing was sent";
     }
     // The register still holds what the chip started with.
-    console.Type(IDC_REG_INDEX, L"1234");
-    console.Press(IDC_REG_READ);
-    EXPECT_EQ(console.Text(IDC_REG_VALUE), L"00");
-    console.Close();
+    console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"1234"}});
+    EXPECT_EQ(console_.Text(IDC_REG_VALUE), L"00");
+    console_.Close();
 }
 
 }  // namespace

@@ -23,60 +23,39 @@ using sim::DriverSlot;
 class PauseRecorder final : public Platform {
   public:
     int ShowMessageBoxW(HWND, const wchar_t*, const wchar_t*, UINT) override {
-        ADD_FAILURE() << "unexpected message box";
-        return IDOK;
+        return Unexpected();
     }
-    int ShowMessageBoxA(HWND, const char* text, const char*, UINT) override {
-        ADD_FAILURE() << "unexpected message box: " << text;
-        return IDOK;
-    }
-    BOOL EndDialog(HWND, INT_PTR) override {
-        ADD_FAILURE() << "unexpected EndDialog";
-        return TRUE;
-    }
+    int ShowMessageBoxA(HWND, const char*, const char*, UINT) override { return Unexpected(); }
+    BOOL EndDialog(HWND, INT_PTR) override { return Unexpected(); }
     void Sleep(DWORD milliseconds) override { pauses.push_back(milliseconds); }
     std::vector<DWORD> pauses;
+
+  private:
+    static int Unexpected() {
+        ADD_FAILURE() << "unexpected message box or dialog end";
+        return IDOK;
+    }
 };
 
 const std::vector<DWORD> kOffsets = {0x20, 0x21, 0x22};
 
-struct Case {
-    const char* what;
-    CallOf fault;  // slot, property, nth
-    HRESULT status;
-    std::vector<DWORD> failedOffsets;
-    std::vector<HRESULT> toldFailures;
-    bool deviceGone;
-};
-
 TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
-    const Case cases[] = {
+    const struct Case {
+        const char* what;
+        CallOf fault;  // slot, property, nth
+        HRESULT status;
+        std::vector<DWORD> failedOffsets;
+        std::vector<HRESULT> toldFailures;
+        bool deviceGone;
+    } cases[] = {
+        // clang-format off
         {"no fault", {DriverSlot::Get, 0, 0}, S_OK, {}, {}, false},
-        {"the second I2C data write fails",
-         {DriverSlot::Set, CPROP_I2C_DATA, 2},
-         E_FAIL,
-         {0x21},
-         {E_FAIL},
-         false},
-        {"the first write answers 0 and stores nothing",
-         {DriverSlot::Set, CPROP_I2C_DATA, 1},
-         S_OK,
-         {0x20},
-         {},
-         false},
+        {"the second I2C data write fails", {DriverSlot::Set, CPROP_I2C_DATA, 2}, E_FAIL, {0x21}, {E_FAIL}, false},
+        {"the first write answers 0 and stores nothing", {DriverSlot::Set, CPROP_I2C_DATA, 1}, S_OK, {0x20}, {}, false},
         // The first read-back is the 17th data get: 16 were the EEPROM read below.
-        {"a read-back answers 0 and delivers nothing",
-         {DriverSlot::Get, CPROP_I2C_DATA, 17},
-         S_OK,
-         {0x20},
-         {},
-         false},
-        {"unplugged at the second write",
-         {DriverSlot::Set, CPROP_I2C_DATA, 2},
-         DEVCTL_E_UNPLUGGED,
-         {},
-         {DEVCTL_E_UNPLUGGED},
-         true},
+        {"a read-back answers 0 and delivers nothing", {DriverSlot::Get, CPROP_I2C_DATA, 17}, S_OK, {0x20}, {}, false},
+        {"unplugged at the second write", {DriverSlot::Set, CPROP_I2C_DATA, 2}, DEVCTL_E_UNPLUGGED, {}, {DEVCTL_E_UNPLUGGED}, true},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

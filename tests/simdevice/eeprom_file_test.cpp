@@ -6,15 +6,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "common/win32_owners.h"
 #include "devctl/device_control.h"
 #include "simdevice/chip/eeprom_file.h"
-#include "tests/bench/sim_bench.h"
-#include "tests/common/test_support.h"
+#include "tests/common/simtool_fixture.h"
+
+using simtool::FileBytes;
 
 namespace {
 
@@ -23,79 +24,48 @@ const sim::EepromImage kUpdated = sim::UpdatedProductEeprom();
 
 // A folder of its own for a test's EEPROM file, so that the test sees every
 // file a save leaves there. Emptied and removed at the end.
-class EepromFolder {
-  public:
+struct EepromFolder {
     EepromFolder() {
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"velto1-eeprom-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
+        folder = std::wstring(temp) + L"velto1-eeprom-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
         Empty();
     }
     ~EepromFolder() {
         Empty();
-        RemoveDirectoryW(folder_.c_str());
+        RemoveDirectoryW(folder.c_str());
     }
-    EepromFolder(const EepromFolder&) = delete;
-    EepromFolder& operator=(const EepromFolder&) = delete;
-
     std::wstring Path(const std::wstring& name = L"eeprom.bin") const {
-        return folder_ + L"\\" + name;
+        return folder + L"\\" + name;
     }
-    const std::wstring& Folder() const { return folder_; }
     // The names in the folder, sorted.
     std::vector<std::wstring> Files() const {
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder_ + L"\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) {
-            return names;
-        }
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") {
-                names.push_back(name);
+        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more;
+             more = FindNextFileW(search, &found)) {
+            if (std::wcscmp(found.cFileName, L".") != 0 &&
+                std::wcscmp(found.cFileName, L"..") != 0) {
+                names.push_back(found.cFileName);
             }
-        } while (FindNextFileW(search, &found));
+        }
         FindClose(search);
         std::sort(names.begin(), names.end());
         return names;
     }
-
-  private:
-    void Empty() {
+    void Empty() const {
         for (const std::wstring& name : Files()) {
             SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(Path(name).c_str());
         }
     }
 
-    std::wstring folder_;
+    std::wstring folder;
 };
 
 const std::vector<std::wstring> kEepromAndLock = {L"eeprom.bin", L"eeprom.bin.lock"};
-
-// The file's bytes as any program reads them; a file of another size fails
-// the test.
-sim::EepromImage FileBytes(const std::wstring& path) {
-    sim::EepromImage image = {};
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    EXPECT_NE(file, nullptr) << "cannot open " << testing::PrintToString(path);
-    if (file) {
-        char extra = 0;
-        EXPECT_EQ(std::fread(image.data(), 1, image.size(), file), image.size());
-        EXPECT_EQ(std::fread(&extra, 1, 1, file), 0u) << "longer than 256 bytes";
-        std::fclose(file);
-    }
-    return image;
-}
-
-void WriteRaw(const std::wstring& path, const std::string& bytes) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
 
 // Volume and index of the file: what tells one file from another.
 std::pair<DWORD, ULONGLONG> FileIdentity(const std::wstring& path) {
@@ -108,11 +78,17 @@ std::pair<DWORD, ULONGLONG> FileIdentity(const std::wstring& path) {
     return {info.dwVolumeSerialNumber, (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+// A save puts a new file in place, even past a temporary file that a save
+// killed halfway through writing it left behind.
 TEST(EepromFile, ASavePutsANewFileInPlaceAndLeavesNoTemporaryFile) {
     EepromFolder folder;
     const std::wstring path = folder.Path();
     ASSERT_EQ(sim::SaveEepromFile(path, kFresh), S_OK);
     const auto before = FileIdentity(path);
+    simtool::WriteFile(path + L".tmp", std::string(100, '\x55').data(), 100);
+    sim::EepromImage image = {};
+    EXPECT_EQ(sim::LoadEepromFile(path, image), S_OK);
+    EXPECT_EQ(image, kFresh);
     ASSERT_EQ(sim::SaveEepromFile(path, kUpdated), S_OK);
     EXPECT_EQ(FileBytes(path), kUpdated);
     EXPECT_NE(FileIdentity(path), before) << "the old file was rewritten in place";
@@ -130,7 +106,7 @@ TEST(EepromFile, AFailureBeforeTheSwapLeavesTheOldFileWhole) {
     bool called = false;
     const HRESULT status = sim::SaveEepromFile(path, kUpdated, [&](const std::wstring& temporary) {
         called = true;
-        EXPECT_EQ(temporary.substr(0, temporary.find_last_of(L'\\')), folder.Folder());
+        EXPECT_EQ(temporary.substr(0, temporary.find_last_of(L'\\')), folder.folder);
         EXPECT_EQ(FileBytes(temporary), kUpdated);
         EXPECT_EQ(FileBytes(path), kFresh);
         return diskFull;
@@ -139,59 +115,6 @@ TEST(EepromFile, AFailureBeforeTheSwapLeavesTheOldFileWhole) {
     EXPECT_EQ(status, diskFull);
     EXPECT_EQ(FileBytes(path), kFresh);
     EXPECT_EQ(folder.Files(), kEepromAndLock) << "the temporary file is removed";
-}
-
-TEST(EepromFile, ATemporaryFileLeftByACrashDoesNotHinderTheNextSave) {
-    EepromFolder folder;
-    const std::wstring path = folder.Path();
-    ASSERT_EQ(sim::SaveEepromFile(path, kFresh), S_OK);
-    WriteRaw(path + L".tmp", std::string(100, '\x55'));  // killed halfway through writing it
-    sim::EepromImage image = {};
-    EXPECT_EQ(sim::LoadEepromFile(path, image), S_OK);
-    EXPECT_EQ(image, kFresh);
-    ASSERT_EQ(sim::SaveEepromFile(path, kUpdated), S_OK);
-    EXPECT_EQ(FileBytes(path), kUpdated);
-    EXPECT_EQ(folder.Files(), kEepromAndLock);
-}
-
-// Two chip models on one file, as two processes have them: each write
-// changes its own bytes in the file and each read sees the file.
-TEST(EepromFile, TwoModelsOfTheDeviceShareTheFileByteForByte) {
-    EepromFolder folder;
-    const std::wstring path = folder.Path();
-    ASSERT_EQ(sim::SaveEepromFile(path, kFresh), S_OK);
-    SimBound first;
-    SimBound second;
-    first.chip->Eeprom()->SetStore(std::make_shared<sim::EepromFile>(path));
-    second.chip->Eeprom()->SetStore(std::make_shared<sim::EepromFile>(path));
-    const struct {
-        SimBound* bound;
-        bool write;
-        DWORD offset;
-        DWORD count;
-        DWORD bytes;  // written, or expected from the read (low byte first)
-    } steps[] = {
-        {&first, true, 0x10, 1, 0x11},      //
-        {&second, true, 0x11, 1, 0x22},     //
-        {&first, false, 0x10, 2, 0x2211},   // the second's byte beside its own
-        {&first, true, 0x10, 1, 0x33},      //
-        {&second, false, 0x10, 2, 0x2233},  //
-        {&second, true, 0xFF, 2, 0x0201},   // wraps to cell 0
-        {&first, false, 0xFF, 2, 0x0201},   //
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(testing::Message() << (step.bound == &first ? "first " : "second ")
-                                        << (step.write ? "writes " : "reads ") << step.offset);
-        if (step.write) {
-            EXPECT_EQ(step.bound->dc.WriteI2c(0xA0, step.offset, step.count, &step.bytes), S_OK);
-        } else {
-            DWORD read = ~step.bytes;
-            EXPECT_EQ(step.bound->dc.ReadI2c(0xA0, step.offset, step.count, &read), S_OK);
-            EXPECT_EQ(read & 0xFFFF, step.bytes);
-        }
-    }
-    EXPECT_EQ(FileBytes(path),
-              sim::EepromWith({{0x10, 0x33}, {0x11, 0x22}, {0xFF, 0x01}, {0x00, 0x02}}));
 }
 
 // --- Through the registered device and the library ---------------------------
@@ -210,9 +133,8 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
     }
     // The writer program beside the test binary, started with these arguments.
     PROCESS_INFORMATION StartWriter(const std::wstring& arguments) {
-        const std::wstring dll = simbench::DllPath();
-        std::wstring command = L"\"" + dll.substr(0, dll.find_last_of(L"\\/") + 1) +
-                               L"simdevice_eeprom_writer.exe\" " + arguments;
+        std::wstring command =
+            L"\"" + simtool::Beside(L"simdevice_eeprom_writer.exe") + L"\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
@@ -240,24 +162,22 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
 // write fails with the file's error, and neither the file nor the bound
 // device claims the new value. Lifted again, the device works as before.
 TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsTheOldByte) {
-    enum class Condition { ReadOnly, HeldOpenWithoutSharing };
     const struct {
-        Condition condition;
-        const char* name;
+        bool readOnly;  // else held open without sharing
         HRESULT writeStatus;
         HRESULT readStatusMeanwhile;
     } rows[] = {
-        {Condition::ReadOnly, "read-only file", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
-        {Condition::HeldOpenWithoutSharing, "held open without sharing",
-         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {true, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
+        {false, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION),
+         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
     };
     const std::wstring path = folder.Path();
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.readOnly ? "read-only file" : "held open without sharing");
         Add(settings, /*resetEeprom=*/true);
         ASSERT_NE(device.Open(), nullptr);
         velto1::UniqueHandle held;
-        if (row.condition == Condition::ReadOnly) {
+        if (row.readOnly) {
             ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
         } else {
             held.Reset(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -286,20 +206,9 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
     }
 }
 
-TEST_F(EepromFileDeviceTest, AReadSeesAnotherProcesssWrite) {
-    ASSERT_NE(device.Open(), nullptr);
-    DWORD option = 0;
-    ASSERT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
-    EXPECT_EQ(option & 0xFF, 0x85u);
-    EXPECT_EQ(Finish(StartWriter(L"\"USB 7450 Device\" 8 5 1")), 0u);
-    option = 0;
-    ASSERT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
-    EXPECT_EQ(option & 0xFF, 0x05u);
-    EXPECT_EQ(FileBytes(folder.Path()), kUpdated);
-}
-
 // Two writer processes and this one write their own bytes at the same time,
-// each 200 times; every write is there in the end.
+// each 200 times; every write is there in the end, and this process, bound
+// before they started, reads theirs.
 TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     const std::wstring prefix = L"velto1-eeprom-test-" + std::to_wstring(GetCurrentProcessId());
     const velto1::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-go").c_str()));
@@ -317,6 +226,9 @@ TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
                                         L" 1 200 " + writer.ready + L" " + prefix + L"-go"));
     }
     ASSERT_NE(device.Open(), nullptr);
+    WORD read = 0;
+    ASSERT_EQ(device.ReadI2c(0xA0, 0x20, 2, &read), S_OK);
+    EXPECT_EQ(read, 0xFFFF);
     EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(readyHandles.size()), readyHandles.data(),
                                      TRUE, 60000),
               WAIT_OBJECT_0)
@@ -329,6 +241,8 @@ TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     for (const PROCESS_INFORMATION& process : processes) {
         EXPECT_EQ(Finish(process), 0u);
     }
+    ASSERT_EQ(device.ReadI2c(0xA0, 0x20, 2, &read), S_OK);
+    EXPECT_EQ(read, 200 * 0x101);
     EXPECT_EQ(FileBytes(folder.Path()), sim::EepromWith({{0x20, 200}, {0x21, 200}, {0x22, 200}}));
 }
 

@@ -5,37 +5,26 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "devctl/device_control.h"
 #include "simdevice/filter/device_ids.h"
-#include "tests/bench/sim_bench.h"
-#include "tests/simdevice/simdevctl_tool.h"
+#include "tests/common/simtool_fixture.h"
 
-using simdevctl_tool::Outcome;
-using simdevctl_tool::Tool;
+using simtool::Outcome;
+using simtool::Simdevctl;
 
 namespace {
 
-class SimdevctlArgumentsTest : public simbench::SimDeviceTest {
+class SimdevctlArgumentsTest : public simtool::FileDeviceTest {
   protected:
+    SimdevctlArgumentsTest() : FileDeviceTest(L"velto1-simdevctl-args.bin") {}
     void SetUp() override {
-        simbench::SimDeviceTest::SetUp();
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        eeprom = std::wstring(folder) + L"velto1-simdevctl-args.bin";
+        FileDeviceTest::SetUp();
         sim::DeviceSettings cam = simbench::Device(L"cam", L"USB 7450 Device");
         cam.eepromFile = eeprom;
         Add(cam, /*resetEeprom=*/true);
         Add(simbench::Device(L"plain", L"Plain Webcam"));
     }
-    void TearDown() override {
-        simbench::SimDeviceTest::TearDown();
-        DeleteFileW(eeprom.c_str());
-        DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
-    }
-
-    std::wstring eeprom;
 };
 
 // What the registry holds of the simulated devices, read in this process
@@ -58,108 +47,59 @@ std::wstring Registered() {
     return text;
 }
 
-// The table of bad arguments, in three parts that run as three tests (each row
-// starts the tool, which is slow where 32-bit code runs emulated).
-enum class Part { AddIdAndName, AddOptions, OtherCommands };
-
-struct BadArguments {
-    Part part;
-    std::wstring arguments;
-    const char* message;  // the one line's start after "simdevctl: "
-};
-
-const std::vector<BadArguments>& BadArgumentRows() {
-    const std::wstring longText(260, L'N');
-    const std::wstring longPath = L"C:\\" + std::wstring(252, L'd');  // 255 characters
-    static const std::vector<BadArguments> rows = {
-        {Part::AddIdAndName, L"add", "add needs a device ID"},
-        {Part::AddIdAndName, L"add --name X", "add needs a device ID"},
-        {Part::AddIdAndName, L"add \"bad id\" --name X", "bad device ID \"bad id\""},
-        {Part::AddIdAndName, L"add " + std::wstring(101, L'a') + L" --name X", "bad device ID"},
-        {Part::AddIdAndName, L"add cam", "add needs --name"},
-        {Part::AddIdAndName, L"add cam --name", "--name needs a value"},
-        {Part::AddIdAndName, L"add cam --name \"\"", "--name needs a name"},
-        {Part::AddIdAndName, L"add cam --name " + longText, "--name is longer than 259 characters"},
-        {Part::AddIdAndName, L"add cam --name X --eeprom", "--eeprom needs a value"},
-        {Part::AddIdAndName, L"add cam --name X --eeprom \"\"", "--eeprom needs a file path"},
-        {Part::AddIdAndName, L"add cam --name X --eeprom " + longPath,
+// One row per distinct reason for a refusal; each starts the tool, which is
+// slow where 32-bit code runs emulated.
+TEST_F(SimdevctlArgumentsTest, BadArgumentsAreRefusedAndChangeNothing) {
+    const struct {
+        std::wstring arguments;
+        const char* message;  // the one line's start after "simdevctl: "
+    } rows[] = {
+        {L"add --name X", "add needs a device ID"},
+        {L"add \"bad id\" --name X", "bad device ID \"bad id\""},
+        {L"add " + std::wstring(101, L'a') + L" --name X", "bad device ID"},
+        {L"add cam", "add needs --name"},
+        {L"add cam --name", "--name needs a value"},
+        {L"add cam --name \"\"", "--name needs a name"},
+        {L"add cam --name " + std::wstring(260, L'N'), "--name is longer than 259 characters"},
+        {L"add cam --name X --eeprom \"\"", "--eeprom needs a file path"},
+        {L"add cam --name X --eeprom C:\\" + std::wstring(252, L'd'),
          "--eeprom path is longer than 254 characters"},
-
-        {Part::AddOptions, L"add cam --name X --frob 1", "unknown option: \"--frob\""},
-        {Part::AddOptions, L"add cam --name X --no-such-flag",
-         "unknown option: \"--no-such-flag\""},
-        {Part::AddOptions, L"add cam --name X --chip-id", "--chip-id needs a value"},
-        {Part::AddOptions, L"add cam --name X --chip-id twelve", "--chip-id needs a number"},
-        {Part::AddOptions, L"add cam --name X --chip-id 0x100000000", "--chip-id needs a number"},
-        {Part::AddOptions, L"add cam --name X --chip-id -1", "--chip-id needs a number"},
-        {Part::AddOptions, L"add cam --name X --board-config 12abc",
-         "--board-config needs a number, not \"12abc\""},
-        {Part::AddOptions, L"add cam --name X --category tv", "unknown category: \"tv\""},
-        {Part::AddOptions, L"add cam --name X --fail-call 3", "--fail-call needs N=STATUS"},
-        {Part::AddOptions, L"add cam --name X --fail-property 0x1019=",
-         "--fail-property needs ID=STATUS"},
-        {Part::AddOptions, L"add cam --name X --fail-bind 5", "--fail-bind needs a failure status"},
-        {Part::AddOptions, L"add cam --name X --unplug-from 0",
-         "--unplug-from needs a call number"},
-        {Part::AddOptions, L"add cam --name X --remote-code 2:0:0x15",
-         "--remote-code needs TOGGLE:ADDRESS:COMMAND"},
-        {Part::AddOptions, L"add cam --name X --codec-busy sometimes",
+        {L"add cam --name X --frob 1", "unknown option: \"--frob\""},
+        {L"add cam --name X --chip-id twelve", "--chip-id needs a number"},
+        {L"add cam --name X --chip-id 0x100000000", "--chip-id needs a number"},
+        {L"add cam --name X --chip-id -1", "--chip-id needs a number"},
+        {L"add cam --name X --board-config 12abc", "--board-config needs a number, not \"12abc\""},
+        {L"add cam --name X --category tv", "unknown category: \"tv\""},
+        {L"add cam --name X --fail-call 3", "--fail-call needs N=STATUS"},
+        {L"add cam --name X --fail-property 0x1019=", "--fail-property needs ID=STATUS"},
+        {L"add cam --name X --fail-bind 5", "--fail-bind needs a failure status"},
+        {L"add cam --name X --unplug-from 0", "--unplug-from needs a call number"},
+        {L"add cam --name X --remote-code 2:0:0x15", "--remote-code needs TOGGLE:ADDRESS:COMMAND"},
+        {L"add cam --name X --codec-busy sometimes",
          "--codec-busy needs a number of polls or forever"},
-        {Part::AddOptions, L"add cam --name X --ac97 0x80=1", "--ac97 needs INDEX=VALUE"},
-
-        {Part::OtherCommands, L"frobnicate", "unknown command: \"frobnicate\""},
-        // The library's commands are chipctl's.
-        {Part::OtherCommands, L"find", "unknown command: \"find\""},
-        {Part::OtherCommands, L"codec 2", "unknown command: \"codec\""},
-        {Part::OtherCommands, L"list extra", "list takes no argument"},
-        {Part::OtherCommands, L"remove", "remove needs one device ID or --all"},
-        {Part::OtherCommands, L"remove cam plain", "remove needs one device ID or --all"},
-        {Part::OtherCommands, L"remove \"bad id\"", "bad device ID \"bad id\""},
-        {Part::OtherCommands, L"register a b", "register takes at most a DLL path"},
-        {Part::OtherCommands, L"register \"\"", "register needs a DLL path"},
-        {Part::OtherCommands, L"register C:\\" + std::wstring(257, L'd'),
+        {L"add cam --name X --ac97 0x80=1", "--ac97 needs INDEX=VALUE"},
+        {L"find", "unknown command: \"find\""},  // the library's commands are chipctl's
+        {L"list extra", "list takes no argument"},
+        {L"remove cam plain", "remove needs one device ID or --all"},
+        {L"remove \"bad id\"", "bad device ID \"bad id\""},
+        {L"register a b", "register takes at most a DLL path"},
+        {L"register \"\"", "register needs a DLL path"},
+        {L"register C:\\" + std::wstring(257, L'd'),
          "register: the DLL path is longer than 259 characters"},
-        {Part::OtherCommands, L"unregister \"\"", "unregister needs a DLL path"},
+        {L"unregister \"\"", "unregister needs a DLL path"},
     };
-    return rows;
-}
-
-// Runs the part's rows: each exits with 2 and prints one line that begins
-// with the row's message, and the registry stays as it was.
-void ExpectRefused(Part part) {
-    const Outcome before = Tool(L"list");
+    const Outcome before = Simdevctl(L"list");
     ASSERT_EQ(before.exitCode, 0) << before.output;
     const std::wstring registered = Registered();
     ASSERT_NE(registered.find(L"simdevice.dll"), std::wstring::npos) << registered;
-    int rowsRun = 0;
-    for (const BadArguments& row : BadArgumentRows()) {
-        if (row.part != part) {
-            continue;
-        }
-        ++rowsRun;
+    for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.arguments.substr(0, 60)));
-        const Outcome run = Tool(row.arguments);
-        EXPECT_EQ(run.exitCode, 2) << run.output;
-        EXPECT_EQ(run.output.rfind(std::string("simdevctl: ") + row.message, 0), 0u) << run.output;
-        EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << "one line: " << run.output;
+        simtool::ExpectRefused(Simdevctl(row.arguments), std::string("simdevctl: ") + row.message);
         EXPECT_EQ(Registered(), registered);
     }
-    EXPECT_GT(rowsRun, 8);
-    EXPECT_EQ(Tool(L"list").output, before.output);
-}
-
-TEST_F(SimdevctlArgumentsTest, AddRefusesABadIdNameOrEepromFile) {
-    ExpectRefused(Part::AddIdAndName);
-}
-
-TEST_F(SimdevctlArgumentsTest, AddRefusesBadOptions) {
-    ExpectRefused(Part::AddOptions);
-}
-
-TEST_F(SimdevctlArgumentsTest, OtherCommandsRefuseBadArguments) {
-    ExpectRefused(Part::OtherCommands);
+    EXPECT_EQ(Simdevctl(L"list").output, before.output);
     // No arguments at all: the usage, as a usage error.
-    const Outcome bare = Tool(L"");
+    const Outcome bare = Simdevctl(L"");
     EXPECT_EQ(bare.exitCode, 2);
     EXPECT_EQ(bare.output.rfind("usage:\n", 0), 0u) << bare.output;
 }
@@ -168,9 +108,9 @@ TEST_F(SimdevctlArgumentsTest, OtherCommandsRefuseBadArguments) {
 // found by the library under it.
 TEST_F(SimdevctlArgumentsTest, TheLongestNameIsAddedAndFound) {
     const std::wstring name(259, L'N');
-    const Outcome add = Tool(L"add long --name " + name);
+    const Outcome add = Simdevctl(L"add long --name " + name);
     EXPECT_EQ(add.exitCode, 0) << add.output;
-    const Outcome list = Tool(L"list");
+    const Outcome list = Simdevctl(L"list");
     EXPECT_NE(list.output.find("long\tvideo\t\"" + std::string(259, 'N') + "\"\t"),
               std::string::npos)
         << list.output;

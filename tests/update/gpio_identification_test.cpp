@@ -36,8 +36,6 @@ TEST(Device, GpioInputMaskCases) {
         static HRESULT TryWrite(DeviceControl& d, DWORD, BYTE* data) { return d.TryWriteGpio(data); }
         static HRESULT TryRead(DeviceControl& d, DWORD, BYTE* data) { return d.TryReadGpio(data); }
     };
-    // clang-format on
-    // clang-format off
     const Row rows[] = {
         {0x44, 0x21, 0xFF, 0x010, G::SetBits, 0, {}, S_OK, S_OK, "R80=21 W80=31", 0, 0x31},
         // A failed read writes nothing (a guessed byte would drive the outputs);
@@ -93,7 +91,6 @@ TEST(Device, ProductIdentifiers) {
     const Identifiers identifiers[] = {
         {true, 0x44, 0x40, 0, 0x6C3D, 0x7450},
         {true, 0x44, 0x40, CPROP_I2C_DATA, 1, 2},
-        {false, 0x44, 0x00, 0, 0x6C3D, 0x8027},
         {false, 0x44, 0x40, 0, 0x6C3D, 0x7584},
         {false, 0x05, 0x40, 0, 0x6C3D, 0x5171},  // any other code
         {false, 0x7744, 0xFFFFFFBF, 0, 0x6C3D, 0x8027},  // the low byte; bit 6 alone counts
