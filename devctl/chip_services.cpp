@@ -33,7 +33,8 @@ constexpr BYTE kRegister0CBit5 = 0x20;
 
 constexpr DWORD kRemoteCodeBytes = 4;
 constexpr BYTE kToggleBit = 0x80;
-constexpr DWORD kRegisterWindowTarget = 0xFF;  // Transfer target of the chip's own registers
+constexpr DWORD kRegisterWindowTarget = 0xFF;   // Transfer target of the chip's own registers
+constexpr size_t kRegisterWindowBytes = 0x100;  // the window's 8-bit index reaches this far
 constexpr DWORD kLongCodeBytes = 5;
 // The board type is the low 4 bits of the board configuration; boards of
 // these types send remote-control codes kLongCodeBytes long, all others
@@ -62,7 +63,7 @@ HRESULT DeviceControl::WaitForCodec() {
         return DEVCTL_S_NOT_BOUND;
     }
     for (int poll = 0; poll < kCodecMaxPolls; ++poll) {
-        BYTE status = 0;
+        DWORD status = 0;
         if (ReadRegisters(kCodecStatus, 1, &status) < 0) {
             return DEVCTL_S_BUSY;
         }
@@ -81,7 +82,10 @@ HRESULT DeviceControl::ReadAc97(DWORD index, WORD* value) {
     if (const HRESULT status = WriteRegisters(kCodecCommand, 1, &command); status < 0) {
         return status;
     }
-    return ReadRegisters(kCodecData, sizeof *value, value);
+    DWORD word = *value;  // a read delivers a whole 32-bit word; the caller's is 16 bits
+    const HRESULT status = ReadRegisters(kCodecData, sizeof *value, &word);
+    *value = LOWORD(word);
+    return status;
 }
 
 HRESULT DeviceControl::WriteAc97(DWORD index, const WORD* value) {
@@ -120,7 +124,7 @@ HRESULT DeviceControl::ReadRemoteCode(DWORD* code) {
     if (newGeneration) {
         return status;
     }
-    BYTE acknowledge = 0;
+    DWORD acknowledge = 0;
     ReadRegisters(kRemoteAckOld, 1, &acknowledge);
     return lastResult;
 }
@@ -146,20 +150,26 @@ HRESULT DeviceControl::ReadRemoteKey(DWORD* key) {
         *key = command >= kRemoteKeyHeld ? kRemoteNoKey : command;
         remoteToggle = toggle;
     }
-    BYTE acknowledge = 0;
+    DWORD acknowledge = 0;
     ReadRegisters(kRemoteAckOld, 1, &acknowledge);
     return lastResult;
 }
 
+// The driver writes the code into a window as large as the register window
+// can answer, so that one writing past the five bytes asked for never reaches
+// past the caller's buffer; the caller gets the five.
 HRESULT DeviceControl::ReadRemoteCode5(void* buffer) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    BYTE window[kRegisterWindowBytes];
+    std::memcpy(window, buffer, kLongCodeBytes);
     const BYTE request = static_cast<BYTE>(kRemoteCodeNew);
-    const HRESULT status = TransferRaw(kRegisterWindowTarget, 1, &request, kLongCodeBytes, buffer);
+    const HRESULT status = TransferRaw(kRegisterWindowTarget, 1, &request, kLongCodeBytes, window);
+    std::memcpy(buffer, window, kLongCodeBytes);
     // A failed read keeps the toggle, as for the register reads.
     if (status >= 0) {
-        remoteToggle = static_cast<const BYTE*>(buffer)[0] & kToggleBit;
+        remoteToggle = window[0] & kToggleBit;
     }
     return status;
 }
@@ -204,7 +214,10 @@ HRESULT DeviceControl::GetBoardInfo(DWORD* boardType, DWORD* codeLength) {
 }
 
 HRESULT DeviceControl::ReadRegister04(BYTE* data) {
-    return ReadRegisters(kRegister04, 1, data);
+    DWORD word = *data;  // a read delivers a whole 32-bit word; the caller's is one byte
+    const HRESULT status = ReadRegisters(kRegister04, 1, &word);
+    *data = LOBYTE(word);
+    return status;
 }
 
 HRESULT DeviceControl::WriteRegister04(const BYTE* data) {
@@ -220,11 +233,11 @@ BOOL DeviceControl::ClearRegister0CBit5() {
     if (!driver) {
         return FALSE;
     }
-    BYTE value = 0;
+    DWORD value = 0;
     if (ReadRegisters(kRegister0C, 1, &value) < 0 || (value & kRegister0CBit5) == 0) {
         return FALSE;
     }
-    value &= static_cast<BYTE>(~kRegister0CBit5);
+    value &= ~DWORD{kRegister0CBit5};
     WriteRegisters(kRegister0C, 1, &value);
     return TRUE;
 }

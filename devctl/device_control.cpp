@@ -3,9 +3,15 @@
 // the boolean forms and binding to a capture filter.
 #include "devctl/device_control.h"
 
+#include "devctl/i2c_layout.h"
+
 #include <strmif.h>
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -22,26 +28,25 @@ DWORD AltRegisterSelectWord(DWORD index, DWORD count) {
     return ((index & 0xFF) << 8) | (count & 0xFF);
 }
 
-DWORD DirectDescriptor(DWORD address, DWORD count) {
-    return ((address & 0xFF) << 16) | (count & 0xFF);
-}
-
-DWORD SubAddressDescriptor(DWORD address, DWORD subAddress, DWORD count) {
-    return 0x01000000 | ((address & 0xFF) << 16) | ((subAddress & 0xFF) << 8) | (count & 0xFF);
-}
-
-DWORD SubAddress16Descriptor(DWORD address, DWORD subAddress, DWORD count) {
-    return ((subAddress & 0xFF00) << 16) | ((address & 0xFF) << 16) | ((subAddress & 0xFF) << 8) |
-           0x80 | (count & 0x7F);
-}
-
-DWORD LongDescriptor(DWORD address, DWORD subAddress, DWORD length) {
-    return ((length & 0xFF00) << 16) | ((address & 0xFF) << 16) | ((subAddress & 0xFF) << 8) |
-           (length & 0xFF);
-}
-
 constexpr DWORD kI2cWrite = 1;
 constexpr DWORD kI2cRead = 0;
+
+// The most bytes a data property can move, whatever selection the driver
+// holds: a register select word counts in 8 bits, an I2C descriptor in 16.
+constexpr size_t kMaxRegisterData = 0xFF;
+constexpr size_t kMaxI2cData = 0xFFFF;
+
+// The bytes a caller's buffer holds for a read of count bytes: the counted
+// bytes, and for counts up to 4 the whole 32-bit word every such read fills.
+size_t ReadBufferSize(DWORD count) {
+    return std::max<size_t>(count, sizeof(DWORD));
+}
+
+// A 16-bit sub-address from 0x0100 to 0x01FF puts the 8-bit layout's marker
+// in the descriptor's top byte: the word is also an 8-bit sub-address transfer.
+bool Is16BitWordAlso8Bit(DWORD subAddress) {
+    return (subAddress & 0xFF00) == 0x0100;
+}
 
 }  // namespace
 
@@ -118,13 +123,36 @@ DWORD DeviceControl::GetValue103C() {
 
 // Select, then move the data; after a failure the selection is reset to 0 so
 // that the driver holds no stale selection. The reset's status is dropped.
-HRESULT DeviceControl::AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data,
-                                       bool write) {
+//
+// The data moves through a buffer of the library's own, as large as the most
+// the property can move (capacity): the driver moves as many bytes as the
+// selection it holds says, and that may be another program's selection or
+// one our select did not replace. A read's buffer starts with what the
+// caller's held and hands back ReadBufferSize(count) bytes; a write's holds
+// the count bytes, the rest zero, so no driver reads past the caller's data.
+HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count,
+                                  size_t capacity, void* data, bool write) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    std::unique_ptr<BYTE[]> staging(new (std::nothrow) BYTE[capacity]);
+    if (!staging) {
+        return Record(E_OUTOFMEMORY);
+    }
+    const size_t callerBytes = write ? count : ReadBufferSize(count);
+    if (write) {
+        std::memset(staging.get(), 0, capacity);
+    }
+    if (callerBytes) {
+        std::memcpy(staging.get(), data, callerBytes);
+    }
     if (Record(driver->Set(selectId, &selectWord)) >= 0) {
-        Record(write ? driver->Set(dataId, data) : driver->Get(dataId, data));
+        if (write) {
+            Record(driver->Set(dataId, staging.get()));
+        } else {
+            Record(driver->Get(dataId, staging.get()));
+            std::memcpy(data, staging.get(), callerBytes);
+        }
     }
     if (lastResult < 0) {
         DWORD reset = 0;
@@ -134,23 +162,23 @@ HRESULT DeviceControl::AccessRegisters(DWORD selectId, DWORD dataId, DWORD selec
 }
 
 HRESULT DeviceControl::ReadRegisters(DWORD index, DWORD count, void* data) {
-    return AccessRegisters(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count), data,
-                           false);
+    return AccessData(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
+                      count & 0xFF, kMaxRegisterData, data, false);
 }
 
 HRESULT DeviceControl::WriteRegisters(DWORD index, DWORD count, const void* data) {
-    return AccessRegisters(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
-                           const_cast<void*>(data), true);
+    return AccessData(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
+                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), true);
 }
 
 HRESULT DeviceControl::ReadAltRegisters(DWORD index, DWORD count, void* data) {
-    return AccessRegisters(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA,
-                           AltRegisterSelectWord(index, count), data, false);
+    return AccessData(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, AltRegisterSelectWord(index, count),
+                      count & 0xFF, kMaxRegisterData, data, false);
 }
 
 HRESULT DeviceControl::WriteAltRegisters(DWORD index, DWORD count, const void* data) {
-    return AccessRegisters(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA,
-                           AltRegisterSelectWord(index, count), const_cast<void*>(data), true);
+    return AccessData(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, AltRegisterSelectWord(index, count),
+                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), true);
 }
 
 HRESULT DeviceControl::SelectI2cDevice(DWORD address) {
@@ -176,50 +204,70 @@ HRESULT DeviceControl::ProbeI2cDevice(DWORD address, DWORD* state) {
 }
 
 HRESULT DeviceControl::TransferI2c(DWORD descriptor, void* data, DWORD direction) {
-    return AccessRegisters(CPROP_I2C_TRANSFER, CPROP_I2C_DATA, descriptor, data,
-                           direction == kI2cWrite);
+    return TransferI2cCounted(descriptor, FirstI2cReading(descriptor).count, data, direction);
+}
+
+HRESULT DeviceControl::TransferI2cCounted(DWORD descriptor, DWORD count, void* data,
+                                          DWORD direction) {
+    return AccessData(CPROP_I2C_TRANSFER, CPROP_I2C_DATA, descriptor, count, kMaxI2cData, data,
+                      direction == kI2cWrite);
 }
 
 HRESULT DeviceControl::ReadI2cDirect(DWORD address, DWORD count, void* data) {
     if (IsRemoteKeyAddress(address)) {
         return ReadRemoteKeyInto(count, data);
     }
-    return TransferI2c(DirectDescriptor(address, count), data, kI2cRead);
+    return TransferI2cCounted(I2cDescriptorWord({I2cLayout::Direct, address, 0, count}),
+                              count & 0xFF, data, kI2cRead);
 }
 
 HRESULT DeviceControl::WriteI2cDirect(DWORD address, DWORD count, const void* data) {
-    return TransferI2c(DirectDescriptor(address, count), const_cast<void*>(data), kI2cWrite);
+    return TransferI2cCounted(I2cDescriptorWord({I2cLayout::Direct, address, 0, count}),
+                              count & 0xFF, const_cast<void*>(data), kI2cWrite);
 }
 
 HRESULT DeviceControl::ReadI2c(DWORD address, DWORD subAddress, DWORD count, void* data) {
     if (subAddress == 0 && IsRemoteKeyAddress(address)) {
         return ReadRemoteKeyInto(count, data);
     }
-    return TransferI2c(SubAddressDescriptor(address, subAddress, count), data, kI2cRead);
+    return TransferI2cCounted(
+        I2cDescriptorWord({I2cLayout::SubAddress8, address, subAddress, count}), count & 0xFF, data,
+        kI2cRead);
 }
 
 HRESULT DeviceControl::WriteI2c(DWORD address, DWORD subAddress, DWORD count, const void* data) {
-    return TransferI2c(SubAddressDescriptor(address, subAddress, count), const_cast<void*>(data),
-                       kI2cWrite);
+    return TransferI2cCounted(
+        I2cDescriptorWord({I2cLayout::SubAddress8, address, subAddress, count}), count & 0xFF,
+        const_cast<void*>(data), kI2cWrite);
 }
 
 HRESULT DeviceControl::ReadI2c16(DWORD address, DWORD subAddress, DWORD count, void* data) {
-    return TransferI2c(SubAddress16Descriptor(address, subAddress, count), data, kI2cRead);
+    if (Is16BitWordAlso8Bit(subAddress)) {
+        return Record(DEVCTL_S_INVALID_PARAMETER);
+    }
+    return TransferI2cCounted(
+        I2cDescriptorWord({I2cLayout::SubAddress16, address, subAddress, count}), count & 0x7F,
+        data, kI2cRead);
 }
 
 HRESULT DeviceControl::WriteI2c16(DWORD address, DWORD subAddress, DWORD count, const void* data) {
-    return TransferI2c(SubAddress16Descriptor(address, subAddress, count), const_cast<void*>(data),
-                       kI2cWrite);
+    if (Is16BitWordAlso8Bit(subAddress)) {
+        return Record(DEVCTL_S_INVALID_PARAMETER);
+    }
+    return TransferI2cCounted(
+        I2cDescriptorWord({I2cLayout::SubAddress16, address, subAddress, count}), count & 0x7F,
+        const_cast<void*>(data), kI2cWrite);
 }
 
 HRESULT DeviceControl::ReadI2cLong(DWORD address, DWORD subAddress, DWORD length, void* data) {
-    return TransferI2c(LongDescriptor(address, subAddress, length), data, kI2cRead);
+    return TransferI2cCounted(I2cDescriptorWord({I2cLayout::Long, address, subAddress, length}),
+                              length & 0xFFFF, data, kI2cRead);
 }
 
 HRESULT DeviceControl::WriteI2cLong(DWORD address, DWORD subAddress, DWORD length,
                                     const void* data) {
-    return TransferI2c(LongDescriptor(address, subAddress, length), const_cast<void*>(data),
-                       kI2cWrite);
+    return TransferI2cCounted(I2cDescriptorWord({I2cLayout::Long, address, subAddress, length}),
+                              length & 0xFFFF, const_cast<void*>(data), kI2cWrite);
 }
 
 HRESULT DeviceControl::TransferRaw(DWORD target, DWORD writeLength, const void* writeData,

@@ -21,6 +21,8 @@ constexpr HRESULT DEVCTL_S_OUT_OF_RANGE = ERROR_INVALID_DATA;    // 13: argument
 constexpr HRESULT DEVCTL_S_NOT_READY = ERROR_NOT_READY;          // 21: I2C device not ready
 constexpr HRESULT DEVCTL_S_NOT_SUPPORTED = ERROR_NOT_SUPPORTED;  // 50: not on this chip generation
 constexpr HRESULT DEVCTL_S_BUFFER_SMALL = ERROR_INVALID_PARAMETER;  // 87: caller buffer too small
+// 87 too: a transfer word that would also mean another transfer; nothing is sent.
+constexpr HRESULT DEVCTL_S_INVALID_PARAMETER = ERROR_INVALID_PARAMETER;
 
 // Registry names with defaults (8-bit outputs of at least 260 bytes, wide
 // outputs of at least 260 characters; each output is optional).
@@ -50,7 +52,12 @@ class DeviceControl {
     void ReleaseAudioFilters();
     HRESULT GetLastResult() const;
 
-    // Property channel
+    // Property channel. GetProperty and SetProperty hand data to the driver
+    // as it is: for the three data properties the driver moves as many bytes
+    // as the selection it holds counts (up to 255 for register data, 0xFFFF
+    // for I2C data), and that may be another program's selection. Use the
+    // register and I2C operations below for data; they move it through a
+    // buffer of the library's own.
     HRESULT GetProperty(DWORD id, void* data);
     HRESULT SetProperty(DWORD id, const void* data);
     DWORD GetValue1019();
@@ -58,13 +65,27 @@ class DeviceControl {
     DWORD GetValue1035();
     DWORD GetValue103C();
 
+    // Data buffers of the register and I2C operations. A read's data holds at
+    // least the count and at least 4 bytes: it receives the counted bytes, and
+    // for counts of 1 to 4 the whole 32-bit word the driver delivered (the
+    // bytes past the count keep what the buffer held unless the driver wrote
+    // them). A write's data holds at least the count; nothing past it is read.
+    // Whatever selection the driver holds, nothing outside these bytes is
+    // written or read.
+
     // Chip registers: main space (16-bit index) and alternate space (8-bit index)
     HRESULT ReadRegisters(DWORD index, DWORD count, void* data);
     HRESULT WriteRegisters(DWORD index, DWORD count, const void* data);
     HRESULT ReadAltRegisters(DWORD index, DWORD count, void* data);
     HRESULT WriteAltRegisters(DWORD index, DWORD count, const void* data);
 
-    // I2C; addresses are 8-bit bus addresses (the EEPROM is 0xA0)
+    // I2C; addresses are 8-bit bus addresses (the EEPROM is 0xA0). TransferI2c
+    // takes the count from the descriptor in the order drivers check its
+    // layouts: top byte 1 (8-bit sub-address), bit 7 (16-bit), top byte and
+    // bits 15-8 zero (direct), else long. ReadI2c16 and WriteI2c16 refuse the
+    // sub-addresses 0x0100 to 0x01FF with DEVCTL_S_INVALID_PARAMETER (recorded)
+    // and send nothing: their word is also an 8-bit sub-address transfer of
+    // 0x80 + count bytes.
     HRESULT SelectI2cDevice(DWORD address);
     HRESULT ProbeI2cDevice(DWORD address, DWORD* state);
     HRESULT TransferI2c(DWORD descriptor, void* data, DWORD direction);
@@ -119,7 +140,8 @@ class DeviceControl {
     BOOL OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
                           IBaseFilter** audioDeviceFilterOut, IBaseFilter** audioRendererFilterOut);
 
-    // GPIO and identification
+    // GPIO and identification. Typed outputs (the BYTE of ReadGpio and
+    // ReadRegister04, the WORD of ReadAc97) receive exactly their own size.
     HRESULT SetGpioBits(DWORD mask);
     HRESULT ReadGpio(BYTE* data);
     HRESULT WriteGpio(const BYTE* data);
@@ -146,7 +168,9 @@ class DeviceControl {
     friend struct DeviceControlTestAccess;
 
     HRESULT Record(HRESULT status) { return lastResult = status; }
-    HRESULT AccessRegisters(DWORD selectId, DWORD dataId, DWORD selectWord, void* data, bool write);
+    HRESULT AccessData(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count, size_t capacity,
+                       void* data, bool write);
+    HRESULT TransferI2cCounted(DWORD descriptor, DWORD count, void* data, DWORD direction);
     DWORD GetRecordedValue(DWORD id);
     IBaseFilter* FindNamedOrKnownCaptureFilter(const char* wantedName);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }

@@ -83,12 +83,12 @@ HRESULT DeviceControl::SetGpioBits(DWORD mask) {
         return DEVCTL_S_NOT_BOUND;
     }
     const WORD gpioRegister = GpioRegistersFor(newGeneration).gpio;
-    BYTE value = 0;
+    DWORD value = 0;
     const HRESULT read = ReadRegisters(gpioRegister, 1, &value);
     if (read < 0) {
         return read;
     }
-    value |= static_cast<BYTE>(mask);
+    value |= mask & 0xFF;
     return WriteRegisters(gpioRegister, 1, &value);
 }
 
@@ -103,12 +103,15 @@ HRESULT DeviceControl::ReadGpio(BYTE* data) {
         return DEVCTL_S_NOT_BOUND;
     }
     const GpioRegisters registers = GpioRegistersFor(newGeneration);
-    BYTE current = static_cast<BYTE>(gpioInputMask);
+    DWORD current = gpioInputMask & 0xFF;
     ReadRegisters(registers.gpio, 1, &current);
-    if (!InputsHigh(current, gpioInputMask)) {
+    if (!InputsHigh(static_cast<BYTE>(current), gpioInputMask)) {
         return DEVCTL_S_BUSY;
     }
-    return ReadRegisters(registers.input, 1, data);
+    DWORD input = *data;  // a read delivers a whole 32-bit word; the caller's is one byte
+    const HRESULT status = ReadRegisters(registers.input, 1, &input);
+    *data = LOBYTE(input);
+    return status;
 }
 
 // Writes the GPIO register unless the value would drive an input pin low.

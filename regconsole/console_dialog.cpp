@@ -89,6 +89,10 @@ bool ReadI2cAccess(HWND dialog, I2cAccess* access) {
                                 " bytes (hexadecimal). Nothing was sent.");
         return false;
     }
+    if (const std::string problem = AmbiguousWordProblem(*access); !problem.empty()) {
+        ShowMessage(dialog, "Refused: the " + problem + ".");
+        return false;
+    }
     return true;
 }
 

@@ -39,14 +39,21 @@ std::string I2cText(const I2cAccess& access) {
     return text + " x" + std::to_string(access.count);
 }
 
+// A read of up to 4 bytes delivers a whole 32-bit word: reads land in at
+// least that much, and the bytes beyond the count are dropped afterwards.
+size_t ReadBufferSize(DWORD count) {
+    return std::max<size_t>(count, sizeof(DWORD));
+}
+
 }  // namespace
 
 HRESULT ReadRegisterBytes(DeviceControl& device, const RegisterAccess& access,
                           std::vector<BYTE>* bytes, ConsoleLog& log) {
-    bytes->assign(access.count, 0);
+    bytes->assign(ReadBufferSize(access.count), 0);
     const HRESULT status = access.alternate
                                ? device.ReadAltRegisters(access.index, access.count, bytes->data())
                                : device.ReadRegisters(access.index, access.count, bytes->data());
+    bytes->resize(access.count);
     std::string line = "register read " + RegisterText(access);
     if (status == S_OK) {
         line += " = " + BytesAsNumber(*bytes);
@@ -75,25 +82,25 @@ DWORD MaxSubAddress(I2cLayout layout) {
     }
 }
 
+namespace {
+
+I2cTransferMeaning Meaning(const I2cAccess& access) {
+    return {access.layout, access.address, access.subAddress, access.count};
+}
+
+}  // namespace
+
+std::string AmbiguousWordProblem(const I2cAccess& access) {
+    char text[256] = "";
+    DescribeAmbiguousI2cWord(Meaning(access), text, sizeof text);
+    return text;
+}
+
 HRESULT ReadI2cBytes(DeviceControl& device, const I2cAccess& access, std::vector<BYTE>* bytes,
                      ConsoleLog& log) {
-    bytes->assign(access.count, 0);
-    void* data = bytes->data();
-    HRESULT status = E_INVALIDARG;
-    switch (access.layout) {
-        case I2cLayout::Direct:
-            status = device.ReadI2cDirect(access.address, access.count, data);
-            break;
-        case I2cLayout::SubAddress8:
-            status = device.ReadI2c(access.address, access.subAddress, access.count, data);
-            break;
-        case I2cLayout::SubAddress16:
-            status = device.ReadI2c16(access.address, access.subAddress, access.count, data);
-            break;
-        case I2cLayout::Long:
-            status = device.ReadI2cLong(access.address, access.subAddress, access.count, data);
-            break;
-    }
+    bytes->assign(ReadBufferSize(access.count), 0);
+    const HRESULT status = TransferI2cByLayout(device, Meaning(access), bytes->data(), FALSE);
+    bytes->resize(access.count);
     std::string line = "I2C read " + I2cText(access);
     if (status == S_OK) {
         line += " = " + BytesAsNumber(*bytes);
@@ -104,22 +111,9 @@ HRESULT ReadI2cBytes(DeviceControl& device, const I2cAccess& access, std::vector
 
 HRESULT WriteI2cBytes(DeviceControl& device, const I2cAccess& access,
                       const std::vector<BYTE>& bytes, ConsoleLog& log) {
-    const void* data = bytes.data();
-    HRESULT status = E_INVALIDARG;
-    switch (access.layout) {
-        case I2cLayout::Direct:
-            status = device.WriteI2cDirect(access.address, access.count, data);
-            break;
-        case I2cLayout::SubAddress8:
-            status = device.WriteI2c(access.address, access.subAddress, access.count, data);
-            break;
-        case I2cLayout::SubAddress16:
-            status = device.WriteI2c16(access.address, access.subAddress, access.count, data);
-            break;
-        case I2cLayout::Long:
-            status = device.WriteI2cLong(access.address, access.subAddress, access.count, data);
-            break;
-    }
+    // One buffer serves both directions; a write only reads the counted bytes.
+    void* data = const_cast<BYTE*>(bytes.data());
+    const HRESULT status = TransferI2cByLayout(device, Meaning(access), data, TRUE);
     log.AddResult("I2C write " + I2cText(access) + " = " + BytesAsNumber(bytes), status);
     return status;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "devctl/device_control.h"
+#include "devctl/i2c_layout.h"
 #include "regconsole/console_log.h"
 
 namespace regconsole {
@@ -33,9 +34,7 @@ HRESULT ReadRegisterBytes(DeviceControl& device, const RegisterAccess& access,
 HRESULT WriteRegisterBytes(DeviceControl& device, const RegisterAccess& access,
                            const std::vector<BYTE>& bytes, ConsoleLog& log);
 
-// In the order of the console's layout list.
-enum class I2cLayout { Direct, SubAddress8, SubAddress16, Long };
-
+// The layout list shows the library's layouts in their order (I2cLayout).
 struct I2cAccess {
     DWORD address;  // 8-bit bus address
     I2cLayout layout;
@@ -45,6 +44,10 @@ struct I2cAccess {
 
 // The widest sub-address of a layout (0 for the direct layout, which has none).
 DWORD MaxSubAddress(I2cLayout layout);
+
+// The one-line refusal of an access whose word a driver could read as
+// another transfer; empty when the access may be sent.
+std::string AmbiguousWordProblem(const I2cAccess& access);
 
 HRESULT ReadI2cBytes(DeviceControl& device, const I2cAccess& access, std::vector<BYTE>* bytes,
                      ConsoleLog& log);

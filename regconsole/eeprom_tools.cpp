@@ -116,8 +116,10 @@ RestoreResult WriteAndVerify(DeviceControl& device, Platform& platform, const Ee
         const DWORD offset = offsets[i];
         const BYTE wanted = image[offset];
         // A driver that answers 0 and delivers nothing leaves this, which fails.
-        BYTE read = static_cast<BYTE>(~wanted);
-        const HRESULT status = device.ReadI2c(kBusAddress, offset, 1, &read);
+        // The read delivers a 32-bit word; its low byte is the EEPROM's.
+        DWORD word = static_cast<BYTE>(~wanted);
+        const HRESULT status = device.ReadI2c(kBusAddress, offset, 1, &word);
+        const BYTE read = LOBYTE(word);
         log.AddResult(ByteText(offset) + " read back " + Hex(read), status);
         if (failed(status)) {
             return result;

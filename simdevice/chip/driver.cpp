@@ -17,6 +17,20 @@ DWORD LeadingWord(const void* data, size_t size) {
     return word;
 }
 
+// The property whose word says how many bytes a data property moves.
+std::optional<DWORD> SelectionPropertyOf(DWORD dataId) {
+    switch (dataId) {
+        case CPROP_REG_DATA:
+            return CPROP_REG_SELECT;
+        case CPROP_ALT_REG_DATA:
+            return CPROP_ALT_REG_SELECT;
+        case CPROP_I2C_DATA:
+            return CPROP_I2C_TRANSFER;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 SimDriver::SimDriver(std::shared_ptr<SimChip> chip) : chip_(std::move(chip)) {
@@ -38,6 +52,12 @@ SimDriver* CreateSimDriver(std::shared_ptr<SimChip> chip) {
 std::optional<HRESULT> SimDriver::InjectedFault(DriverSlot slot, DWORD id) {
     const unsigned call = ++callCount_;
     const unsigned nth = ++callsOf_[{slot, id}];
+    if (auto it = faults_.foreignSelectionBefore.find({slot, id, nth});
+        it != faults_.foreignSelectionBefore.end()) {
+        if (const std::optional<DWORD> select = SelectionPropertyOf(id)) {
+            chip_->Set(*select, &it->second);
+        }
+    }
     if (faults_.unplugFromCall && call >= *faults_.unplugFromCall) {
         return faults_.unpluggedStatus;
     }

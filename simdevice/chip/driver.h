@@ -55,6 +55,10 @@ struct FaultPlan {
     std::map<DWORD, HRESULT> onProperty;     // every Set/Get/SetDirect of this id
     std::optional<unsigned> unplugFromCall;  // from this call on: unpluggedStatus
     HRESULT unpluggedStatus = DEVCTL_E_UNPLUGGED;
+    // Just before the call so described, another program on the same driver
+    // sets the selection that the call's data property moves by (the register
+    // select, the alternate select or the I2C descriptor) to this word.
+    std::map<CallOf, DWORD> foreignSelectionBefore;
 };
 
 class SimDriver : public ComObject<ICustomProperty> {

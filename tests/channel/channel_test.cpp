@@ -51,6 +51,11 @@ const Sequence kSequences[] = {
     // After a failure the selection is reset to 0; the reset's status is dropped.
     {OP(ReadRegisters(0x08, 1, data)), FirstGet(CPROP_REG_DATA), kFail, kFail, kFail, "Set:REG_SELECT=801 Get:REG_DATA=0!8007001F Set:REG_SELECT=0"},
     {OP(WriteAltRegisters(0x1AB, 2, data)), FirstSet(kAltSelect), kFail, kFail, kFail, "Set:ALT_REG_SELECT=AB02!8007001F Set:ALT_REG_SELECT=0"},
+    // A 16-bit sub-address from 0x0100 to 0x01FF makes an 8-bit sub-address
+    // word of 0x80 + count bytes: refused with 87, recorded, nothing sent.
+    {OP(ReadI2c16(0xA0, 0x0130, 1, data)), kNone, 0, DEVCTL_S_INVALID_PARAMETER, DEVCTL_S_INVALID_PARAMETER, ""},
+    {OP(WriteI2c16(0xA0, 0x01FF, 1, data)), kNone, 0, DEVCTL_S_INVALID_PARAMETER, DEVCTL_S_INVALID_PARAMETER, ""},
+    {OP(TryWriteI2c16(0xA0, 0x0100, 1, data)), kNone, 0, TRUE, DEVCTL_S_INVALID_PARAMETER, ""},
     // A probe sends the whole address, reads the ready flag, then the state.
     {OP(ProbeI2cDevice(0x1A0, &word)), FirstGet(kState), 2, 2, 2, "Set:I2C_DEVICE=1A0 Get:I2C_DEVICE_READY=1 Get:I2C_DEVICE_STATE=0!2"},
     {OP(ProbeI2cDevice(0xA0, &word)), FirstGet(kReady), 4, kNotReady, 4, "Set:I2C_DEVICE=A0 Get:I2C_DEVICE_READY=0!4"},
@@ -102,6 +107,8 @@ TEST(PropertyChannel, DriverSeesTheSequenceAndSelectWordsOfEachOperation) {
         {OP(WriteI2c(0x1A0, 0x108, 0x101, data)), "Set:I2C_TRANSFER=1A00801"},
         {OP(ReadI2c16(0xA0, 0x51234, 5, data)), "Set:I2C_TRANSFER=12A03485"},
         {OP(WriteI2c16(0xA0, 0x1234, 0x181, data)), "Set:I2C_TRANSFER=12A03481"},
+        {OP(ReadI2c16(0xA0, 0x00FF, 1, data)), "Set:I2C_TRANSFER=A0FF81"},
+        {OP(WriteI2c16(0xA0, 0x0200, 1, data)), "Set:I2C_TRANSFER=2A00081"},
         {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), "Set:I2C_TRANSFER=1A01023"},
         {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), "Set:I2C_TRANSFER=A01002"},
     };

@@ -1,4 +1,5 @@
 // The commands on the chip itself: find, info, pages, reg, codec, remote.
+#include <algorithm>
 #include <vector>
 
 #include "tools/chipctl/arguments.h"
@@ -161,8 +162,9 @@ int RunRegister(const WantedName& name, const Words& words) {
             return kSuccess;
         }
     }
-    // A read-back starts from bytes that would fail the comparison.
-    std::vector<BYTE> bytes(count, 0);
+    // A read-back starts from bytes that would fail the comparison. A read
+    // of up to 4 bytes delivers a whole 32-bit word.
+    std::vector<BYTE> bytes(std::max<size_t>(count, sizeof(DWORD)), 0);
     for (DWORD i = 0; write && i < count; ++i) {
         bytes[i] = static_cast<BYTE>(~value[i]);
     }
@@ -171,7 +173,7 @@ int RunRegister(const WantedName& name, const Words& words) {
     if (status < 0) {
         return DeviceFailure(L"reading " + where, status);
     }
-    if (write && bytes != value) {
+    if (write && !std::equal(value.begin(), value.end(), bytes.begin())) {
         Err(L"chipctl: " + where + L" reads back " + Hex(ValueOf(bytes.data(), count), 2 * count) +
             L" after writing " + Hex(ValueOf(value.data(), count), 2 * count) + L"\n");
         return kDeviceFailure;

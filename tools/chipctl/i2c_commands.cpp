@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/eeprom_layout.h"
+#include "devctl/i2c_layout.h"
 #include "tools/chipctl/arguments.h"
 #include "tools/chipctl/commands.h"
 #include "tools/chipctl/console_io.h"
@@ -14,21 +15,20 @@ namespace {
 
 constexpr DWORD kMaxBusAddress = 0xFF;
 
-enum class Layout { Direct, Sub8, Sub16, Long };
-
-// What each transfer layout can carry.
+// What each transfer layout can carry at most; IsI2cWordUnambiguous refuses
+// the words within these bounds that a driver could read as another transfer.
 struct LayoutInfo {
-    Layout layout;
+    I2cLayout layout;
     const wchar_t* name;  // as --layout takes it
     DWORD maxSubAddress;
     DWORD maxCount;
 };
 
 constexpr LayoutInfo kLayouts[] = {
-    {Layout::Direct, L"direct", 0, 0xFF},
-    {Layout::Sub8, L"8", 0xFF, 0xFF},
-    {Layout::Sub16, L"16", 0xFFFF, 0x7F},
-    {Layout::Long, L"long", 0xFF, 0xFFFF},
+    {I2cLayout::Direct, L"direct", 0, 0xFF},
+    {I2cLayout::SubAddress8, L"8", 0xFF, 0xFF},
+    {I2cLayout::SubAddress16, L"16", 0xFFFF, 0x7F},
+    {I2cLayout::Long, L"long", 0xFF, 0xFFFF},
 };
 
 // One transfer's target: bus address, layout and sub-address.
@@ -58,9 +58,9 @@ I2cTarget ReadTarget(Arguments& args, const std::wstring& addressText) {
             return target;
         }
     }
-    if (target.layout->layout == Layout::Direct && sub) {
+    if (target.layout->layout == I2cLayout::Direct && sub) {
         args.Problem(L"--sub does not go with --layout direct");
-    } else if (target.layout->layout != Layout::Direct && !sub) {
+    } else if (target.layout->layout != I2cLayout::Direct && !sub) {
         args.Problem(L"--layout " + std::wstring(target.layout->name) + L" needs --sub SUB");
     } else if (sub) {
         target.subAddress = args.Number(L"--sub", *sub, 0, target.layout->maxSubAddress);
@@ -70,31 +70,29 @@ I2cTarget ReadTarget(Arguments& args, const std::wstring& addressText) {
 
 std::wstring Describe(const I2cTarget& target) {
     std::wstring text = L"I2C device " + Hex(target.address, 2);
-    if (target.layout->layout != Layout::Direct) {
-        const int digits = target.layout->layout == Layout::Sub16 ? 4 : 2;
+    if (target.layout->layout != I2cLayout::Direct) {
+        const int digits = target.layout->layout == I2cLayout::SubAddress16 ? 4 : 2;
         text += L" at " + Hex(target.subAddress, digits);
     }
     return text;
 }
 
+I2cTransferMeaning Meaning(const I2cTarget& target, DWORD count) {
+    return {target.layout->layout, target.address, target.subAddress, count};
+}
+
 HRESULT Transfer(DeviceControl& device, const I2cTarget& target, DWORD count, BYTE* data,
                  bool write) {
-    const DWORD a = target.address;
-    const DWORD s = target.subAddress;
-    switch (target.layout->layout) {
-        case Layout::Direct:
-            return write ? device.WriteI2cDirect(a, count, data)
-                         : device.ReadI2cDirect(a, count, data);
-        case Layout::Sub8:
-            return write ? device.WriteI2c(a, s, count, data) : device.ReadI2c(a, s, count, data);
-        case Layout::Sub16:
-            return write ? device.WriteI2c16(a, s, count, data)
-                         : device.ReadI2c16(a, s, count, data);
-        case Layout::Long:
-            return write ? device.WriteI2cLong(a, s, count, data)
-                         : device.ReadI2cLong(a, s, count, data);
+    return TransferI2cByLayout(device, Meaning(target, count), data, write ? TRUE : FALSE);
+}
+
+// Refuses a transfer whose word a driver could read as another transfer.
+void CheckWord(Arguments& args, const I2cTarget& target, DWORD count) {
+    char problem[256] = "";
+    DescribeAmbiguousI2cWord(Meaning(target, count), problem, sizeof problem);
+    if (problem[0] && args.Ok()) {
+        args.Problem(std::wstring(problem, problem + std::strlen(problem)));
     }
-    return E_UNEXPECTED;
 }
 
 int Probe(DeviceSession& session, const I2cTarget& target) {
@@ -131,7 +129,7 @@ int Write(DeviceSession& session, const I2cTarget& target, std::vector<BYTE> byt
     if (status < 0) {
         return DeviceFailure(L"writing " + Describe(target), status);
     }
-    if (!verify || target.layout->layout == Layout::Direct) {
+    if (!verify || target.layout->layout == I2cLayout::Direct) {
         return kSuccess;
     }
     Sleep(velto1::eeprom::kWriteCycleMilliseconds);  // an EEPROM is busy while it programs
@@ -194,6 +192,9 @@ int RunI2c(const WantedName& name, const Words& words) {
     for (size_t i = 1; write && i < w.size() && args.Ok(); ++i) {
         bytes.push_back(static_cast<BYTE>(args.Number(L"BYTE", w[i], 0, 0xFF)));
     }
+    if (!probe) {
+        CheckWord(args, target, write ? static_cast<DWORD>(bytes.size()) : count);
+    }
     if (!args.Ok()) {
         return args.Refuse();
     }
@@ -219,7 +220,8 @@ int RunEeprom(const WantedName& name, const Words& words) {
     }
     using velto1::eeprom::kBusAddress;
     using velto1::eeprom::kSize;
-    constexpr DWORD kChunk = 0x80;  // one 8-bit sub-address read carries at most 255 bytes
+    // An 8-bit sub-address read of 0x80 bytes or more would also be a 16-bit transfer.
+    constexpr DWORD kChunk = 0x40;
     BYTE image[kSize] = {};
     for (DWORD offset = 0; offset < kSize; offset += kChunk) {
         const HRESULT status =
