@@ -278,6 +278,48 @@ TEST_F(RegisterConsoleEndToEnd, UnplugMidSessionShowsTheFatalTextAndEnds) {
     console_.ExpectEnded();
 }
 
+// A transfer whose word a driver could read as another transfer is refused
+// with one line naming both, and nothing reaches the device; a word of the
+// same layout that no driver can misread goes through.
+TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
+    Open(Device());
+    const std::vector<BYTE> before = DeviceEeprom();
+    constexpr int kSubAddress16 = 2, kLong = 3;  // places in the layout list
+    const struct {
+        int layout;
+        const wchar_t *subAddress, *count, *data;
+        int button;
+        const wchar_t* message;
+    } rows[] = {
+        {kSubAddress16, L"0130", L"1", L"44", IDC_I2C_WRITE,
+         L"Refused: the 16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send "
+         L"the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at "
+         L"0x30; nothing was sent."},
+        {kLong, L"00", L"10", L"", IDC_I2C_READ,
+         L"Refused: the long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word "
+         L"0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent."},
+    };
+    for (const auto& row : rows) {
+        console_.Choose(IDC_I2C_LAYOUT, row.layout);
+        console_.Type(IDC_I2C_ADDRESS, L"A0");
+        console_.Type(IDC_I2C_SUBADDRESS, row.subAddress);
+        console_.Type(IDC_I2C_COUNT, row.count);
+        console_.Type(IDC_I2C_DATA, row.data);
+        const std::wstring log = console_.Log();
+        console_.Click(row.button);
+        EXPECT_EQ(console_.Answer(), row.message);
+        EXPECT_EQ(console_.Log(), log) << "nothing was sent";
+    }
+    EXPECT_EQ(DeviceEeprom(), before);
+    console_.Choose(IDC_I2C_LAYOUT, kSubAddress16);
+    console_.Press(IDC_I2C_READ,
+                   {{IDC_I2C_SUBADDRESS, L"0230"}, {IDC_I2C_COUNT, L"1"}, {IDC_I2C_DATA, L""}});
+    wchar_t expected[4];
+    swprintf(expected, 4, L"%02X", before[0x30]);
+    EXPECT_EQ(console_.Text(IDC_I2C_DATA), expected);
+    console_.Close();
+}
+
 TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing) {
     Open(Device());
     const struct {
