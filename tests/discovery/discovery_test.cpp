@@ -23,6 +23,7 @@ TEST_F(DiscoveryTest, TheFriendlyNameMustBeginWithTheWantedNameExactly) {
         {L"USB 7450 Device Rev. B", "USB 7450 Device", true},
         {L"usb 7450 device", "USB 7450 Device", false},
         {L"USB 7450", "USB 7450 Device", false},
+        {L"My USB 7450 Device", "USB 7450 Device", false},  // contains it, but later
         {L"USB 7450 Device", nullptr, false},
         // 259 characters and the terminator fill the name buffer; longer is no match.
         {std::wstring(259, L'U'), "U", true},
