@@ -41,7 +41,27 @@ bool SameTransfer(const I2cTransferMeaning& a, const I2cTransferMeaning& b) {
            (!subAddressed || a.subAddress == b.subAddress);
 }
 
-const char* LayoutName(I2cLayout layout) {
+const char* Article(I2cLayout layout) {
+    return layout == I2cLayout::SubAddress8 ? "an" : "a";
+}
+
+// "16-bit sub-address transfer of 0x1 byte at 0x0130"
+int PrintTransfer(char* text, size_t size, const I2cTransferMeaning& transfer) {
+    int written =
+        std::snprintf(text, size, "%s transfer of 0x%lX byte%s", I2cLayoutName(transfer.layout),
+                      static_cast<unsigned long>(transfer.count), transfer.count == 1 ? "" : "s");
+    if (transfer.layout != I2cLayout::Direct && written >= 0 &&
+        static_cast<size_t>(written) < size) {
+        const int digits = transfer.layout == I2cLayout::SubAddress16 ? 4 : 2;
+        written += std::snprintf(text + written, size - written, " at 0x%0*lX", digits,
+                                 static_cast<unsigned long>(transfer.subAddress));
+    }
+    return written;
+}
+
+}  // namespace
+
+const char* I2cLayoutName(I2cLayout layout) {
     switch (layout) {
         case I2cLayout::Direct:
             return "direct";
@@ -54,26 +74,6 @@ const char* LayoutName(I2cLayout layout) {
     }
     return "unknown";
 }
-
-const char* Article(I2cLayout layout) {
-    return layout == I2cLayout::SubAddress8 ? "an" : "a";
-}
-
-// "16-bit sub-address transfer of 0x1 byte at 0x0130"
-int PrintTransfer(char* text, size_t size, const I2cTransferMeaning& transfer) {
-    int written =
-        std::snprintf(text, size, "%s transfer of 0x%lX byte%s", LayoutName(transfer.layout),
-                      static_cast<unsigned long>(transfer.count), transfer.count == 1 ? "" : "s");
-    if (transfer.layout != I2cLayout::Direct && written >= 0 &&
-        static_cast<size_t>(written) < size) {
-        const int digits = transfer.layout == I2cLayout::SubAddress16 ? 4 : 2;
-        written += std::snprintf(text + written, size - written, " at 0x%0*lX", digits,
-                                 static_cast<unsigned long>(transfer.subAddress));
-    }
-    return written;
-}
-
-}  // namespace
 
 I2cTransferMeaning FirstI2cReading(DWORD word) {
     return ReadingsOf(word).transfer[0];

@@ -21,6 +21,10 @@ struct I2cTransferMeaning {
     DWORD count;       // bytes; the long layout's length
 };
 
+// The layout's name in messages: "direct", "8-bit sub-address",
+// "16-bit sub-address", "long".
+const char* I2cLayoutName(I2cLayout layout);
+
 // The word the library sends for the transfer (arguments cut to the widths
 // of the layout).
 DWORD I2cDescriptorWord(const I2cTransferMeaning& transfer);

@@ -17,22 +17,8 @@ std::string RegisterText(const RegisterAccess& access) {
            Hex(access.index, access.alternate ? 2 : 4) + " x" + std::to_string(access.count);
 }
 
-const char* LayoutName(I2cLayout layout) {
-    switch (layout) {
-        case I2cLayout::Direct:
-            return "direct";
-        case I2cLayout::SubAddress8:
-            return "8-bit sub";
-        case I2cLayout::SubAddress16:
-            return "16-bit sub";
-        case I2cLayout::Long:
-            return "long";
-    }
-    return "?";
-}
-
 std::string I2cText(const I2cAccess& access) {
-    std::string text = Hex(access.address) + " " + LayoutName(access.layout);
+    std::string text = Hex(access.address) + " " + I2cLayoutName(access.layout);
     if (access.layout != I2cLayout::Direct) {
         text += " " + Hex(access.subAddress, access.layout == I2cLayout::SubAddress16 ? 4 : 2);
     }
