@@ -1,10 +1,15 @@
-// Strict reading of hexadecimal text typed by a user: digits 0-9, A-F, a-f
-// with an optional 0x or 0X prefix, and nothing else. Anything that is not
-// such a number is refused, never read as 0 or as its leading digits.
+// Numbers as the tools read and show them. Reading is strict: hexadecimal
+// text is digits 0-9, A-F, a-f with an optional 0x or 0X prefix, and nothing
+// else; anything that is not such a number is refused, never read as 0 or as
+// its leading digits. Showing is upper-case hexadecimal of a fixed least
+// width, and quoting shows a typed argument safely in a one-line message.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -84,6 +89,70 @@ inline bool ParseHexBytes(std::string_view text, size_t byteCount, std::vector<B
         end = start;
     }
     return true;
+}
+
+// Text typed as a number is ASCII: any other character makes it no number.
+inline bool AsciiOf(std::wstring_view text, std::string* ascii) {
+    if (std::any_of(text.begin(), text.end(), [](wchar_t c) { return c > 0x7F; })) {
+        return false;
+    }
+    ascii->assign(text.begin(), text.end());
+    return true;
+}
+
+// Reads 0x and hexadecimal digits, or decimal digits, as the simulator's
+// tools take their numbers; at most maxValue.
+inline bool ParseHexOrDecimalNumber(std::string_view text, DWORD maxValue, DWORD* value) {
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        return ParseHexNumber(text, maxValue, value);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    unsigned long long number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        number = number * 10 + static_cast<unsigned>(c - '0');
+        if (number > maxValue) {
+            return false;
+        }
+    }
+    *value = static_cast<DWORD>(number);
+    return true;
+}
+
+// value as "0x" (unless prefixed is false) and at least minDigits upper-case
+// hexadecimal digits: HexText(0x1A, 4) is "0x001A".
+template <class Char = char>
+std::basic_string<Char> HexText(DWORD value, int minDigits, bool prefixed = true) {
+    std::basic_string<Char> digits;
+    do {
+        digits.insert(digits.begin(), static_cast<Char>("0123456789ABCDEF"[value & 0xF]));
+        value >>= 4;
+    } while (value != 0);
+    if (static_cast<int>(digits.size()) < minDigits) {
+        digits.insert(digits.begin(), static_cast<size_t>(minDigits) - digits.size(), Char('0'));
+    }
+    return prefixed ? std::basic_string<Char>{Char('0'), Char('x')} + digits : digits;
+}
+
+// A status word as "0x" and eight digits.
+template <class Char = char>
+std::basic_string<Char> StatusWordText(HRESULT status) {
+    return HexText<Char>(static_cast<DWORD>(status), 8);
+}
+
+// A typed argument as a one-line message quotes it: in double quotes, control
+// characters as '?', cut after 40 characters.
+inline std::wstring Quoted(std::wstring_view text) {
+    constexpr size_t kShownLength = 40;
+    std::wstring shown = L"\"";
+    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
+    }
+    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
 }
 
 }  // namespace velto1

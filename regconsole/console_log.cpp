@@ -1,19 +1,16 @@
 #include "regconsole/console_log.h"
 
-#include <cstdio>
-
+#include "common/hex_text.h"
 #include "devctl/device_control.h"
 
 namespace regconsole {
 
 std::string Hex(DWORD value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*lX", digits, static_cast<unsigned long>(value));
-    return text;
+    return velto1::HexText(value, digits, false);
 }
 
 std::string StatusText(HRESULT status) {
-    std::string text = "0x" + Hex(static_cast<DWORD>(status), 8);
+    std::string text = velto1::StatusWordText(status);
     switch (status) {
         case S_OK:
             return text + " (ok)";

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "common/hex_text.h"
 #include "devctl/device_categories.h"
 
 namespace sim {
@@ -72,17 +73,9 @@ const CategoryInfo* FindCategory(const std::wstring& name) {
 }
 
 bool ParseNumber(const std::wstring& text, DWORD& number) {
-    if (text.empty() || text[0] == L'-' || iswspace(text[0])) {
-        return false;
-    }
-    wchar_t* end = nullptr;
-    errno = 0;
-    const unsigned long long parsed = std::wcstoull(text.c_str(), &end, 0);
-    if (errno != 0 || *end != L'\0' || parsed > 0xFFFFFFFFull) {
-        return false;
-    }
-    number = static_cast<DWORD>(parsed);
-    return true;
+    std::string ascii;
+    return velto1::AsciiOf(text, &ascii) &&
+           velto1::ParseHexOrDecimalNumber(ascii, MAXDWORD, &number);
 }
 
 std::wstring FormatFaults(const std::map<DWORD, HRESULT>& faults) {
@@ -187,25 +180,12 @@ bool HasControlCharacter(const std::wstring& text) {
     return false;
 }
 
-std::wstring Shown(const std::wstring& text) {
-    constexpr size_t kShownLength = 40;
-    std::wstring shown = L"\"";
-    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
-        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
-    }
-    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
-}
-
 std::wstring Hex(DWORD number) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(number));
-    return text;
+    return velto1::HexText<wchar_t>(number, 1);
 }
 
 std::wstring StatusText(HRESULT status) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
-    return text;
+    return velto1::StatusWordText<wchar_t>(status);
 }
 
 std::optional<std::wstring> FullPath(const std::wstring& path) {

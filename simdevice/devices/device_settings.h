@@ -61,10 +61,10 @@ struct DeviceSettings {
     DWORD config103E = 0;
 };
 
-// A 32-bit number in C notation (0x.. hexadecimal); false unless the whole
-// text is one.
+// A 32-bit number, 0x and hexadecimal digits or decimal digits; false unless
+// the whole text is one.
 bool ParseNumber(const std::wstring& text, DWORD& number);
-// "N=STATUS,N=STATUS": numbers in C notation.
+// "N=STATUS,N=STATUS": numbers as ParseNumber reads them.
 std::wstring FormatFaults(const std::map<DWORD, HRESULT>& faults);
 bool ParseFaults(const std::wstring& text, std::map<DWORD, HRESULT>& faults);
 // "TOGGLE:ADDRESS:COMMAND,...": toggle 0 or 1, address and command 0 to 0xFF.
@@ -74,9 +74,6 @@ bool ParseRemoteCodes(const std::wstring& text, std::vector<RemoteCode>& codes);
 std::wstring FormatAc97Registers(const std::map<BYTE, WORD>& registers);
 bool ParseAc97Registers(const std::wstring& text, std::map<BYTE, WORD>& registers);
 
-// An argument as a usage error quotes it: control characters as '?', cut
-// short when long, so that the message stays one short line.
-std::wstring Shown(const std::wstring& text);
 bool HasControlCharacter(const std::wstring& text);
 // Numbers as the list shows them: 0x1A, and statuses as 0x8007000E.
 std::wstring Hex(DWORD number);

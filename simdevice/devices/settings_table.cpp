@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "common/hex_text.h"
 #include "simdevice/chip/eeprom_file.h"
 
 namespace sim {
@@ -16,7 +17,7 @@ constexpr size_t kMaxFriendlyNameLength = 259;
 constexpr size_t kMaxEepromPathLength = MAX_PATH - 1 - (std::size(kEepromLockSuffix) - 1);
 
 std::wstring Needs(const std::wstring& option, const wchar_t* what, const std::wstring& value) {
-    return option + L" needs " + what + L", not " + Shown(value);
+    return option + L" needs " + what + L", not " + velto1::Quoted(value);
 }
 
 StoredValue Number(DWORD number) {
@@ -74,7 +75,7 @@ const SettingForm kFriendlyName = {
             return std::wstring(L"--name is longer than 259 characters");
         }
         if (HasControlCharacter(value)) {
-            return L"--name holds a control character: " + Shown(value);
+            return L"--name holds a control character: " + velto1::Quoted(value);
         }
         settings.friendlyName = value;
         return std::wstring();
@@ -89,7 +90,7 @@ const SettingForm kCategory = {
     [](const std::wstring&, const std::wstring& value, DeviceSettings& settings) {
         const CategoryInfo* category = FindCategory(value);
         if (!category) {
-            return L"unknown category: " + Shown(value);
+            return L"unknown category: " + velto1::Quoted(value);
         }
         settings.category = category->category;
         return std::wstring();
@@ -264,10 +265,10 @@ const SettingForm kEepromFile = {
     [](const std::wstring&, const std::wstring& value, DeviceSettings& settings) {
         const std::optional<std::wstring> full = FullPath(value);
         if (!full || HasControlCharacter(value)) {
-            return L"--eeprom needs a file path, not " + Shown(value);
+            return L"--eeprom needs a file path, not " + velto1::Quoted(value);
         }
         if (full->size() > kMaxEepromPathLength) {
-            return L"--eeprom path is longer than 254 characters: " + Shown(*full);
+            return L"--eeprom path is longer than 254 characters: " + velto1::Quoted(*full);
         }
         settings.eepromFile = *full;
         return std::wstring();

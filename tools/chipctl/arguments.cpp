@@ -11,15 +11,6 @@ namespace {
 
 constexpr size_t kMaxLibraryNameBytes = 259;  // the library's name buffers hold 260
 
-// Hexadecimal text is ASCII: any other character makes it no number.
-bool ToAscii(const std::wstring& text, std::string* ascii) {
-    if (std::any_of(text.begin(), text.end(), [](wchar_t c) { return c > 0x7F; })) {
-        return false;
-    }
-    ascii->assign(text.begin(), text.end());
-    return true;
-}
-
 }  // namespace
 
 Arguments::Arguments(const std::vector<std::wstring>& words,
@@ -64,7 +55,7 @@ DWORD Arguments::Number(const wchar_t* name, const std::wstring& text, DWORD min
                         DWORD maxValue) {
     std::string ascii;
     DWORD value = 0;
-    if (!ToAscii(text, &ascii) || !velto1::ParseHexNumber(ascii, maxValue, &value) ||
+    if (!velto1::AsciiOf(text, &ascii) || !velto1::ParseHexNumber(ascii, maxValue, &value) ||
         value < minValue) {
         Problem(std::wstring(name) + L" must be a hexadecimal number from " + Hex(minValue, 1) +
                 L" to " + Hex(maxValue, 1) + L", not " + Quoted(text));
@@ -77,7 +68,7 @@ std::vector<BYTE> Arguments::Bytes(const wchar_t* name, const std::wstring& text
                                    size_t byteCount) {
     std::string ascii;
     std::vector<BYTE> bytes;
-    if (!ToAscii(text, &ascii) || !velto1::ParseHexBytes(ascii, byteCount, &bytes)) {
+    if (!velto1::AsciiOf(text, &ascii) || !velto1::ParseHexBytes(ascii, byteCount, &bytes)) {
         Problem(std::wstring(name) + L" must be a hexadecimal number of at most " +
                 std::to_wstring(byteCount) + (byteCount == 1 ? L" byte" : L" bytes") + L", not " +
                 Quoted(text));

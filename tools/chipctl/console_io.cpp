@@ -1,7 +1,6 @@
 #include "tools/chipctl/console_io.h"
 
 #include <cstdio>
-#include <cwctype>
 
 namespace chipctl {
 
@@ -30,25 +29,6 @@ void Err(const std::wstring& text) {
     Write(stderr, text);
 }
 
-std::wstring Hex(DWORD value, int digits) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%0*lX", digits, static_cast<unsigned long>(value));
-    return text;
-}
-
-std::wstring StatusText(HRESULT status) {
-    return Hex(static_cast<DWORD>(status), 8);
-}
-
-std::wstring Quoted(const std::wstring& text) {
-    constexpr size_t kShownLength = 40;
-    std::wstring shown = L"\"";
-    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
-        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
-    }
-    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
-}
-
 std::wstring Widen(const std::string& ansiText) {
     const int size = MultiByteToWideChar(CP_ACP, 0, ansiText.c_str(),
                                          static_cast<int>(ansiText.size()), nullptr, 0);
@@ -67,7 +47,8 @@ int UsageError(const std::wstring& problem) {
 }
 
 int DeviceFailure(const std::wstring& what, HRESULT status) {
-    Err(L"chipctl: " + what + L" failed: status " + StatusText(status) + L"\n");
+    Err(L"chipctl: " + what + L" failed: status " + velto1::StatusWordText<wchar_t>(status) +
+        L"\n");
     return kDeviceFailure;
 }
 

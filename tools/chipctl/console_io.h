@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/hex_text.h"
+
 namespace chipctl {
 
 constexpr int kSuccess = 0;
@@ -16,12 +18,11 @@ constexpr int kUsageError = 2;     // the command line was refused; nothing was 
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
 
-// "0x" and exactly digits upper-case hexadecimal digits.
-std::wstring Hex(DWORD value, int digits);
-// A status word as 0x and eight digits.
-std::wstring StatusText(HRESULT status);
-// An argument as a message quotes it: control characters as '?', long ones cut.
-std::wstring Quoted(const std::wstring& text);
+// "0x" and at least digits upper-case hexadecimal digits.
+inline std::wstring Hex(DWORD value, int digits) {
+    return velto1::HexText<wchar_t>(value, digits);
+}
+using velto1::Quoted;
 
 std::wstring Widen(const std::string& ansiText);
 

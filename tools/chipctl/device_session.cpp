@@ -42,8 +42,8 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
     }
     if (!*filter) {
         Err(L"chipctl: no capture device whose name begins with \"" + Widen(wantedName_) +
-            L"\", nor one of a known model (last result " + StatusText(device_.GetLastResult()) +
-            L")\n");
+            L"\", nor one of a known model (last result " +
+            velto1::StatusWordText<wchar_t>(device_.GetLastResult()) + L")\n");
         return kDeviceFailure;
     }
     friendlyName_ = friendlyName;

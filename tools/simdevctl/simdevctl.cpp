@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/module_folder.h"
+#include "common/hex_text.h"
 #include "simdevice/devices/device_store.h"
 
 namespace {
@@ -104,7 +105,7 @@ int Register(const std::wstring& command, const std::vector<std::wstring>& args)
     if (!args.empty()) {
         const std::optional<std::wstring> full = sim::FullPath(args[0]);
         if (!full || sim::HasControlCharacter(args[0])) {
-            return Usage(command + L" needs a DLL path, not " + sim::Shown(args[0]));
+            return Usage(command + L" needs a DLL path, not " + velto1::Quoted(args[0]));
         }
         if (full->size() > kMaxPathLength) {
             return Usage(command + L": the DLL path is longer than 259 characters");
@@ -120,7 +121,7 @@ int Add(const std::vector<std::wstring>& args) {
         return Usage(L"add needs a device ID");
     }
     if (!sim::ValidDeviceId(args[0])) {
-        return Usage(L"bad device ID " + sim::Shown(args[0]) +
+        return Usage(L"bad device ID " + velto1::Quoted(args[0]) +
                      L": up to 100 letters, digits, - _ .");
     }
     sim::DeviceSettings settings;
@@ -134,7 +135,7 @@ int Add(const std::vector<std::wstring>& args) {
         }
         const sim::Setting* setting = sim::FindSetting(option);
         if (!setting) {
-            return Usage(L"unknown option: " + sim::Shown(option));
+            return Usage(L"unknown option: " + velto1::Quoted(option));
         }
         std::wstring value;
         if (setting->argument) {
@@ -168,7 +169,7 @@ int Remove(const std::vector<std::wstring>& args) {
         return FAILED(status) ? Fail(L"remove --all", status) : kSuccess;
     }
     if (!sim::ValidDeviceId(args[0])) {
-        return Usage(L"bad device ID " + sim::Shown(args[0]) +
+        return Usage(L"bad device ID " + velto1::Quoted(args[0]) +
                      L": up to 100 letters, digits, - _ .");
     }
     const HRESULT status = sim::RemoveDevice(args[0]);
@@ -234,5 +235,5 @@ int main() {
     if (command == L"list") {
         return args.empty() ? List() : Usage(L"list takes no argument");
     }
-    return Usage(L"unknown command: " + sim::Shown(command));
+    return Usage(L"unknown command: " + velto1::Quoted(command));
 }
