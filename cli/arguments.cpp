@@ -83,17 +83,17 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
         } else if (word.rfind(L"-", 0) == 0) {
             *problem = L"unknown option " + Quoted(word);
             return false;
+        } else if (word != L"update" && word != L"check" && word != L"help") {
+            *problem = L"unknown command " + Quoted(word);
+            return false;
         } else if (haveCommand) {
             *problem = L"one command at a time, not also " + Quoted(word);
             return false;
-        } else if (word == L"update" || word == L"check" || word == L"help") {
+        } else {
             haveCommand = true;
             options->command = word == L"update"  ? Command::Update
                                : word == L"check" ? Command::Check
                                                   : Command::Help;
-        } else {
-            *problem = L"unknown command " + Quoted(word);
-            return false;
         }
     }
     if (!haveCommand) {

@@ -47,12 +47,15 @@ constexpr char kUsage[] =
     "  24  E004 reading the option byte back failed\n"
     "  25  E005 bit 7 still set after the write\n";
 
-// No error box of the system's either, whatever fails: a missing disk, a
-// crash. A crash ends the process with the exception's code.
+// A crash ends the process with the exception's code, and no dialog.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) {
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// No error box of the system's either, whatever fails: a missing disk, a crash.
 void SilenceSystemDialogs() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    SetUnhandledExceptionFilter(
-        [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+    SetUnhandledExceptionFilter(EndOnCrash);
 }
 
 }  // namespace
