@@ -2,7 +2,7 @@
 
 #include "app/app_device.h"
 #include "app/platform.h"
-#include "common/eeprom_layout.h"
+#include "app/update_procedure.h"
 
 namespace {
 
@@ -21,63 +21,31 @@ constexpr wchar_t kBitStillSet[] = L"E005:不明なエラーにより書込み�
 constexpr wchar_t kUpdateCompleted[] = L"アップデートが完了しました。";
 constexpr wchar_t kAlreadyUpdated[] = L"デバイスは既にアップデート済みです。";
 
-// The EEPROM layout the update relies on.
-using velto1::eeprom::kMarkerOffset;
-using velto1::eeprom::kNotUpdatedBit;
-using velto1::eeprom::kOptionByteOffset;
-using velto1::eeprom::kSupportedProductMarker;
-constexpr DWORD kEepromAddress = velto1::eeprom::kBusAddress;
-constexpr DWORD kOptionBitsKept = 0x7F;  // bits 0 to 6 are written back as read
-
-// Gives the device time between steps (the EEPROM's write cycle among them).
-constexpr DWORD kStepPauseMilliseconds = 500;
-
-void PauseBetweenSteps() {
-    AppPlatform().Sleep(kStepPauseMilliseconds);
-}
-
-// The update proper; returns the text that tells its outcome. Only status 0
-// counts as success: the library's own positive codes (6 when unbound, for
-// one) fail a step just as a driver failure does.
-const wchar_t* UpdateOptionByte(DeviceControl& device) {
-    // Neither result is examined: the marker alone tells a supported device.
-    device.SetGpioBits(0);
-    DWORD vendor = 0;
-    DWORD product = 0;
-    device.GetVendorProductIds(&vendor, &product);
-
-    // One word carries every transfer; a one-byte transfer uses its low byte.
-    DWORD word = 0;
-    PauseBetweenSteps();
-    if (device.ReadI2c(kEepromAddress, kMarkerOffset, 1, &word) != S_OK) {
-        return kMarkerReadFailed;
+// The text that tells an outcome. The dialog runs the whole update, so it
+// never sees a check's "update needed"; were it to, bit 7 is set: E005.
+const wchar_t* MessageText(UpdateOutcome outcome) {
+    switch (outcome) {
+        case UpdateOutcome::Completed:
+            return kUpdateCompleted;
+        case UpdateOutcome::AlreadyUpdated:
+            return kAlreadyUpdated;
+        case UpdateOutcome::DeviceNotOpened:
+            return kDeviceNotOpened;
+        case UpdateOutcome::NotSupportedProduct:
+            return kNotSupportedProduct;
+        case UpdateOutcome::MarkerReadFailed:
+            return kMarkerReadFailed;
+        case UpdateOutcome::OptionReadFailed:
+            return kOptionReadFailed;
+        case UpdateOutcome::OptionWriteFailed:
+            return kOptionWriteFailed;
+        case UpdateOutcome::ReadBackFailed:
+            return kReadBackFailed;
+        case UpdateOutcome::UpdateNeeded:
+        case UpdateOutcome::BitStillSet:
+            break;
     }
-    // All 32 bits: a read that left anything in the upper part is not a marker.
-    if (word != kSupportedProductMarker) {
-        return kNotSupportedProduct;
-    }
-
-    PauseBetweenSteps();
-    if (device.ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word) != S_OK) {
-        return kOptionReadFailed;
-    }
-    // A lying read (0, no data) leaves the marker here: "already updated", data-safe.
-    if (!(word & kNotUpdatedBit)) {
-        return kAlreadyUpdated;
-    }
-    word &= kOptionBitsKept;
-
-    PauseBetweenSteps();
-    if (device.WriteI2c(kEepromAddress, kOptionByteOffset, 1, &word) != S_OK) {
-        return kOptionWriteFailed;
-    }
-
-    PauseBetweenSteps();
-    word = kNotUpdatedBit;  // a read-back that answers 0 and delivers nothing ends in E005
-    if (device.ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word) != S_OK) {
-        return kReadBackFailed;
-    }
-    return (word & kNotUpdatedBit) ? kBitStillSet : kUpdateCompleted;
+    return kBitStillSet;
 }
 
 BOOL OnCommand(HWND dialog, WORD id) {
@@ -96,8 +64,8 @@ BOOL OnCommand(HWND dialog, WORD id) {
 }  // namespace
 
 void RunUpdate(HWND dialog) {
-    DeviceControl* device = AppDevice;
-    const wchar_t* text = device ? UpdateOptionByte(*device) : kDeviceNotOpened;
+    const UpdateResult result = RunUpdateProcedure(AppDevice, UpdateMode::Apply);
+    const wchar_t* text = MessageText(result.outcome);
     AppPlatform().ShowMessageBoxW(dialog, text, kCaption, MB_OK | MB_ICONWARNING);
     AppPlatform().EndDialog(dialog, IDOK);
 }

@@ -140,6 +140,19 @@ class DeviceControl {
     BOOL OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
                           IBaseFilter** audioDeviceFilterOut, IBaseFilter** audioRendererFilterOut);
 
+    // Every capture device, not only the first: those whose friendly name
+    // begins with wantedName, then those of each known model in list order;
+    // for each name the video input category, then the BDA receiver one; each
+    // device once. For every device whose filter binds, in that order, calls
+    // found with the filter (the callback's for the call: AddRef to keep it),
+    // its friendly name (ANSI code page) and how it matched; FALSE from found
+    // ends the search. The first device handed out is the one Bind(wantedName)
+    // binds. Returns the number of devices handed out.
+    enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
+    typedef BOOL(__stdcall* CaptureFilterFound)(void* context, IBaseFilter* filter,
+                                                const char* friendlyName, DWORD match);
+    DWORD ForEachCaptureFilter(const char* wantedName, CaptureFilterFound found, void* context);
+
     // GPIO and identification. Typed outputs (the BYTE of ReadGpio and
     // ReadRegister04, the WORD of ReadAc97) receive exactly their own size.
     HRESULT SetGpioBits(DWORD mask);

@@ -7,7 +7,10 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/win32_owners.h"
 #include "devctl/device_categories.h"
@@ -27,6 +30,10 @@ constexpr char kDefaultCaptureName[] = "USB 7450 Device";
 constexpr char kGenericAudioName[] = "USB Audio Device";
 constexpr char kFallbackAudioName[] = "USB KXQ Audio Device";
 constexpr char kAudioRendererName[] = "Default WaveOut Device";
+
+// The capture device's categories, in the order they are searched.
+const GUID kCaptureCategories[] = {CLSID_VideoInputDeviceCategory,
+                                   KSCATEGORY_BDA_RECEIVER_COMPONENT};
 
 // Friendly-name prefixes of the known capture models, searched in this order
 // (not numeric) when neither the registry nor the default name finds a device.
@@ -91,6 +98,68 @@ bool ToAnsiExactly(const wchar_t* wide, char (&name)[kNameBufferSize]) {
     return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, name, sizeof name, nullptr,
                                &usedDefault) != 0 &&
            !usedDefault;
+}
+
+// Walks one category's devices in enumeration order and hands each whose
+// friendly name matches wantedName to visit(moniker, name), which returns
+// true to end the walk. record receives the status of every recorded step:
+// creating the enumerators, binding a property bag and reading a name.
+template <typename Record, typename Visit>
+void VisitMatchingDevices(GUID category, const char* wantedName, Record record, Visit visit) {
+    ComPtr<ICreateDevEnum> systemEnum;
+    if (record(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&systemEnum))) < 0 ||
+        !systemEnum) {
+        return;
+    }
+    ComPtr<IEnumMoniker> devices;
+    const HRESULT listed = record(systemEnum->CreateClassEnumerator(category, &devices, 0));
+    systemEnum.Reset();
+    // S_FALSE with no enumerator: the category is empty or not registered.
+    if (listed != S_OK || !devices) {
+        return;
+    }
+    devices->Reset();
+    for (ComPtr<IMoniker> device; devices->Next(1, &device, nullptr) == S_OK; device.Reset()) {
+        if (!device) {
+            continue;
+        }
+        ComPtr<IPropertyBag> bag;
+        if (record(device->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) < 0 || !bag) {
+            continue;
+        }
+        velto1::UniqueVariant friendlyName;
+        V_VT(friendlyName.Get()) = VT_BSTR;  // asks the bag for the name as a string
+        V_BSTR(friendlyName.Get()) = nullptr;
+        if (record(bag->Read(L"FriendlyName", friendlyName.Get(), nullptr)) != S_OK) {
+            continue;
+        }
+        bag.Reset();
+        // A name that doesn't fit the buffer, or doesn't convert exactly, is no
+        // match: only a whole, terminated name is compared.
+        char name[kNameBufferSize];
+        if (!friendlyName.String() || !ToAnsiExactly(friendlyName.String(), name) ||
+            !NameMatches(name, wantedName)) {
+            continue;
+        }
+        if (visit(device.Get(), static_cast<const char*>(name))) {
+            return;
+        }
+    }
+}
+
+// The moniker's display name, which tells one device from another across
+// searches; empty when the moniker has none.
+std::wstring DisplayName(IMoniker* device) {
+    ComPtr<IBindCtx> context;
+    LPOLESTR name = nullptr;
+    if (FAILED(CreateBindCtx(0, &context)) ||
+        FAILED(device->GetDisplayName(context.Get(), nullptr, &name)) || !name) {
+        return std::wstring();
+    }
+    std::wstring text(name);
+    CoTaskMemFree(name);
+    return text;
 }
 
 // Owns the page list that ISpecifyPropertyPages hands out.
@@ -162,58 +231,28 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, ch
     if (!wantedName) {
         return nullptr;
     }
-    ComPtr<ICreateDevEnum> systemEnum;
-    if (Record(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&systemEnum))) < 0 ||
-        !systemEnum) {
-        return nullptr;
-    }
-    ComPtr<IEnumMoniker> devices;
-    Record(systemEnum->CreateClassEnumerator(category, &devices, 0));
-    systemEnum.Reset();
-    // S_FALSE with no enumerator: the category is empty or not registered.
-    if (lastResult != S_OK || !devices) {
-        return nullptr;
-    }
-
     ComPtr<IBaseFilter> filter;
-    devices->Reset();
-    for (ComPtr<IMoniker> device; devices->Next(1, &device, nullptr) == S_OK; device.Reset()) {
-        if (!device) {
-            continue;
-        }
-        ComPtr<IPropertyBag> bag;
-        if (Record(device->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) < 0 || !bag) {
-            continue;
-        }
-        velto1::UniqueVariant friendlyName;
-        V_VT(friendlyName.Get()) = VT_BSTR;  // asks the bag for the name as a string
-        V_BSTR(friendlyName.Get()) = nullptr;
-        if (Record(bag->Read(L"FriendlyName", friendlyName.Get(), nullptr)) != S_OK) {
-            continue;
-        }
-        bag.Reset();
-        // A name that doesn't fit the buffer, or doesn't convert exactly, is no
-        // match: only a whole, terminated name is compared.
-        char name[kNameBufferSize];
-        if (!friendlyName.String() || !ToAnsiExactly(friendlyName.String(), name) ||
-            !NameMatches(name, wantedName)) {
-            continue;
-        }
-        if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 && filter) {
-            CopyName(foundName, name);
-            break;
-        }
-        filter.Reset();
-    }
+    VisitMatchingDevices(
+        category, wantedName, [this](HRESULT status) { return Record(status); },
+        [&](IMoniker* device, const char* name) {
+            if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 &&
+                filter) {
+                CopyName(foundName, name);
+                return true;
+            }
+            filter.Reset();
+            return false;
+        });
     return filter.Detach();
 }
 
 IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName, char* foundName) {
-    if (IBaseFilter* filter = FindFilter(CLSID_VideoInputDeviceCategory, wantedName, foundName)) {
-        return filter;
+    for (const GUID& category : kCaptureCategories) {
+        if (IBaseFilter* filter = FindFilter(category, wantedName, foundName)) {
+            return filter;
+        }
     }
-    return FindFilter(KSCATEGORY_BDA_RECEIVER_COMPONENT, wantedName, foundName);
+    return nullptr;
 }
 
 IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
@@ -238,6 +277,48 @@ IBaseFilter* DeviceControl::FindNamedOrKnownCaptureFilter(const char* wantedName
         return filter;
     }
     return FindKnownCaptureFilter();
+}
+
+DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterFound found,
+                                          void* context) {
+    if (!wantedName || !found) {
+        return 0;
+    }
+    // A device that several names match (the wanted name and its own model's)
+    // is handed out once: by its display name.
+    std::vector<std::wstring> handedOut;
+    DWORD count = 0;
+    bool ended = false;
+    const auto search = [&](const char* name, DWORD match) {
+        for (const GUID& category : kCaptureCategories) {
+            if (ended) {
+                return;
+            }
+            VisitMatchingDevices(
+                category, name, [this](HRESULT status) { return Record(status); },
+                [&](IMoniker* device, const char* friendlyName) {
+                    std::wstring id = DisplayName(device);
+                    if (!id.empty() &&
+                        std::find(handedOut.begin(), handedOut.end(), id) != handedOut.end()) {
+                        return false;
+                    }
+                    ComPtr<IBaseFilter> filter;
+                    if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) < 0 ||
+                        !filter) {
+                        return false;
+                    }
+                    handedOut.push_back(std::move(id));
+                    ++count;
+                    ended = !found(context, filter.Get(), friendlyName, match);
+                    return ended;
+                });
+        }
+    };
+    search(wantedName, kMatchedByName);
+    for (const char* name : kKnownCaptureDeviceNames) {
+        search(name, kMatchedKnownModel);
+    }
+    return count;
 }
 
 ICustomProperty* DeviceControl::Bind(const char* wantedName) {

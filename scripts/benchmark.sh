@@ -4,7 +4,9 @@
 # the simulated device present and absent (absent means the whole search: the
 # registry name, then the 31 known models, two categories each), and the
 # duration of a successful update (OK to the outcome message) against its
-# floor of 2.0 s, the four pauses. Medians, with min and max.
+# floor of 2.0 s, the four pauses; and velto1cli's update and check of one
+# device from process start to exit, against their floors of 2.0 s and 1.0 s
+# (four pauses and two). Medians, with min and max.
 #
 #   scripts/benchmark.sh [RUNS] [--arch x86|x64]    (default 5 runs, both)
 set -euo pipefail
@@ -42,6 +44,17 @@ for arch in "${arches[@]}"; do
         wine "$simdevctl" add bench --name "USB 7450 Device" --eeprom "$eeprom" --reset-eeprom >/dev/null
         measure "$arch" present
     done
+    cli="$build/cli/velto1cli.exe"
+    for _ in $(seq "$runs"); do
+        times=()
+        for command in update check; do
+            wine "$simdevctl" add bench --name "USB 7450 Device" --eeprom "$eeprom" --reset-eeprom >/dev/null
+            start=$(date +%s.%N)
+            wine "$cli" "$command" >/dev/null || true
+            times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+        done
+        echo "$arch cli ${times[*]}" >>"$results"
+    done
     wine "$simdevctl" remove --all >/dev/null
     for _ in $(seq "$runs"); do measure "$arch" absent; done
     velto1_stop_wineserver
@@ -64,3 +77,5 @@ printf '%-34s' ""; for arch in "${arches[@]}"; do printf ' %-26s' "$arch"; done;
 row "start to dialog, device present" present 3
 row "start to dialog, device absent" absent 3
 row "successful update, OK to message" present 4
+row "velto1cli update, start to exit" cli 3
+row "velto1cli check, start to exit" cli 4

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds velto1.exe for x86 and x64 and writes the release package
-# dist/velto1-VERSION.zip (VERSION from `git describe --always --dirty`):
-# x86/velto1.exe, x64/velto1.exe, README.txt and SHA256SUMS.
+# Builds velto1.exe and velto1cli.exe for x86 and x64 and writes the release
+# package dist/velto1-VERSION.zip (VERSION from `git describe --always --dirty`):
+# x86/ and x64/ with both programs, README.txt and SHA256SUMS.
 #
 # Reproducible: the same commit gives the same executables and the same zip
 # (no link timestamps; the files carry the commit's time and go in a fixed
 # order). With VELTO1_SIGN_PFX (and VELTO1_SIGN_PASSWORD) naming a PKCS#12
-# code-signing certificate, both executables are Authenticode-signed with
+# code-signing certificate, the executables are Authenticode-signed with
 # osslsigncode before zipping; a signing failure fails the script and writes
 # no zip.
 #
@@ -32,26 +32,28 @@ trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/x86" "$stage/x64"
 for arch in x86 x64; do
     cp "$(velto1_build_dir "$arch")/app/velto1.exe" "$stage/$arch/velto1.exe"
+    cp "$(velto1_build_dir "$arch")/cli/velto1cli.exe" "$stage/$arch/velto1cli.exe"
 done
+programs=(x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe)
 cp "$root/resources/release-README.txt" "$stage/README.txt"
 
 if [ -n "${VELTO1_SIGN_PFX:-}" ]; then
-    for arch in x86 x64; do
-        exe="$stage/$arch/velto1.exe"
+    for program in "${programs[@]}"; do
+        exe="$stage/$program"
         if ! osslsigncode sign -pkcs12 "$VELTO1_SIGN_PFX" -pass "${VELTO1_SIGN_PASSWORD:-}" \
             -h sha256 -n "velto1" -in "$exe" -out "$exe.signed" >"$stage/sign.log" 2>&1; then
-            echo "package: signing $arch/velto1.exe failed:" >&2
+            echo "package: signing $program failed:" >&2
             cat "$stage/sign.log" >&2
             exit 1
         fi
         mv "$exe.signed" "$exe"
     done
-    echo "package: both executables signed with $VELTO1_SIGN_PFX"
+    echo "package: the executables signed with $VELTO1_SIGN_PFX"
 else
     echo "package: VELTO1_SIGN_PFX is not set: the executables are not signed"
 fi
 
-files=(x86/velto1.exe x64/velto1.exe README.txt)
+files=("${programs[@]}" README.txt)
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 files+=(SHA256SUMS)
 for f in "${files[@]}" x86 x64; do touch -h -d "@$epoch" "$stage/$f"; done

@@ -30,9 +30,45 @@ constexpr DWORD kRunTimeoutMs = 60000;
 
 constexpr int kStartAttempts = 3;
 
+// This process's environment block without the named variables (compared
+// without regard to case, as Windows names them).
+std::wstring EnvironmentWithout(const std::vector<std::wstring>& unsetVariables) {
+    std::wstring block;
+    wchar_t* const strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; entry && *entry; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const std::wstring name = text.substr(0, text.find(L'=', 1));
+        bool unset = false;
+        for (const std::wstring& variable : unsetVariables) {
+            unset = unset || _wcsicmp(name.c_str(), variable.c_str()) == 0;
+        }
+        if (!unset) {
+            block += text + L'\0';
+        }
+    }
+    FreeEnvironmentStringsW(strings);
+    return block + L'\0';
+}
+
+ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
+               std::wstring* environment);
+
 }  // namespace
 
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments) {
+    return Run(program, arguments, nullptr);
+}
+
+ProcessRun RunProcessWithout(const std::wstring& program, const std::wstring& arguments,
+                             const std::vector<std::wstring>& unsetVariables) {
+    std::wstring environment = EnvironmentWithout(unsetVariables);
+    return Run(program, arguments, &environment);
+}
+
+namespace {
+
+ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
+               std::wstring* environment) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     velto1::UniqueHandle readEnd;
     velto1::UniqueHandle writeEnd;
@@ -61,8 +97,10 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
     // that started and then failed is never run twice.
     BOOL started = FALSE;
     for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
-        started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                 nullptr, nullptr, &startup, &info);
+        started =
+            CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                           environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+                           environment ? &(*environment)[0] : nullptr, nullptr, &startup, &info);
         if (started || GetLastError() != ERROR_INTERNAL_ERROR) {
             break;
         }
@@ -96,5 +134,7 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
     }
     return run;
 }
+
+}  // namespace
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -23,5 +24,10 @@ struct ProcessRun {
 // stdout and stderr on one pipe and stdin on NUL, and waits for it to end
 // (ending it after a minute).
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments);
+
+// The same, with the named environment variables taken out of the program's
+// environment (DISPLAY: a program under Wine then has no X display).
+ProcessRun RunProcessWithout(const std::wstring& program, const std::wstring& arguments,
+                             const std::vector<std::wstring>& unsetVariables);
 
 }  // namespace testsupport

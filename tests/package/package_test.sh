@@ -28,6 +28,7 @@ NoBuildTimestamps)
     # Every shipped or tested binary of both builds carries time 0.
     for arch in x86 x64; do "$src/scripts/build.sh" "$arch" >/dev/null; done
     for file in "$src"/build/mingw-{x86,x64}/app/velto1.exe \
+                "$src"/build/mingw-{x86,x64}/cli/velto1cli.exe \
                 "$src"/build/mingw-{x86,x64}/simdevice/filter/simdevice.dll \
                 "$src"/build/mingw-{x86,x64}/tools/simdevctl/simdevctl.exe; do
         [ "$(pe_timestamp "$file")" = 0 ] || fail "$file has build time $(pe_timestamp "$file")"
@@ -52,18 +53,23 @@ Contents)
         fail "no word that the package is unsigned: $(cat "$work/package.log")"
     zip=$(only_zip "$work/out")
     [ "$(basename "$zip")" = "velto1-$(git -C "$src" describe --always --dirty).zip" ] || fail "named $zip"
-    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "x86/velto1.exe x64/velto1.exe README.txt SHA256SUMS " ] ||
+    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe README.txt SHA256SUMS " ] ||
         fail "entries: $(unzip -Z1 "$zip" | tr '\n' ' ')"
     unzip -q "$zip" -d "$work/unpacked"
     (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
     cmp "$work/unpacked/x86/velto1.exe" "$src/build/mingw-x86/app/velto1.exe" || fail "x86 build"
     cmp "$work/unpacked/x64/velto1.exe" "$src/build/mingw-x64/app/velto1.exe" || fail "x64 build"
+    for arch in x86 x64; do
+        cmp "$work/unpacked/$arch/velto1cli.exe" "$src/build/mingw-$arch/cli/velto1cli.exe" ||
+            fail "$arch velto1cli build"
+    done
     [ "$(od -An -tu2 -j$(($(od -An -tu4 -j60 -N4 "$work/unpacked/x86/velto1.exe") + 4)) -N2 \
         "$work/unpacked/x86/velto1.exe" | tr -d ' ')" = 332 ] || fail "x86/velto1.exe is not an i386 program"
     # The read-me: Japanese first, then English; which build, which Windows,
     # and what W001 with the device attached means.
     readme="$work/unpacked/README.txt"
-    for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build"; do
+    for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build" \
+                "velto1cli" "velto1cli check" "SYSTEM"; do
         grep -q "$text" "$readme" || fail "README.txt lacks '$text'"
     done
     [ "$(grep -n '\[日本語\]' "$readme" | cut -d: -f1)" -lt "$(grep -n '\[English\]' "$readme" | cut -d: -f1)" ] ||
@@ -79,9 +85,9 @@ Signed)
         fail "signed packaging failed: $(cat "$work/package.log")"
     zip=$(only_zip "$work/out")
     unzip -q "$zip" -d "$work/unpacked"
-    for arch in x86 x64; do
-        osslsigncode verify -CAfile "$work/cert.pem" -in "$work/unpacked/$arch/velto1.exe" \
-            >"$work/verify.log" 2>&1 || fail "$arch signature: $(cat "$work/verify.log")"
+    for program in x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe; do
+        osslsigncode verify -CAfile "$work/cert.pem" -in "$work/unpacked/$program" \
+            >"$work/verify.log" 2>&1 || fail "$program signature: $(cat "$work/verify.log")"
     done
     (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS names the unsigned files"
     ;;

@@ -1,0 +1,112 @@
+#include "app/update_procedure.h"
+
+#include "app/platform.h"
+#include "common/eeprom_layout.h"
+
+namespace {
+
+// The EEPROM layout the update relies on.
+using velto1::eeprom::kMarkerOffset;
+using velto1::eeprom::kNotUpdatedBit;
+using velto1::eeprom::kOptionByteOffset;
+using velto1::eeprom::kSupportedProductMarker;
+constexpr DWORD kEepromAddress = velto1::eeprom::kBusAddress;
+constexpr DWORD kOptionBitsKept = 0x7F;  // bits 0 to 6 are written back as read
+
+// Gives the device time between steps (the EEPROM's write cycle among them).
+constexpr DWORD kStepPauseMilliseconds = 500;
+
+void PauseBetweenSteps() {
+    AppPlatform().Sleep(kStepPauseMilliseconds);
+}
+
+UpdateResult Ended(UpdateResult result, UpdateOutcome outcome, HRESULT status = S_OK) {
+    result.outcome = outcome;
+    result.status = status;
+    return result;
+}
+
+}  // namespace
+
+UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
+    UpdateResult result = {UpdateOutcome::DeviceNotOpened, S_OK, false, 0, false, 0, false, 0};
+    if (!device) {
+        return result;
+    }
+    // Neither result is examined: the marker alone tells a supported device.
+    device->SetGpioBits(0);
+    DWORD vendor = 0;
+    DWORD product = 0;
+    device->GetVendorProductIds(&vendor, &product);
+
+    // One word carries every transfer; a one-byte transfer uses its low byte.
+    DWORD word = 0;
+    PauseBetweenSteps();
+    HRESULT status = device->ReadI2c(kEepromAddress, kMarkerOffset, 1, &word);
+    if (status != S_OK) {
+        return Ended(result, UpdateOutcome::MarkerReadFailed, status);
+    }
+    result.markerRead = true;
+    result.marker = word;
+    // All 32 bits: a read that left anything in the upper part is not a marker.
+    if (word != kSupportedProductMarker) {
+        return Ended(result, UpdateOutcome::NotSupportedProduct);
+    }
+
+    PauseBetweenSteps();
+    status = device->ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word);
+    if (status != S_OK) {
+        return Ended(result, UpdateOutcome::OptionReadFailed, status);
+    }
+    result.optionRead = true;
+    result.optionBefore = word;
+    // A lying read (0, no data) leaves the marker here: "already updated", data-safe.
+    if (!(word & kNotUpdatedBit)) {
+        return Ended(result, UpdateOutcome::AlreadyUpdated);
+    }
+    if (mode == UpdateMode::CheckOnly) {
+        return Ended(result, UpdateOutcome::UpdateNeeded);
+    }
+    word &= kOptionBitsKept;
+
+    PauseBetweenSteps();
+    status = device->WriteI2c(kEepromAddress, kOptionByteOffset, 1, &word);
+    if (status != S_OK) {
+        return Ended(result, UpdateOutcome::OptionWriteFailed, status);
+    }
+
+    PauseBetweenSteps();
+    word = kNotUpdatedBit;  // a read-back that answers 0 and delivers nothing ends in E005
+    status = device->ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word);
+    if (status != S_OK) {
+        return Ended(result, UpdateOutcome::ReadBackFailed, status);
+    }
+    result.optionReadBack = true;
+    result.optionAfter = word;
+    return Ended(result,
+                 (word & kNotUpdatedBit) ? UpdateOutcome::BitStillSet : UpdateOutcome::Completed);
+}
+
+const char* OutcomeCode(UpdateOutcome outcome) {
+    switch (outcome) {
+        case UpdateOutcome::DeviceNotOpened:
+            return "W001";
+        case UpdateOutcome::NotSupportedProduct:
+            return "W002";
+        case UpdateOutcome::MarkerReadFailed:
+            return "E001";
+        case UpdateOutcome::OptionReadFailed:
+            return "E002";
+        case UpdateOutcome::OptionWriteFailed:
+            return "E003";
+        case UpdateOutcome::ReadBackFailed:
+            return "E004";
+        case UpdateOutcome::BitStillSet:
+            return "E005";
+        case UpdateOutcome::Completed:
+        case UpdateOutcome::AlreadyUpdated:
+        case UpdateOutcome::UpdateNeeded:
+            break;
+    }
+    return nullptr;
+}

@@ -1,0 +1,46 @@
+// The update procedure itself, without a window: check the product marker in
+// the device's EEPROM, clear bit 7 of the option byte and read it back, with a
+// pause of 500 ms before each EEPROM step. The update dialog and velto1cli
+// both run it and tell its outcome each in their own way.
+#pragma once
+
+#include <windows.h>
+
+#include "devctl/device_control.h"
+
+enum class UpdateOutcome {
+    Completed,            // bit 7 was cleared and read back clear
+    AlreadyUpdated,       // bit 7 was clear before; nothing was written
+    UpdateNeeded,         // a check found bit 7 set and stopped there
+    DeviceNotOpened,      // W001: no device object
+    NotSupportedProduct,  // W002: the marker is not the supported product's
+    MarkerReadFailed,     // E001
+    OptionReadFailed,     // E002
+    OptionWriteFailed,    // E003
+    ReadBackFailed,       // E004
+    BitStillSet,          // E005: bit 7 read back set after the write
+};
+
+enum class UpdateMode {
+    Apply,      // every step: the update proper
+    CheckOnly,  // up to the option-byte read; never writes
+};
+
+// What a run learned. Each value is meaningful only when its flag says it was read.
+struct UpdateResult {
+    UpdateOutcome outcome;
+    HRESULT status;  // the failing transfer's status (E001 to E004), else S_OK
+    bool markerRead;
+    DWORD marker;  // the whole transfer word, as the check compares it
+    bool optionRead;
+    DWORD optionBefore;
+    bool optionReadBack;
+    DWORD optionAfter;
+};
+
+// Runs the procedure on device (null: W001 at once, no pause). Only status 0
+// counts as success. The pauses go through AppPlatform().
+UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode);
+
+// "W001", "E003" and so on; null for the outcomes that carry no code.
+const char* OutcomeCode(UpdateOutcome outcome);

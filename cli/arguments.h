@@ -1,0 +1,27 @@
+// velto1cli's command line: one command and its options, or the reason it
+// was refused.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class Command { Help, Update, Check };
+
+struct Options {
+    Command command = Command::Help;
+    bool all = false;                 // every attached device, not only the first
+    std::optional<std::string> name;  // --name, in the ANSI code page the library compares in
+    std::optional<std::wstring> log;  // --log FILE (update only)
+};
+
+// Fills options from the words after the program's name; on refusal returns
+// false with the problem in one line, and options are not to be used.
+bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
+                    std::wstring* problem);
+
+}  // namespace cli

@@ -1,0 +1,87 @@
+// velto1cli: the updater for deployment tools. It runs the updater's
+// procedure (app/update_procedure.h) on the first capture device found, or on
+// every one, without a window: one line per device on stdout, an exit code
+// from one table (cli/outcomes.h), and with --log a line per device in a
+// shared log file.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/device_runs.h"
+#include "cli/outcomes.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: velto1cli update [--all] [--name NAME] [--log FILE]\n"
+    "       velto1cli check [--all] [--name NAME]\n"
+    "       velto1cli help\n"
+    "\n"
+    "Runs the velto1 update (clear bit 7 of the EEPROM option byte of a device that\n"
+    "carries the supported product's marker, and read it back) without a window.\n"
+    "\n"
+    "  update        apply the update; a device already updated is left alone\n"
+    "  check         read only: tell whether the update is needed; nothing is written\n"
+    "  --all         every attached device of a supported model, not only the first\n"
+    "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
+    "                the registry, else \"USB 7450 Device\"), then for the known models\n"
+    "  --log FILE    append one UTF-8 line per device to FILE (may be shared)\n"
+    "\n"
+    "One line per device on stdout. Exit code (with --all, the highest of the devices'):\n"
+    "   0  updated or already updated (check: already updated)\n"
+    "   2  usage error; no device was touched\n"
+    "   3  update succeeded, but the log could not be written\n"
+    "  10  check: the update is needed\n"
+    "  11  W001 no device found, or its driver interface could not be bound\n"
+    "  12  W002 not a supported product\n"
+    "  21  E001 reading the product marker failed\n"
+    "  22  E002 reading the option byte failed\n"
+    "  23  E003 writing the option byte failed\n"
+    "  24  E004 reading the option byte back failed\n"
+    "  25  E005 bit 7 still set after the write\n";
+
+// A crash ends the process with the exception's code, and no dialog.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) {
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// No error box of the system's either, whatever fails: a missing disk, a crash.
+void SilenceSystemDialogs() {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
+}
+
+}  // namespace
+
+int main() {
+    SilenceSystemDialogs();
+    // Plain "\n" line ends, so that scripts read the same lines everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) {
+        return cli::kExitUsage;
+    }
+    const std::vector<std::wstring> words(argv + 1, argv + count);
+    LocalFree(argv);
+
+    cli::Options options;
+    std::wstring problem;
+    if (!cli::ParseArguments(words, &options, &problem)) {
+        std::fprintf(stderr, "velto1cli: %ls (velto1cli help shows the usage)\n", problem.c_str());
+        return cli::kExitUsage;
+    }
+    if (options.command == cli::Command::Help) {
+        std::fputs(kUsage, stdout);
+        return cli::kExitSuccess;
+    }
+    return cli::RunOnDevices(options);
+}

@@ -1,0 +1,75 @@
+#include "cli/outcomes.h"
+
+#include <cstdio>
+
+namespace cli {
+
+int ExitCode(UpdateOutcome outcome) {
+    switch (outcome) {
+        case UpdateOutcome::Completed:
+        case UpdateOutcome::AlreadyUpdated:
+            return kExitSuccess;
+        case UpdateOutcome::UpdateNeeded:
+            return kExitUpdateNeeded;
+        case UpdateOutcome::DeviceNotOpened:
+            return kExitNoDevice;
+        case UpdateOutcome::NotSupportedProduct:
+            return kExitNotSupported;
+        case UpdateOutcome::MarkerReadFailed:
+            return kExitMarkerRead;
+        case UpdateOutcome::OptionReadFailed:
+            return kExitOptionRead;
+        case UpdateOutcome::OptionWriteFailed:
+            return kExitOptionWrite;
+        case UpdateOutcome::ReadBackFailed:
+            return kExitReadBack;
+        case UpdateOutcome::BitStillSet:
+            break;
+    }
+    return kExitBitStillSet;
+}
+
+std::string HexByte(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, value > 0xFF ? "0x%08lX" : "0x%02lX",
+                  static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string StatusText(HRESULT status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
+    return text;
+}
+
+std::string OutcomeText(const UpdateResult& result, HRESULT bindStatus) {
+    const std::string failed = " failed, status " + StatusText(result.status);
+    switch (result.outcome) {
+        case UpdateOutcome::Completed:
+            return "updated";
+        case UpdateOutcome::AlreadyUpdated:
+            return "already updated";
+        case UpdateOutcome::UpdateNeeded:
+            return "update needed";
+        case UpdateOutcome::DeviceNotOpened:
+            return bindStatus == S_OK ? "W001 device not found"
+                                      : "W001 device not opened: its driver interface could not be "
+                                        "bound, status " +
+                                            StatusText(bindStatus);
+        case UpdateOutcome::NotSupportedProduct:
+            return "W002 not a supported product (marker " + HexByte(result.marker) + ")";
+        case UpdateOutcome::MarkerReadFailed:
+            return "E001 reading the product marker" + failed;
+        case UpdateOutcome::OptionReadFailed:
+            return "E002 reading the option byte" + failed;
+        case UpdateOutcome::OptionWriteFailed:
+            return "E003 writing the option byte" + failed;
+        case UpdateOutcome::ReadBackFailed:
+            return "E004 reading the option byte back" + failed;
+        case UpdateOutcome::BitStillSet:
+            break;
+    }
+    return "E005 bit 7 still set after the write";
+}
+
+}  // namespace cli

@@ -1,0 +1,78 @@
+// velto1cli's tests: the program beside the test binary, run with no X
+// display as a deployment tool runs it, on simulated devices whose EEPROMs
+// live in files of the test's own.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "simdevice/chip/chip.h"
+#include "simdevice/chip/eeprom_file.h"
+#include "tests/common/simtool_fixture.h"
+
+namespace clitest {
+
+using simtool::Outcome;
+
+// The driver calls of one device's run, numbered as a device's failAtCall
+// counts them: the four identity reads of binding, then the update's own
+// (tests/update checks them call by call): GPIO four, EEPROM select, the
+// identifiers' descriptor and data, then a descriptor and a data call for
+// each EEPROM step.
+constexpr unsigned kBindCalls = 4;
+constexpr unsigned kOptionRead = kBindCalls + 11;
+constexpr unsigned kOptionWrite = kBindCalls + 13;
+constexpr unsigned kReadBack = kBindCalls + 15;
+
+inline Outcome Velto1cli(const std::wstring& arguments) {
+    const testsupport::ProcessRun run =
+        testsupport::RunProcessWithout(simtool::Beside(L"velto1cli.exe"), arguments, {L"DISPLAY"});
+    EXPECT_NE(run.exitCode, testsupport::ProcessRun::kNotStarted) << run.output;
+    return {static_cast<int>(run.exitCode), run.output};
+}
+
+inline std::wstring TempPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+// Up to two devices, "a" and "b", each with its EEPROM in a file.
+class CliTest : public simbench::SimDeviceTest {
+  protected:
+    void SetUp() override {
+        simbench::SimDeviceTest::SetUp();
+        RemoveFiles();
+    }
+    void TearDown() override {
+        simbench::SimDeviceTest::TearDown();
+        RemoveFiles();
+    }
+    static std::wstring Eeprom(const std::wstring& id) {
+        return TempPath((L"velto1cli-test-" + id + L".bin").c_str());
+    }
+    // A device whose EEPROM file starts with image.
+    sim::DeviceSettings Settings(const std::wstring& id, const std::wstring& name,
+                                 const sim::EepromImage& image = sim::FreshProductEeprom()) {
+        simtool::WriteFile(Eeprom(id), image.data(), image.size());
+        sim::DeviceSettings settings = simbench::Device(id, name);
+        settings.eepromFile = Eeprom(id);
+        return settings;
+    }
+    static BYTE OptionByte(const std::wstring& id) {
+        return simtool::FileBytes(Eeprom(id))[sim::kOptionByteOffset];
+    }
+
+  private:
+    static void RemoveFiles() {
+        for (const wchar_t* id : {L"a", L"b"}) {
+            DeleteFileW(Eeprom(id).c_str());
+            DeleteFileW((Eeprom(id) + sim::kEepromLockSuffix).c_str());
+        }
+    }
+};
+
+}  // namespace clitest

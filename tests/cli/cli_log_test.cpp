@@ -1,0 +1,157 @@
+// velto1cli update --log: one UTF-8 line per device per run, appended, with
+// two runs sharing the file; a log that can't be written changes nothing of
+// the update.
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "common/win32_owners.h"
+#include "tests/cli/cli_fixture.h"
+
+using clitest::CliTest;
+using clitest::Outcome;
+using clitest::Velto1cli;
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string bytes(static_cast<size_t>(text.size() * 3), '\0');
+    bytes.resize(static_cast<size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                            static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
+std::string ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    EXPECT_TRUE(GetComputerNameW(name, &size));
+    return Utf8(name);
+}
+
+std::string UserName() {
+    wchar_t name[257] = {};
+    DWORD size = 257;
+    EXPECT_TRUE(GetUserNameW(name, &size));
+    return Utf8(name);
+}
+
+// A log line's fields.
+struct LogLine {
+    std::string time, computer, user, device, before, after, outcome, exitCode;
+};
+
+// The file's lines, each split at its tabs; every line must end in CR LF and
+// have the eight fields.
+std::vector<LogLine> ReadLog(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    std::vector<LogLine> lines;
+    std::string text = content.str();
+    for (size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2)) {
+        std::vector<std::string> fields;
+        std::stringstream line(text.substr(0, end));
+        for (std::string field; std::getline(line, field, '\t');) {
+            fields.push_back(field);
+        }
+        EXPECT_EQ(fields.size(), 8u) << text.substr(0, end);
+        fields.resize(8);
+        lines.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5],
+                         fields[6], fields[7]});
+    }
+    EXPECT_EQ(text, "") << "a line without its CR LF";
+    return lines;
+}
+
+class CliLogTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        DeleteFileW(log.c_str());
+    }
+    void TearDown() override {
+        DeleteFileW(log.c_str());
+        CliTest::TearDown();
+    }
+    const std::wstring log = clitest::TempPath(L"velto1cli-test.log");
+};
+
+TEST_F(CliLogTest, TwoRunsAppendOneLineEachWithTimeComputerUserAndOutcome) {
+    // A name beyond ASCII: the log holds it in UTF-8 whatever the code page.
+    Add(Settings(L"a", L"USB 7450 Device Cam\u00E9ra"));
+    for (int run = 0; run < 2; ++run) {
+        const Outcome outcome = Velto1cli(L"update --log \"" + log + L"\"");
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    }
+    const std::vector<LogLine> lines = ReadLog(log);
+    ASSERT_EQ(lines.size(), 2u);
+    const struct {
+        const char* before;
+        const char* after;
+        const char* outcome;
+    } expected[] = {{"0x85", "0x05", "updated"}, {"0x05", "-", "already updated"}};
+    const std::regex iso8601(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(std::regex_match(lines[i].time, iso8601)) << lines[i].time;
+        EXPECT_EQ(lines[i].computer, ComputerName());
+        EXPECT_EQ(lines[i].user, UserName());
+        EXPECT_EQ(lines[i].device, "USB 7450 Device Cam\xC3\xA9ra");
+        EXPECT_EQ(lines[i].before, expected[i].before);
+        EXPECT_EQ(lines[i].after, expected[i].after);
+        EXPECT_EQ(lines[i].outcome, expected[i].outcome);
+        EXPECT_EQ(lines[i].exitCode, "0");
+    }
+}
+
+// Two runs at once, each on its own device, share the file: both lines whole.
+TEST_F(CliLogTest, TwoRunsAtOnceEachAppendAWholeLine) {
+    Add(Settings(L"a", L"USB 7450 Device"));
+    Add(Settings(L"b", L"Lab Camera"));
+    Outcome first = {};
+    Outcome second = {};
+    std::thread other([&] { second = Velto1cli(L"update --name Lab --log \"" + log + L"\""); });
+    first = Velto1cli(L"update --log \"" + log + L"\"");
+    other.join();
+    EXPECT_EQ(first.exitCode, 0) << first.output;
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    std::vector<std::string> devices;
+    for (const LogLine& line : ReadLog(log)) {
+        devices.push_back(line.device + " " + line.outcome);
+    }
+    EXPECT_THAT(devices,
+                ::testing::UnorderedElementsAre("USB 7450 Device updated", "Lab Camera updated"));
+}
+
+// The update's outcome stands; stderr says the log was not written, and the
+// exit code says so only where it would otherwise be 0.
+TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
+    const std::wstring missingFolder = clitest::TempPath(L"velto1cli-no-such-folder\\x.log");
+    Add(Settings(L"a", L"USB 7450 Device"));
+    Outcome run = Velto1cli(L"update --log \"" + missingFolder + L"\"");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.output,
+              "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"
+              "velto1cli: could not write the log " +
+                  Utf8(missingFolder) + ": error 3\n");
+    EXPECT_EQ(OptionByte(L"a"), 0x05);
+
+    // A log another program holds open without sharing; a failing device
+    // keeps its own code.
+    const velto1::UniqueHandle held(
+        CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
+    run = Velto1cli(L"update --log \"" + log + L"\"");
+    EXPECT_EQ(run.exitCode, 11);
+    EXPECT_THAT(run.output, ::testing::EndsWith("W001 device not found (exit code 11)\n"
+                                                "velto1cli: could not write the log " +
+                                                Utf8(log) + ": error 32\n"));
+}
+
+}  // namespace
