@@ -1,47 +1,8 @@
 #include "cli/arguments.h"
 
-#include <cwctype>
+#include "common/ansi_text.h"
 
 namespace cli {
-
-namespace {
-
-constexpr size_t kMaxNameBytes = 259;  // the library's name buffers hold 260
-
-// An argument as a message quotes it: control characters as '?', long ones cut.
-std::wstring Quoted(const std::wstring& text) {
-    constexpr size_t kShownLength = 40;
-    std::wstring shown = L"\"";
-    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
-        shown += std::iswcntrl(text[i]) ? L'?' : text[i];
-    }
-    return shown + (text.size() > kShownLength ? L"...\"" : L"\"");
-}
-
-// The name as the library compares it: in the ANSI code page, every character
-// converted as itself (a '?' or a look-alike would match another device).
-bool ToLibraryName(const std::wstring& name, std::string* bytes, std::wstring* problem) {
-    const bool utf8 = GetACP() == CP_UTF8;  // no default character there: invalid text fails
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, nullptr, 0, nullptr,
-                                         utf8 ? nullptr : &lossy);
-    if (size <= 0 || lossy) {
-        *problem = L"--name has a character the ANSI code page lacks: " + Quoted(name);
-        return false;
-    }
-    if (static_cast<size_t>(size) - 1 > kMaxNameBytes) {
-        *problem = L"--name is longer than 259 bytes in the ANSI code page";
-        return false;
-    }
-    std::string converted(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, converted.data(), size, nullptr, nullptr);
-    converted.resize(static_cast<size_t>(size) - 1);
-    *bytes = converted;
-    return true;
-}
-
-}  // namespace
 
 bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                     std::wstring* problem) {
@@ -66,7 +27,8 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                 return false;
             }
             std::string name;
-            if (!ToLibraryName(words[++i], &name, problem)) {
+            *problem = velto1::LibraryName(words[++i], &name);
+            if (!problem->empty()) {
                 return false;
             }
             options->name = name;
@@ -81,13 +43,13 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                 return false;
             }
         } else if (word.rfind(L"-", 0) == 0) {
-            *problem = L"unknown option " + Quoted(word);
+            *problem = L"unknown option " + velto1::Quoted(word);
             return false;
         } else if (word != L"update" && word != L"check" && word != L"help") {
-            *problem = L"unknown command " + Quoted(word);
+            *problem = L"unknown command " + velto1::Quoted(word);
             return false;
         } else if (haveCommand) {
-            *problem = L"one command at a time, not also " + Quoted(word);
+            *problem = L"one command at a time, not also " + velto1::Quoted(word);
             return false;
         } else {
             haveCommand = true;

@@ -1,6 +1,6 @@
 #include "cli/outcomes.h"
 
-#include <cstdio>
+#include "common/hex_text.h"
 
 namespace cli {
 
@@ -30,16 +30,11 @@ int ExitCode(UpdateOutcome outcome) {
 }
 
 std::string HexByte(DWORD value) {
-    char text[16];
-    std::snprintf(text, sizeof text, value > 0xFF ? "0x%08lX" : "0x%02lX",
-                  static_cast<unsigned long>(value));
-    return text;
+    return velto1::HexText(value, value > 0xFF ? 8 : 2);
 }
 
 std::string StatusText(HRESULT status) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
-    return text;
+    return velto1::StatusWordText(status);
 }
 
 std::string OutcomeText(const UpdateResult& result, HRESULT bindStatus) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwctype>
 
+#include "common/ansi_text.h"
 #include "common/win32_owners.h"
 
 namespace cli {
@@ -19,17 +20,6 @@ std::string Utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
                         nullptr, nullptr);
     return bytes;
-}
-
-std::wstring FromAnsi(const std::string& text) {
-    const int size =
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
 }
 
 // A field never breaks its line or its columns: control characters become '?'.
@@ -83,10 +73,10 @@ std::string LogLine(const LogRecord& record) {
         IsoTimeNow(),
         Field(ComputerName()),
         Field(UserName()),
-        Field(FromAnsi(record.device)),
+        Field(velto1::WidenAnsi(record.device)),
         record.before,
         record.after,
-        Field(FromAnsi(record.outcome)),
+        Field(velto1::WidenAnsi(record.outcome)),
         std::to_string(record.exitCode),
     };
     std::string line;

@@ -7,11 +7,7 @@
 
 namespace chipctl {
 
-namespace {
-
-constexpr size_t kMaxLibraryNameBytes = 259;  // the library's name buffers hold 260
-
-}  // namespace
+namespace {}  // namespace
 
 Arguments::Arguments(const std::vector<std::wstring>& words,
                      std::initializer_list<const wchar_t*> flags,
@@ -85,25 +81,6 @@ void Arguments::Problem(const std::wstring& text) {
 
 int Arguments::Refuse() const {
     return UsageError(problem_);
-}
-
-std::wstring LibraryName(const std::wstring& name, std::string* bytes) {
-    const bool utf8 = GetACP() == CP_UTF8;  // no default character there: invalid text fails
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, nullptr, 0, nullptr,
-                                         utf8 ? nullptr : &lossy);
-    if (size <= 0 || lossy) {
-        return L"--name has a character the ANSI code page lacks: " + Quoted(name);
-    }
-    if (static_cast<size_t>(size) - 1 > kMaxLibraryNameBytes) {
-        return L"--name is longer than 259 bytes in the ANSI code page";
-    }
-    std::string converted(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, converted.data(), size, nullptr, nullptr);
-    converted.resize(static_cast<size_t>(size) - 1);
-    *bytes = converted;
-    return L"";
 }
 
 }  // namespace chipctl

@@ -48,9 +48,4 @@ class Arguments {
     std::wstring problem_;
 };
 
-// The name for the library's search: the ANSI code page form of the text,
-// refused when a character has no exact form there or when it is longer than
-// the library's 259 bytes. An empty text when fine, else the problem.
-std::wstring LibraryName(const std::wstring& name, std::string* bytes);
-
 }  // namespace chipctl

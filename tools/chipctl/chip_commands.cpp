@@ -54,10 +54,10 @@ int RunFind(const WantedName& name, const Words& words) {
     if (const int failed = session.Bind()) {
         return failed;
     }
-    Line(L"name", Widen(session.WantedName()));
+    Line(L"name", WidenAnsi(session.WantedName()));
     Line(L"name-source", session.NameSource());
     Line(L"match", session.Match());
-    Line(L"device", Widen(session.FriendlyName()));
+    Line(L"device", WidenAnsi(session.FriendlyName()));
     return kSuccess;
 }
 
@@ -86,7 +86,7 @@ int RunInfo(const WantedName& name, const Words& words) {
     if (ids < 0) {
         return DeviceFailure(L"reading the vendor and product ids", ids);
     }
-    Line(L"device", Widen(session.FriendlyName()));
+    Line(L"device", WidenAnsi(session.FriendlyName()));
     Line(L"chip-id", Hex(chipId, 8));
     Line(L"generation", IsNewGenerationChip(chipId & 0xFF) ? L"later" : L"earlier");
     Line(L"chip-config", Hex(chipConfig, 8));

@@ -29,18 +29,6 @@ void Err(const std::wstring& text) {
     Write(stderr, text);
 }
 
-std::wstring Widen(const std::string& ansiText) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, ansiText.c_str(),
-                                         static_cast<int>(ansiText.size()), nullptr, 0);
-    if (size <= 0) {
-        return L"";
-    }
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansiText.c_str(), static_cast<int>(ansiText.size()), wide.data(),
-                        size);
-    return wide;
-}
-
 int UsageError(const std::wstring& problem) {
     Err(L"chipctl: " + problem + L" (chipctl help shows the usage)\n");
     return kUsageError;

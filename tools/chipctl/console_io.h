@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/ansi_text.h"
 #include "common/hex_text.h"
 
 namespace chipctl {
@@ -24,7 +25,7 @@ inline std::wstring Hex(DWORD value, int digits) {
 }
 using velto1::Quoted;
 
-std::wstring Widen(const std::string& ansiText);
+using velto1::WidenAnsi;
 
 // "chipctl: <problem> (chipctl help shows the usage)"; returns kUsageError.
 int UsageError(const std::wstring& problem);

@@ -41,7 +41,7 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
         *filter->ReleaseAndGetAddressOf() = device_.FindKnownCaptureFilter(friendlyName);
     }
     if (!*filter) {
-        Err(L"chipctl: no capture device whose name begins with \"" + Widen(wantedName_) +
+        Err(L"chipctl: no capture device whose name begins with \"" + WidenAnsi(wantedName_) +
             L"\", nor one of a known model (last result " +
             velto1::StatusWordText<wchar_t>(device_.GetLastResult()) + L")\n");
         return kDeviceFailure;
@@ -61,8 +61,9 @@ int DeviceSession::Bind() {
         return failed;
     }
     if (!device_.BindFilter(filter.Get())) {
-        return DeviceFailure(L"binding the driver interface of \"" + Widen(friendlyName_) + L"\"",
-                             device_.GetLastResult());
+        return DeviceFailure(
+            L"binding the driver interface of \"" + WidenAnsi(friendlyName_) + L"\"",
+            device_.GetLastResult());
     }
     return kSuccess;
 }

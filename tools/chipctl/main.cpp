@@ -87,7 +87,7 @@ int main() {
             return chipctl::UsageError(L"--name needs a value");
         }
         std::string bytes;
-        const std::wstring problem = chipctl::LibraryName(words[next + 1], &bytes);
+        const std::wstring problem = velto1::LibraryName(words[next + 1], &bytes);
         if (!problem.empty()) {
             return chipctl::UsageError(problem);
         }
