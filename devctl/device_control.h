@@ -140,6 +140,14 @@ class DeviceControl {
     BOOL OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
                           IBaseFilter** audioDeviceFilterOut, IBaseFilter** audioRendererFilterOut);
 
+    // The capture device the updater binds: the first whose friendly name
+    // begins with wantedName (video input, then BDA receiver), else the first
+    // of a known model. Returns its filter (the caller's reference) or null;
+    // foundName (optional, at least 260 bytes) receives its friendly name and
+    // match (optional) how it was found. Bind(wantedName) binds this device.
+    enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
+    IBaseFilter* FindCaptureDevice(const char* wantedName, char* foundName, DWORD* match);
+
     // Every capture device, not only the first: those whose friendly name
     // begins with wantedName, then those of each known model in list order;
     // for each name the video input category, then the BDA receiver one; each
@@ -148,7 +156,6 @@ class DeviceControl {
     // its friendly name (ANSI code page) and how it matched; FALSE from found
     // ends the search. The first device handed out is the one Bind(wantedName)
     // binds. Returns the number of devices handed out.
-    enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
     typedef BOOL(__stdcall* CaptureFilterFound)(void* context, IBaseFilter* filter,
                                                 const char* friendlyName, DWORD match);
     DWORD ForEachCaptureFilter(const char* wantedName, CaptureFilterFound found, void* context);
@@ -185,7 +192,6 @@ class DeviceControl {
                        void* data, bool write);
     HRESULT TransferI2cCounted(DWORD descriptor, DWORD count, void* data, DWORD direction);
     DWORD GetRecordedValue(DWORD id);
-    IBaseFilter* FindNamedOrKnownCaptureFilter(const char* wantedName);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
     // A read at the remote-control receiver's I2C address is answered with its key.
     bool IsRemoteKeyAddress(DWORD address) const {

@@ -267,16 +267,21 @@ IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
 IBaseFilter* DeviceControl::FindCaptureFilter() {
     char name[kNameBufferSize];
     GetCaptureDeviceName(name);
-    return FindNamedOrKnownCaptureFilter(name);
+    return FindCaptureDevice(name, nullptr, nullptr);
 }
 
-// The filter of the first device found by the wanted name or, failing that,
-// by the known-model list; the caller owns the reference.
-IBaseFilter* DeviceControl::FindNamedOrKnownCaptureFilter(const char* wantedName) {
-    if (IBaseFilter* filter = FindCaptureFilterByName(wantedName)) {
-        return filter;
+IBaseFilter* DeviceControl::FindCaptureDevice(const char* wantedName, char* foundName,
+                                              DWORD* match) {
+    IBaseFilter* filter = FindCaptureFilterByName(wantedName, foundName);
+    DWORD how = kMatchedByName;
+    if (!filter) {
+        filter = FindKnownCaptureFilter(foundName);
+        how = kMatchedKnownModel;
     }
-    return FindKnownCaptureFilter();
+    if (filter && match) {
+        *match = how;
+    }
+    return filter;
 }
 
 DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterFound found,
@@ -323,7 +328,7 @@ DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterF
 
 ICustomProperty* DeviceControl::Bind(const char* wantedName) {
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindNamedOrKnownCaptureFilter(wantedName);
+    *filter.ReleaseAndGetAddressOf() = FindCaptureDevice(wantedName, nullptr, nullptr);
     if (!filter) {
         return nullptr;
     }
@@ -363,7 +368,7 @@ BOOL DeviceControl::IsDevicePresent() {
 
 void DeviceControl::ShowPropertyPagesByName(HWND owner, const char* wantedName) {
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindNamedOrKnownCaptureFilter(wantedName);
+    *filter.ReleaseAndGetAddressOf() = FindCaptureDevice(wantedName, nullptr, nullptr);
     if (!filter) {
         return;
     }

@@ -26,20 +26,17 @@ DeviceSession::DeviceSession(const std::optional<std::string>& name) {
     wantedName_ = registryName;
 }
 
-// The same search as the library's Bind, told apart so that the user learns
-// which way the device was found and its full friendly name.
+// The library's search for the device Bind takes, told apart so that the user
+// learns which way the device was found and its full friendly name.
 int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
     if (!com_.Initialised()) {
         return DeviceFailure(L"initialising COM", com_.Result());
     }
     char friendlyName[kNameBufferSize] = {};
-    match_ = L"name";
+    DWORD match = DeviceControl::kMatchedByName;
     *filter->ReleaseAndGetAddressOf() =
-        device_.FindCaptureFilterByName(wantedName_.c_str(), friendlyName);
-    if (!*filter) {
-        match_ = L"known-model";
-        *filter->ReleaseAndGetAddressOf() = device_.FindKnownCaptureFilter(friendlyName);
-    }
+        device_.FindCaptureDevice(wantedName_.c_str(), friendlyName, &match);
+    match_ = match == DeviceControl::kMatchedKnownModel ? L"known-model" : L"name";
     if (!*filter) {
         Err(L"chipctl: no capture device whose name begins with \"" + WidenAnsi(wantedName_) +
             L"\", nor one of a known model (last result " +
