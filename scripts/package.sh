@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds velto1.exe and velto1cli.exe for x86 and x64 and writes the release
 # package dist/velto1-VERSION.zip (VERSION from `git describe --always --dirty`):
-# x86/ and x64/ with both programs, README.txt and SHA256SUMS.
+# x86/ and x64/ with both programs, README.txt and SHA256SUMS. Beside it the SDK
+# download dist/velto1-sdk-VERSION.zip: for x86/ and x64/ the devctl package
+# (include/, lib/, lib/cmake/devctl/) and bin/ with chipctl.exe and
+# regconsole.exe, README.txt and SHA256SUMS.
 #
 # Reproducible: the same commit gives the same executables and the same zip
 # (no link timestamps; the files carry the commit's time and go in a fixed
 # order). With VELTO1_SIGN_PFX (and VELTO1_SIGN_PASSWORD) naming a PKCS#12
-# code-signing certificate, the executables are Authenticode-signed with
-# osslsigncode before zipping; a signing failure fails the script and writes
+# code-signing certificate, the executables of both zips are Authenticode-signed
+# with osslsigncode before zipping; a signing failure fails the script and writes
 # no zip.
 #
 #   scripts/package.sh [--out DIR]     (default dist/)
@@ -67,3 +70,38 @@ rm -f "$zip.partial"
 mv "$zip.partial" "$zip"
 echo "package: $zip"
 (cd "$stage" && cat SHA256SUMS)
+
+# The SDK download: each architecture's `cmake --install` (the devctl package
+# and the tools), signed like the updater, zipped as reproducibly.
+write_sdk_zip() {
+    local sdk="$stage/sdk" arch exe files=()
+    for arch in x86 x64; do
+        cmake --install "$(velto1_build_dir "$arch")" --prefix "$sdk/$arch" >/dev/null
+    done
+    if [ -n "${VELTO1_SIGN_PFX:-}" ]; then
+        for exe in "$sdk"/x86/bin/*.exe "$sdk"/x64/bin/*.exe; do
+            if ! osslsigncode sign -pkcs12 "$VELTO1_SIGN_PFX" -pass "${VELTO1_SIGN_PASSWORD:-}" \
+                -h sha256 -n "velto1" -in "$exe" -out "$exe.signed" >"$stage/sign.log" 2>&1; then
+                echo "package: signing ${exe#"$sdk/"} failed:" >&2
+                cat "$stage/sign.log" >&2
+                exit 1
+            fi
+            mv "$exe.signed" "$exe"
+        done
+    fi
+    cp "$root/resources/sdk-README.txt" "$sdk/README.txt"
+    for arch in x86 x64; do
+        mapfile -t -O ${#files[@]} files < <(cd "$sdk" && find "$arch" -type f | LC_ALL=C sort)
+    done
+    files+=(README.txt)
+    (cd "$sdk" && sha256sum "${files[@]}" >SHA256SUMS)
+    files+=(SHA256SUMS)
+    find "$sdk" -exec touch -h -d "@$epoch" {} +
+
+    local zip="$out/velto1-sdk-$version.zip"
+    rm -f "$zip.partial"
+    (cd "$sdk" && TZ=UTC zip -X -D -q "$zip.partial" "${files[@]}")
+    mv "$zip.partial" "$zip"
+    echo "package: $zip"
+}
+write_sdk_zip

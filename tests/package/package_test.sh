@@ -11,9 +11,13 @@ package() {  # package OUT [env...]: runs the packaging script into OUT
     local out="$1"; shift
     env "$@" "$src/scripts/package.sh" --out "$out" >"$work/package.log" 2>&1
 }
-only_zip() {  # only_zip DIR: the one zip in DIR
-    local zips=("$1"/velto1-*.zip)
-    [ ${#zips[@]} -eq 1 ] && [ -f "${zips[0]}" ] || fail "expected one zip in $1: $(ls "$1")"
+only_zip() {  # only_zip DIR [sdk]: the one updater zip in DIR, or the one SDK zip
+    local zip kind zips=()
+    for zip in "$1"/velto1-*.zip; do
+        case "$(basename "$zip")" in velto1-sdk-*) kind=sdk ;; *) kind= ;; esac
+        if [ "$kind" = "${2:-}" ]; then zips+=("$zip"); fi
+    done
+    [ ${#zips[@]} -eq 1 ] && [ -f "${zips[0]}" ] || fail "expected one ${2:-updater} zip in $1: $(ls "$1")"
     echo "${zips[0]}"
 }
 pe_timestamp() {  # pe_timestamp FILE: TimeDateStamp of the PE file header
@@ -30,7 +34,9 @@ NoBuildTimestamps)
     for file in "$src"/build/mingw-{x86,x64}/app/velto1.exe \
                 "$src"/build/mingw-{x86,x64}/cli/velto1cli.exe \
                 "$src"/build/mingw-{x86,x64}/simdevice/filter/simdevice.dll \
-                "$src"/build/mingw-{x86,x64}/tools/simdevctl/simdevctl.exe; do
+                "$src"/build/mingw-{x86,x64}/tools/simdevctl/simdevctl.exe \
+                "$src"/build/mingw-{x86,x64}/tools/chipctl/chipctl.exe \
+                "$src"/build/mingw-{x86,x64}/regconsole/regconsole.exe; do
         [ "$(pe_timestamp "$file")" = 0 ] || fail "$file has build time $(pe_timestamp "$file")"
     done
     ;;
@@ -41,11 +47,17 @@ ReproducibleBuild)
         -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" >/dev/null
     cmake --build "$work/again" --target velto1 >/dev/null
     cmp "$build/app/velto1.exe" "$work/again/app/velto1.exe" || fail "velto1.exe differs between two builds"
+    # So does what the SDK ships.
+    cmake --build "$work/again" --target devctl chipctl regconsole >/dev/null
+    for file in devctl/libdevctl.a tools/chipctl/chipctl.exe regconsole/regconsole.exe; do
+        cmp "$build/$file" "$work/again/$file" || fail "$file differs between two builds"
+    done
     ;;
 SameZipTwice)
     package "$work/one"
     package "$work/two"
     cmp "$(only_zip "$work/one")" "$(only_zip "$work/two")" || fail "two packagings differ"
+    cmp "$(only_zip "$work/one" sdk)" "$(only_zip "$work/two" sdk)" || fail "two SDK packagings differ"
     ;;
 Contents)
     package "$work/out"
@@ -75,6 +87,48 @@ Contents)
     [ "$(grep -n '\[日本語\]' "$readme" | cut -d: -f1)" -lt "$(grep -n '\[English\]' "$readme" | cut -d: -f1)" ] ||
         fail "README.txt: Japanese does not come first"
     ;;
+SdkContents)
+    package "$work/out"
+    zip=$(only_zip "$work/out" sdk)
+    [ "$(basename "$zip")" = "velto1-sdk-$(git -C "$src" describe --always --dirty).zip" ] || fail "named $zip"
+    entries=""
+    for arch in x86 x64; do
+        entries+="$arch/bin/chipctl.exe $arch/bin/regconsole.exe $arch/include/devctl/custom_property.h "
+        entries+="$arch/include/devctl/device_control.h $arch/include/devctl/i2c_layout.h "
+        entries+="$arch/lib/cmake/devctl/devctlConfig.cmake $arch/lib/cmake/devctl/devctlConfigVersion.cmake "
+        entries+="$arch/lib/cmake/devctl/devctlTargets-release.cmake $arch/lib/cmake/devctl/devctlTargets.cmake "
+        entries+="$arch/lib/libdevctl.a "
+    done
+    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "${entries}README.txt SHA256SUMS " ] ||
+        fail "entries: $(unzip -Z1 "$zip" | tr '\n' ' ')"
+    unzip -q "$zip" -d "$work/sdk"
+    (cd "$work/sdk" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+    [ "$(cut -d' ' -f3 "$work/sdk/SHA256SUMS" | tr '\n' ' ')" = "${entries}README.txt " ] ||
+        fail "SHA256SUMS lists $(cut -d' ' -f3 "$work/sdk/SHA256SUMS" | tr '\n' ' ')"
+    for arch in x86 x64; do
+        for file in bin/chipctl.exe:tools/chipctl/chipctl.exe bin/regconsole.exe:regconsole/regconsole.exe \
+                    lib/libdevctl.a:devctl/libdevctl.a; do
+            cmp "$work/sdk/$arch/${file%%:*}" "$src/build/mingw-$arch/${file#*:}" ||
+                fail "$arch/${file%%:*} is not the build's"
+        done
+        for header in custom_property.h device_control.h i2c_layout.h; do
+            cmp "$work/sdk/$arch/include/devctl/$header" "$src/devctl/include/devctl/$header" ||
+                fail "$arch/include/devctl/$header is not the source's"
+        done
+    done
+    # The read-me: the library example, find_package, the tools and that they
+    # write anywhere in the device, Visual C++ users' way.
+    for text in '#include "devctl/device_control.h"' "find_package(devctl CONFIG REQUIRED)" \
+                "target_link_libraries(mytool PRIVATE devctl::devctl)" "chipctl.exe" "regconsole.exe" \
+                "write wherever you tell them in the device" "cmake --preset msvc-x64"; do
+        grep -qF "$text" "$work/sdk/README.txt" || fail "README.txt lacks '$text'"
+    done
+    # The x86 package builds a program from where it was unpacked.
+    cmake -S "$src/tests/package/consumer" -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake" -Ddevctl_DIR="$work/sdk/x86/lib/cmake/devctl" \
+        >"$work/consumer.log" 2>&1 && cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1 ||
+        fail "a program on the unpacked x86 package: $(cat "$work/consumer.log")"
+    ;;
 Signed)
     # A throwaway code-signing certificate, made here.
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=velto1 test signer" \
@@ -90,6 +144,12 @@ Signed)
             >"$work/verify.log" 2>&1 || fail "$program signature: $(cat "$work/verify.log")"
     done
     (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS names the unsigned files"
+    unzip -q "$(only_zip "$work/out" sdk)" -d "$work/sdk"
+    for exe in {x86,x64}/bin/{chipctl,regconsole}.exe; do
+        osslsigncode verify -CAfile "$work/cert.pem" -in "$work/sdk/$exe" \
+            >"$work/verify.log" 2>&1 || fail "SDK $exe signature: $(cat "$work/verify.log")"
+    done
+    (cd "$work/sdk" && sha256sum --quiet -c SHA256SUMS) || fail "the SDK's SHA256SUMS names the unsigned files"
     ;;
 SigningFailureWritesNoZip)
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=velto1 test signer" \
