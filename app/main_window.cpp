@@ -1,12 +1,8 @@
 #include "app/main_window.h"
 
-#include <objbase.h>
-
 #include <stdlib.h>
 
-#include <utility>
-
-#include "app/app_device.h"
+#include "appcore/app_device.h"
 #include "app/update_dialog.h"
 #include "resources/resource.h"
 
@@ -102,40 +98,6 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         default:
             return FALSE;
     }
-}
-
-namespace {
-
-// Whether the CoInitialize of OpenAppDevice is to be undone: a failed one
-// (a thread already in the multithreaded apartment) is not.
-bool appComInitialised = false;
-
-void UninitialiseAppCom() {
-    if (std::exchange(appComInitialised, false)) {
-        CoUninitialize();
-    }
-}
-
-}  // namespace
-
-void OpenAppDevice() {
-    appComInitialised = SUCCEEDED(CoInitialize(nullptr));
-    AppDevice = new DeviceControl();
-    if (!AppDevice->Open()) {
-        delete AppDevice;
-        AppDevice = nullptr;
-        UninitialiseAppCom();
-    }
-}
-
-void CloseAppDevice() {
-    if (!AppDevice) {
-        return;
-    }
-    AppDevice->Close();
-    delete AppDevice;
-    AppDevice = nullptr;
-    UninitialiseAppCom();
 }
 
 int RunVelto1(HINSTANCE instance) {

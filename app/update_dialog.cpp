@@ -1,8 +1,8 @@
 #include "app/update_dialog.h"
 
-#include "app/app_device.h"
-#include "app/platform.h"
-#include "app/update_procedure.h"
+#include "appcore/app_device.h"
+#include "appcore/platform.h"
+#include "appcore/update_procedure.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/update_procedure.h"
+#include "appcore/update_procedure.h"
 #include "cli/outcomes.h"
 #include "cli/update_log.h"
 #include "common/win32_owners.h"

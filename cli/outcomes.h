@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/update_procedure.h"
+#include "appcore/update_procedure.h"
 
 namespace cli {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/win32_owners.h"
-#include "devctl/device_categories.h"
+#include "common/device_categories.h"
 #include "devctl/device_control.h"
 
 using Microsoft::WRL::ComPtr;

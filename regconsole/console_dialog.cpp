@@ -3,10 +3,9 @@
 #include <iterator>
 #include <memory>
 
-#include "app/app_device.h"
-#include "app/console_helpers.h"
-#include "app/main_window.h"
-#include "app/platform.h"
+#include "appcore/app_device.h"
+#include "appcore/console_helpers.h"
+#include "appcore/platform.h"
 #include "regconsole/device_operations.h"
 #include "regconsole/field_input.h"
 #include "regconsole/resource.h"

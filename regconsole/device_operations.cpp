@@ -1,12 +1,9 @@
 #include "regconsole/device_operations.h"
 
-#include <dshow.h>
-#include <wrl/client.h>
-
 #include <algorithm>
 #include <cstring>
 
-using Microsoft::WRL::ComPtr;
+#include "appcore/app_device.h"
 
 namespace regconsole {
 
@@ -139,7 +136,7 @@ std::string DescribeDevice(DeviceControl& device, ConsoleLog& log) {
     const HRESULT idStatus = device.GetVendorProductIds(&vendor, &product);
     const DWORD chipCode = chipWord & 0xFF;
 
-    std::string name = BoundDeviceName(device);
+    std::string name = AppDeviceName();
     name = name.empty() ? "An unnamed device" : "\"" + name + "\"";
     std::string text = name + ": chip " + Hex(chipCode) + " (" +
                        (IsNewGenerationChip(chipCode) ? "later" : "older") +
@@ -152,19 +149,6 @@ std::string DescribeDevice(DeviceControl& device, ConsoleLog& log) {
             StatusText(std::min({chipStatus, configStatus, boardStatus})) + ")");
     log.AddResult("vendor " + Hex(vendor, 4) + ", product " + Hex(product, 4), idStatus);
     return text;
-}
-
-std::string BoundDeviceName(DeviceControl& device) {
-    char wanted[260] = "";  // the library's size for these names
-    char found[260] = "";
-    GetCaptureDeviceName(wanted);
-    // The same search as the device's opening: the wanted name, then the known models.
-    ComPtr<IBaseFilter> filter;
-    *filter.GetAddressOf() = device.FindCaptureFilterByName(wanted, found);
-    if (!filter) {
-        *filter.GetAddressOf() = device.FindKnownCaptureFilter(found);
-    }
-    return filter ? found : std::string();
 }
 
 }  // namespace regconsole

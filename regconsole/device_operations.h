@@ -58,10 +58,8 @@ HRESULT SetGpioMask(DeviceControl& device, DWORD mask, ConsoleLog& log);
 HRESULT ReadGpioByte(DeviceControl& device, BYTE* value, ConsoleLog& log);
 HRESULT WriteGpioByte(DeviceControl& device, BYTE value, ConsoleLog& log);
 
-// Two lines for the device box: name and chip, then the identifiers.
+// Two lines for the device box: the name the opening found (AppDeviceName)
+// and the chip, then the identifiers.
 std::string DescribeDevice(DeviceControl& device, ConsoleLog& log);
-// The friendly name of the capture device that the device's opening binds (by
-// the capture device name, else a known model); empty when none is found now.
-std::string BoundDeviceName(DeviceControl& device);
 
 }  // namespace regconsole

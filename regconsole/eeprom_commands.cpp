@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "app/app_device.h"
-#include "app/console_helpers.h"
-#include "app/platform.h"
+#include "appcore/app_device.h"
+#include "appcore/console_helpers.h"
+#include "appcore/platform.h"
 #include "common/eeprom_layout.h"
 #include "regconsole/console_dialog.h"
 #include "regconsole/eeprom_tools.h"

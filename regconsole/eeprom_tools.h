@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "appcore/platform.h"
 #include "devctl/device_control.h"
 #include "regconsole/console_log.h"
 

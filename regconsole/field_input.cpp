@@ -1,7 +1,7 @@
 #include "regconsole/field_input.h"
 
-#include "app/console_helpers.h"
-#include "app/platform.h"
+#include "appcore/console_helpers.h"
+#include "appcore/platform.h"
 #include "common/hex_text.h"
 #include "regconsole/console_log.h"
 

@@ -7,7 +7,7 @@
 #include <cwctype>
 
 #include "common/hex_text.h"
-#include "devctl/device_categories.h"
+#include "common/device_categories.h"
 
 namespace sim {
 

@@ -14,7 +14,7 @@
 #include "devctl/custom_property.h"
 #include "simdevice/chip/driver.h"
 #include "simdevice/devices/device_settings.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 
 namespace sim {
 

@@ -5,7 +5,7 @@
 
 #include "common/module_folder.h"
 #include "simdevice/chip/driver.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 #include "simdevice/filter/filter.h"
 #include "simdevice/filter/module.h"
 #include "simdevice/filter/server_registration.h"

@@ -12,7 +12,7 @@
 
 #include "simdevice/chip/com_object.h"
 #include "simdevice/filter/resource.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 #include "simdevice/filter/filter.h"
 #include "simdevice/filter/module.h"
 

@@ -3,7 +3,7 @@
 #include "common/win32_owners.h"
 #include "simdevice/devices/device_store.h"
 #include "simdevice/devices/registration_root.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 
 using Microsoft::WRL::ComPtr;
 using velto1::ComInitScope;

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "app/app_device.h"
-#include "app/console_helpers.h"
-#include "app/platform.h"
+#include "appcore/app_device.h"
+#include "appcore/console_helpers.h"
+#include "appcore/platform.h"
 #include "simdevice/chip/driver.h"
 #include "tests/common/test_support.h"
 

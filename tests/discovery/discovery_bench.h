@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "common/win32_owners.h"
-#include "devctl/device_categories.h"
+#include "common/device_categories.h"
 #include "devctl/device_control.h"
 #include "simdevice/filter/resource.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/test_support.h"
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/module_folder.h"
 #include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/updater_texts.h"
@@ -61,7 +62,7 @@ class UpdaterEndToEnd : public simbench::SimDeviceTest {
 
     SessionResult Run(Answer answer) {
         automation::SessionOptions options;
-        options.program = automation::ProgramBesideMe(L"velto1.exe");
+        options.program = velto1::ModuleFolder() + L"velto1.exe";
         options.answer = answer;
         SessionResult result = automation::RunUpdaterSession(options);
         EXPECT_EQ(result.failure, "");

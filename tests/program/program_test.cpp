@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_device.h"
+#include "appcore/app_device.h"
 #include "app/main_window.h"
 #include "resources/resource.h"
 #include "tests/bench/sim_bench.h"

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/module_folder.h"
 #include "regconsole/resource.h"
 #include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
 #include "tools/autopilot/ui_automation.h"
-#include "tools/autopilot/updater_session.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ class Console {
         }
     }
     void Start() {
-        ASSERT_TRUE(process_.Start(automation::ProgramBesideMe(L"regconsole.exe")));
+        ASSERT_TRUE(process_.Start(velto1::ModuleFolder() + L"regconsole.exe"));
         dialog_ = automation::WaitForWindow(process_.Id(), kCaption, L"#32770", kTimeoutMs);
         ASSERT_NE(dialog_, nullptr) << "the console did not open";
         // The start-up (device description, EEPROM view) is logged before the user acts.

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/platform.h"
+#include "appcore/platform.h"
 #include "common/eeprom_layout.h"
 #include "regconsole/eeprom_tools.h"
 #include "tests/common/test_support.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "devctl/device_control.h"
-#include "simdevice/filter/device_ids.h"
+#include "simdevice/devices/device_ids.h"
 #include "tests/common/simtool_fixture.h"
 
 using simtool::Outcome;

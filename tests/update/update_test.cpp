@@ -5,8 +5,8 @@
 #include <optional>
 #include <tuple>
 
-#include "app/app_device.h"
-#include "app/platform.h"
+#include "appcore/app_device.h"
+#include "appcore/platform.h"
 #include "app/update_dialog.h"
 #include "resources/resource.h"
 #include "simdevice/chip/gpio.h"

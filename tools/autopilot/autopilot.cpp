@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/module_folder.h"
 #include "tools/autopilot/updater_session.h"
 
 namespace {
@@ -24,7 +25,7 @@ void PrintLine(const std::string& line) {
 
 int wmain(int argc, wchar_t** argv) {
     automation::SessionOptions options;
-    options.program = automation::ProgramBesideMe(L"velto1.exe");
+    options.program = velto1::ModuleFolder() + L"velto1.exe";
     bool timing = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];

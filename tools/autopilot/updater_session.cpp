@@ -1,7 +1,5 @@
 #include "tools/autopilot/updater_session.h"
 
-#include "common/module_folder.h"
-
 namespace automation {
 
 namespace {
@@ -56,10 +54,6 @@ void Shoot(const SessionOptions& options, HWND window, const wchar_t* name) {
 }
 
 }  // namespace
-
-std::wstring ProgramBesideMe(const wchar_t* fileName) {
-    return velto1::ModuleFolder() + fileName;
-}
 
 SessionResult RunUpdaterSession(const SessionOptions& options) {
     SessionResult result;

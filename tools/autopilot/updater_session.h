@@ -39,7 +39,4 @@ struct SessionResult {
 
 SessionResult RunUpdaterSession(const SessionOptions& options);
 
-// The updater beside the running program.
-std::wstring ProgramBesideMe(const wchar_t* fileName);
-
 }  // namespace automation

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "appcore/platform.h"
 
 namespace {
 

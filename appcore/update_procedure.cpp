@@ -1,6 +1,6 @@
-#include "app/update_procedure.h"
+#include "appcore/update_procedure.h"
 
-#include "app/platform.h"
+#include "appcore/platform.h"
 #include "common/eeprom_layout.h"
 
 namespace {

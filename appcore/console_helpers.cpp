@@ -1,7 +1,7 @@
-#include "app/console_helpers.h"
+#include "appcore/console_helpers.h"
 
-#include "app/app_device.h"
-#include "app/platform.h"
+#include "appcore/app_device.h"
+#include "appcore/platform.h"
 #include "common/hex_text.h"
 
 namespace {

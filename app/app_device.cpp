@@ -1,3 +1,0 @@
-#include "app/app_device.h"
-
-DeviceControl* AppDevice = nullptr;

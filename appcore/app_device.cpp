@@ -1,0 +1,70 @@
+#include "appcore/app_device.h"
+
+#include <objbase.h>
+#include <strmif.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+using Microsoft::WRL::ComPtr;
+
+DeviceControl* AppDevice = nullptr;
+
+namespace {
+
+constexpr size_t kNameBufferSize = 260;  // the library's name buffers
+
+// Whether the CoInitialize of OpenAppDevice is to be undone: a failed one
+// (a thread already in the multithreaded apartment) is not.
+bool appComInitialised = false;
+char appDeviceName[kNameBufferSize] = "";
+
+void UninitialiseAppCom() {
+    if (std::exchange(appComInitialised, false)) {
+        CoUninitialize();
+    }
+}
+
+// The device's Open, with the found device's name kept for the console.
+bool OpenAndName(DeviceControl& device) {
+    char wanted[kNameBufferSize];
+    GetCaptureDeviceName(wanted);
+    char found[kNameBufferSize] = "";
+    ComPtr<IBaseFilter> filter;
+    *filter.GetAddressOf() = device.FindCaptureDevice(wanted, found, nullptr);
+    if (!filter || !device.BindFilter(filter.Get())) {
+        return false;
+    }
+    std::copy(std::begin(found), std::end(found), appDeviceName);
+    return true;
+}
+
+}  // namespace
+
+void OpenAppDevice() {
+    appComInitialised = SUCCEEDED(CoInitialize(nullptr));
+    appDeviceName[0] = '\0';
+    AppDevice = new DeviceControl();
+    if (!OpenAndName(*AppDevice)) {
+        delete AppDevice;
+        AppDevice = nullptr;
+        UninitialiseAppCom();
+    }
+}
+
+void CloseAppDevice() {
+    appDeviceName[0] = '\0';
+    if (!AppDevice) {
+        return;
+    }
+    AppDevice->Close();
+    delete AppDevice;
+    AppDevice = nullptr;
+    UninitialiseAppCom();
+}
+
+const char* AppDeviceName() {
+    return appDeviceName;
+}

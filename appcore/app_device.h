@@ -1,0 +1,20 @@
+// The program's one device object and its opening and closing, shared by the
+// updater and the register console.
+#pragma once
+
+#include "devctl/device_control.h"
+
+// Null while no device is open.
+extern DeviceControl* AppDevice;
+
+// Initialises COM and opens the device into AppDevice: the library's search
+// for the capture device name (the registry's, else the default), then the
+// known models, and binding its driver. On failure AppDevice stays null and
+// COM is uninitialised again. Only an initialisation that succeeded is
+// undone, here or by CloseAppDevice.
+void OpenAppDevice();
+// Closes and frees AppDevice, then uninitialises COM; nothing when it is null.
+void CloseAppDevice();
+// The friendly name (ANSI code page) of the device the last opening bound;
+// empty while none is open.
+const char* AppDeviceName();
