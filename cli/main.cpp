@@ -4,15 +4,12 @@
 // from one table (cli/outcomes.h), and with --log a line per device in a
 // shared log file.
 #include <windows.h>
-#include <shellapi.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "common/console_program.h"
 #include "cli/arguments.h"
 #include "cli/device_runs.h"
 #include "cli/outcomes.h"
@@ -62,16 +59,10 @@ void SilenceSystemDialogs() {
 
 int main() {
     SilenceSystemDialogs();
-    // Plain "\n" line ends, so that scripts read the same lines everywhere.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!argv) {
+    std::vector<std::wstring> words;
+    if (!velto1::StartConsoleProgram(&words)) {
         return cli::kExitUsage;
     }
-    const std::vector<std::wstring> words(argv + 1, argv + count);
-    LocalFree(argv);
 
     cli::Options options;
     std::wstring problem;

@@ -30,6 +30,14 @@ DWORD ValueOf(const BYTE* bytes, DWORD count) {
     return value;
 }
 
+// For the commands that take no argument: kSuccess when there is none, else
+// the refusal's exit code.
+int RefuseAnyArgument(const Words& words) {
+    Arguments args(words, {}, {});
+    args.ExpectWords(0, 0, L"no argument");
+    return args.Ok() ? kSuccess : args.Refuse();
+}
+
 // One of the chip's 32-bit properties; false after printing the failure.
 bool ReadProperty(DeviceControl& device, DWORD id, const wchar_t* what, DWORD* value) {
     *value = 0;
@@ -45,10 +53,8 @@ bool ReadProperty(DeviceControl& device, DWORD id, const wchar_t* what, DWORD* v
 }  // namespace
 
 int RunFind(const WantedName& name, const Words& words) {
-    Arguments args(words, {}, {});
-    args.ExpectWords(0, 0, L"no argument");
-    if (!args.Ok()) {
-        return args.Refuse();
+    if (const int refused = RefuseAnyArgument(words)) {
+        return refused;
     }
     DeviceSession session(name);
     if (const int failed = session.Bind()) {
@@ -62,10 +68,8 @@ int RunFind(const WantedName& name, const Words& words) {
 }
 
 int RunInfo(const WantedName& name, const Words& words) {
-    Arguments args(words, {}, {});
-    args.ExpectWords(0, 0, L"no argument");
-    if (!args.Ok()) {
-        return args.Refuse();
+    if (const int refused = RefuseAnyArgument(words)) {
+        return refused;
     }
     DeviceSession session(name);
     if (const int failed = session.Bind()) {
@@ -100,10 +104,8 @@ int RunInfo(const WantedName& name, const Words& words) {
 }
 
 int RunPages(const WantedName& name, const Words& words) {
-    Arguments args(words, {}, {});
-    args.ExpectWords(0, 0, L"no argument");
-    if (!args.Ok()) {
-        return args.Refuse();
+    if (const int refused = RefuseAnyArgument(words)) {
+        return refused;
     }
     DeviceSession session(name);
     if (const int failed = session.Find()) {

@@ -3,14 +3,11 @@
 // on stdout, messages on stderr, exit code 0, 1 (device or driver failure)
 // or 2 (usage error, nothing sent to the device).
 #include <windows.h>
-#include <shellapi.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstddef>
 #include <cstdio>
 
+#include "common/console_program.h"
 #include "tools/chipctl/arguments.h"
 #include "tools/chipctl/commands.h"
 #include "tools/chipctl/console_io.h"
@@ -69,16 +66,10 @@ constexpr Command kCommands[] = {
 }  // namespace
 
 int main() {
-    // Plain "\n" line ends, so that scripts read the same lines everywhere.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!argv) {
+    chipctl::Words words;
+    if (!velto1::StartConsoleProgram(&words)) {
         return chipctl::kUsageError;
     }
-    chipctl::Words words(argv + 1, argv + count);
-    LocalFree(argv);
 
     chipctl::WantedName name;
     size_t next = 0;

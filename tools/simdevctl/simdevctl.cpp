@@ -5,16 +5,13 @@
 // on a usage error (one line saying what was wrong, and nothing changed);
 // messages for people on stderr.
 #include <windows.h>
-#include <shellapi.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/console_program.h"
 #include "common/module_folder.h"
 #include "common/hex_text.h"
 #include "simdevice/devices/device_store.h"
@@ -207,16 +204,10 @@ int List() {
 }  // namespace
 
 int main() {
-    // Plain "\n" line ends, so that scripts read the same lines everywhere.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!argv) {
+    std::vector<std::wstring> args;
+    if (!velto1::StartConsoleProgram(&args)) {
         return kFailure;
     }
-    std::vector<std::wstring> args(argv + 1, argv + count);
-    LocalFree(argv);
     if (args.empty() || args[0] == L"help" || args[0] == L"--help") {
         PrintUsage(args.empty() ? stderr : stdout);
         return args.empty() ? kUsageError : kSuccess;
