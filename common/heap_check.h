@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 namespace velto1 {
 
 // Set to 1 in the environment of every run under test (scripts/wine-env.sh,
@@ -17,22 +15,17 @@ constexpr wchar_t kHeapCheckVariable[] = L"VELTO1_HEAP_CHECK";
 // its own heap checks find corruption.
 constexpr DWORD kStatusHeapCorruption = 0xC0000374;
 
-// The heaps of this process that HeapValidate finds corrupt: block headers
-// always, and under a heap checker (Wine's warn+heap, Windows' page heap) the
-// bytes past each block and the fill of freed blocks. Empty when all are sound.
-inline std::vector<HANDLE> CorruptHeaps() {
-    std::vector<HANDLE> heaps;
-    DWORD count = GetProcessHeaps(0, nullptr);
-    do {  // a heap may be made between the two calls
-        heaps.resize(count + 8);
-        count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-    } while (count > heaps.size());
-    heaps.resize(count);
-    std::vector<HANDLE> corrupt;
-    corrupt.reserve(heaps.size());  // no allocation while the heaps are walked
-    for (HANDLE heap : heaps) {
-        if (!HeapValidate(heap, 0, nullptr)) {
-            corrupt.push_back(heap);
+// How many heaps of this process HeapValidate finds corrupt (checking block
+// headers always, and under a heap checker such as Wine's warn+heap or
+// Windows' page heap the bytes past each block and the fill of freed blocks),
+// the first of them in *first. No allocation, no exception: safe at exit.
+inline DWORD CountCorruptHeaps(HANDLE* first = nullptr) {
+    HANDLE heaps[256];  // a process has a few dozen at most
+    const DWORD count = GetProcessHeaps(ARRAYSIZE(heaps), heaps);
+    DWORD corrupt = 0;
+    for (DWORD i = 0; i < count && i < ARRAYSIZE(heaps); ++i) {
+        if (!HeapValidate(heaps[i], 0, nullptr) && corrupt++ == 0 && first) {
+            *first = heaps[i];
         }
     }
     return corrupt;

@@ -10,7 +10,7 @@
 namespace testsupport {
 
 // Fails the running test (a non-fatal failure) when a heap of this process is
-// corrupt, naming the heaps.
+// corrupt, saying how many are and where the first is.
 void ExpectSoundHeaps();
 
 // Whether a program's exit code is an exception code (an NTSTATUS of error

@@ -33,7 +33,9 @@ TEST(HeapGate, ByteWrittenPastABlockFailsAProgramRun) {
     testsupport::ProcessRun run;
     EXPECT_NONFATAL_FAILURE(run = RunControl(L"heap_overflow.exe"),
                             "ended with exception 0xC0000374");
-    EXPECT_NE(run.output.find("heap check: a heap of process"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("heap check: a heap of this program is corrupt at exit"),
+              std::string::npos)
+        << run.output;
 }
 
 TEST(HeapGate, FreedBlockUsedFailsAProgramRun) {
