@@ -5,7 +5,7 @@
 # prefix was made with; a prefix made by another (a different version, or
 # before wine32 was installed, which makes every program fail with "could not
 # load kernel32.dll") is made anew. Safe to call from several processes at once.
-set -eu
+set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 prefix="$1"
 mkdir -p "$(dirname "$prefix")"
@@ -27,8 +27,16 @@ fi
 mkdir -p "$prefix"
 
 velto1_wine_env "$prefix" x64
-"$wine64" wineboot -i </dev/null >/dev/null 2>&1 || true
-reg() { "$wine64" reg "$@" </dev/null >/dev/null 2>&1 || true; }
+if ! "$wine64" wineboot -i </dev/null >/dev/null 2>&1; then
+    echo "prepare-prefix: creating $prefix failed (wineboot -i)" >&2
+    exit 1
+fi
+reg() {
+    if ! "$wine64" reg "$@" </dev/null >/dev/null 2>&1; then
+        echo "prepare-prefix: reg $* failed in $prefix" >&2
+        exit 1
+    fi
+}
 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 
 # Wine's Marlett font (the glyphs of caption buttons) into the prefix, where
@@ -42,7 +50,7 @@ fi
 # both registry views (32-bit programs read their own).
 font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc
 if [ -f "$font" ]; then
-    cp -f "$font" "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    cp -f "$font" "$prefix/drive_c/windows/Fonts/"
     for face in 'Tahoma' 'MS Sans Serif' 'Microsoft Sans Serif' 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS UI Gothic' 'System'; do
         for view in /reg:64 /reg:32; do
             reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \

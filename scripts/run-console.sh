@@ -38,7 +38,7 @@ fi
 trap velto1_stop EXIT
 velto1_start_wineserver
 
-simdevctl="$build/simdevice/filter/simdevctl.exe"
+simdevctl="$build/tools/simdevctl/simdevctl.exe"   # with its copy of simdevice.dll
 console="$build/regconsole/regconsole.exe"
 eeprom="$demo/eeprom.bin"
 
@@ -57,10 +57,23 @@ if [ -z "$shot" ]; then
 fi
 # A virtual desktop draws the caption; the window is centred on it.
 wine explorer /desktop=console,1024x768 "$console" </dev/null >/dev/null 2>&1 &
+console_pid=$!
 sleep 10
+if ! kill -0 "$console_pid" 2>/dev/null; then
+    status=0
+    wait "$console_pid" || status=$?
+    echo "run-console.sh: the console ended (status $status) before its picture was taken" >&2
+    exit 1
+fi
 screen="$demo/console-screen.png"
 import -window root "$screen"
 mkdir -p "$(dirname "$shot")"
-# The desktop's plain background around the window is trimmed away.
+# The desktop's plain background around the window is trimmed away; what is
+# left must be a window, not an empty desktop.
 convert "$screen" -crop 1024x768+0+0 +repage -trim +repage "$shot"
+size=$(identify -format '%w %h' "$shot")
+if [ "${size% *}" -lt 200 ] || [ "${size#* }" -lt 150 ]; then
+    echo "run-console.sh: no console window on the screen ($shot is $size)" >&2
+    exit 1
+fi
 echo "screenshot: $shot"

@@ -61,12 +61,20 @@ if [ -z "$headless" ]; then
     wine "$tools/velto1.exe"
 else
     rm -f "$demo"/*.bmp
-    wine "$tools/velto1_autopilot.exe" --shots "$(winepath -w "$demo")"
+    session=$(wine "$tools/velto1_autopilot.exe" --shots "$(winepath -w "$demo")" | tr -d '\r')
+    echo "$session"
     for shot in dialog message; do
         if [ -f "$demo/$shot.bmp" ]; then
-            convert "$demo/$shot.bmp" "$demo/$shot.png" && rm -f "$demo/$shot.bmp"
+            convert "$demo/$shot.bmp" "$demo/$shot.png"
+            rm -f "$demo/$shot.bmp"
             echo "screenshot: $demo/$shot.png"
         fi
     done
+    # The autopilot answers for the dialog; velto1.exe itself must have ended
+    # normally, whatever its message said.
+    if ! grep -qx 'exit code: 0' <<<"$session"; then
+        echo "run.sh: velto1.exe did not end normally" >&2
+        exit 1
+    fi
 fi
 echo "option byte now 0x$(option_byte)"

@@ -26,14 +26,33 @@ velto1_wine_loader() {
 
 # velto1_wine_env PREFIX [ARCH]: the one place that sets Wine's environment
 # for this project: Wine runs in PREFIX, a 64-bit prefix that runs 32-bit
-# programs too; Wine's own diagnostics are off unless WINEDEBUG is set; no
-# Mono or Gecko installer (the program needs neither); and, where i386
-# programs run under qemu, the shim that makes 32-bit Wine's address-space
-# reservations workable (scripts/wine32-qemu-mmap.c; '$LIB' picks the 32-bit
-# library or its empty 64-bit twin). `wine` then starts the loader of ARCH
-# (default x64). The prefix is used as it is: see velto1_use_prefix.
+# programs too; Wine's own diagnostics are off unless WINEDEBUG is set; heap
+# checking is on (see below); no Mono or Gecko installer (the program needs
+# neither); and, where i386 programs run under qemu, the shim that makes
+# 32-bit Wine's address-space reservations workable
+# (scripts/wine32-qemu-mmap.c; '$LIB' picks the 32-bit library or its empty
+# 64-bit twin). `wine` then starts the loader of ARCH (default x64). The
+# prefix is used as it is: see velto1_use_prefix.
+#
+# Heap checking, for every Windows program run here and every program those
+# start (they inherit the environment): Wine's warn+heap fills freed blocks
+# with 0xFEEEFEEE (a pointer read from one faults), pads each block with a
+# checked tail and makes HeapValidate check tails and freed blocks; err+heap
+# prints what a validation finds. VELTO1_HEAP_CHECK=1 makes the programs
+# validate their heaps at exit (common/heap_check_at_exit.cpp); the test
+# binaries validate theirs after each test in any case. VELTO1_HEAP_CHECK=0
+# switches Wine's checking and the programs' off: only for measuring what it
+# costs (README, Tests), never for a test run that counts.
 velto1_wine_env() {
-    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+    export VELTO1_HEAP_CHECK="${VELTO1_HEAP_CHECK:-1}"
+    local debug="${WINEDEBUG:--all}"
+    if [ "$VELTO1_HEAP_CHECK" = 1 ]; then
+        case ",$debug," in
+            *",warn+heap,"*) ;;
+            *) debug="$debug,err+heap,warn+heap" ;;
+        esac
+    fi
+    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG="$debug"
     export WINEDLLOVERRIDES="mscoree,mshtml="
     velto1_loader=$(velto1_wine_loader "${2:-x64}")
     local shim="$velto1_root/build/wine32-qemu" preload
@@ -64,11 +83,13 @@ velto1_start_xvfb() {
     for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
     if [ -s "$display_file" ]; then
         export DISPLAY=":$(head -n 1 "$display_file")"
+        rm -f "$display_file"
     else
-        echo "warning: Xvfb did not start; windows cannot be shown" >&2
-        unset DISPLAY
+        rm -f "$display_file"
+        kill "$velto1_xvfb_pid" 2>/dev/null || true
+        echo "$(basename "$0"): Xvfb did not start: no display for the windows" >&2
+        return 1
     fi
-    rm -f "$display_file"
 }
 
 # velto1_start_wineserver: one persistent server for the prefix, so that each
@@ -76,7 +97,10 @@ velto1_start_xvfb() {
 # processes from holding the caller's output open.
 velto1_start_wineserver() {
     wineserver -p </dev/null >/dev/null 2>&1 &
-    wine wineboot </dev/null >/dev/null 2>&1 || true
+    if ! wine wineboot </dev/null >/dev/null 2>&1; then
+        echo "$(basename "$0"): Wine did not start in $WINEPREFIX (wineboot failed)" >&2
+        return 1
+    fi
 }
 
 # velto1_stop_wineserver: the prefix's server and its processes end.

@@ -1,8 +1,11 @@
 #include "tests/common/run_process.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "common/win32_owners.h"
+#include "tests/common/heap_gate.h"
 
 namespace testsupport {
 
@@ -131,6 +134,14 @@ ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
             }
         }
         GetExitCodeProcess(process.Get(), &run.exitCode);
+        if (IsExceptionCode(run.exitCode)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(run.exitCode));
+            ADD_FAILURE() << testing::PrintToString(program) << " ended with exception " << code
+                          << " (a crash, or a memory error its heap check or stack protector "
+                             "found); its output:\n"
+                          << run.output;
+        }
     }
     return run;
 }

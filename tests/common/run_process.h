@@ -22,7 +22,8 @@ struct ProcessRun {
 
 // Starts program (a full path) with the command line "program" arguments, its
 // stdout and stderr on one pipe and stdin on NUL, and waits for it to end
-// (ending it after a minute).
+// (ending it after a minute). A program that ends with an exception code
+// (tests/common/heap_gate.h) fails the running test.
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments);
 
 // The same, with the named environment variables taken out of the program's

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "appcore/app_device.h"
+#include "common/module_folder.h"
+#include "common/win32_owners.h"
 #include "app/main_window.h"
 #include "resources/resource.h"
 #include "tests/bench/sim_bench.h"
@@ -131,6 +133,36 @@ TEST(ProgramFile, HeadersAndImports) {
         EXPECT_NE(system.find(" " + dll + " "), std::string::npos) << dll << " is no system DLL";
     }
     EXPECT_GT(count, 0);
+}
+
+// The program is built with the stack protector: a function that overruns a
+// local buffer stops the program before it returns through the damage. With
+// MinGW the protector's failure routine comes from libssp, linked in only
+// when a protected function calls it, and carries its message; with MSVC
+// (/GS) the load configuration names the security cookie.
+TEST(ProgramFile, CarriesTheStackProtector) {
+#ifdef _MSC_VER
+    const auto* image = reinterpret_cast<const BYTE*>(ULONG_PTR(Program()) & ~ULONG_PTR{3});
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    ASSERT_NE(entry.VirtualAddress, 0u) << "no load configuration";
+    const auto* config =
+        reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY*>(image + entry.VirtualAddress);
+    EXPECT_NE(config->SecurityCookie, 0u) << "no security cookie: built without /GS";
+#else
+    const std::wstring path = velto1::ModuleFolder() + L"velto1.exe";
+    const velto1::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.Valid()) << "velto1.exe beside the test";
+    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr));
+    EXPECT_EQ(read, bytes.size());
+    EXPECT_NE(bytes.find("*** stack smashing detected ***"), std::string::npos)
+        << "no stack protector: built without -fstack-protector-strong";
+#endif
 }
 
 // Runs an action on the next turn of whatever message loop runs (the modal
