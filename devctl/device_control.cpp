@@ -139,7 +139,9 @@ HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord
     if (!staging) {
         return Record(E_OUTOFMEMORY);
     }
-    const size_t callerBytes = write ? count : ReadBufferSize(count);
+    // A null data pointer stays null: the driver answers it as it does.
+    const size_t callerBytes = !data ? 0 : write ? count : ReadBufferSize(count);
+    void* const driverData = data ? staging.get() : nullptr;
     if (write) {
         std::memset(staging.get(), 0, capacity);
     }
@@ -148,10 +150,12 @@ HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord
     }
     if (Record(driver->Set(selectId, &selectWord)) >= 0) {
         if (write) {
-            Record(driver->Set(dataId, staging.get()));
+            Record(driver->Set(dataId, driverData));
         } else {
-            Record(driver->Get(dataId, staging.get()));
-            std::memcpy(data, staging.get(), callerBytes);
+            Record(driver->Get(dataId, driverData));
+            if (callerBytes) {
+                std::memcpy(data, staging.get(), callerBytes);
+            }
         }
     }
     if (lastResult < 0) {

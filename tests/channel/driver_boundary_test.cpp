@@ -132,6 +132,15 @@ TEST(DriverBoundary, NoDriverAnswerReachesPastTheCallersBuffer) {
     }
 }
 
+// A null buffer reaches the driver as null, as it always did: the driver
+// refuses it, and nothing is copied to or from it.
+TEST(DriverBoundary, ANullBufferReachesTheDriverAsNull) {
+    SimBound bound;
+    EXPECT_EQ(bound.dc.ReadRegisters(0x100, 1, nullptr), E_POINTER);
+    EXPECT_EQ(bound.dc.WriteI2c(0xA0, 0x08, 1, nullptr), E_POINTER);
+    EXPECT_EQ(bound.dc.ReadI2cLong(0xA0, 0x10, 0x20, nullptr), E_POINTER);
+}
+
 // A write under a larger selection hands the driver our bytes and zeros after
 // them, never the caller's memory beyond the count.
 TEST(DriverBoundary, AWriteUnderALargerSelectionSendsZerosPastTheCount) {
