@@ -36,11 +36,12 @@ lib/libdevctl.a"
         while read -r header; do
             [ -f "$work/devctl/include/$header" ] || fail "an installed header includes $header, which is not installed"
         done
-    # The target links Windows system libraries by their plain names and
-    # nothing else (the project's own build-only targets leave empty entries).
+    # The target links Windows system libraries by their plain names, and
+    # GCC's libssp for the stack protector's checks, and nothing else (the
+    # project's own build-only targets leave empty entries).
     links=$(sed -n 's/^ *INTERFACE_LINK_LIBRARIES "\(.*\)"$/\1/p' "$work/devctl/lib/cmake/devctl/devctlTargets.cmake" |
         tr ';' '\n' | grep -vx '\\\$<LINK_ONLY:>' | tr '\n' ' ')
-    [ "$links" = "ole32 oleaut32 uuid strmiids advapi32 user32 " ] || fail "link interface: $links"
+    [ "$links" = "ole32 oleaut32 uuid strmiids advapi32 user32 ssp " ] || fail "link interface: $links"
     ;;
 Consumer)
     # Configured, built and run under Wine: no device, then the simulated one.
