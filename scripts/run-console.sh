@@ -27,11 +27,9 @@ while [ $# -gt 0 ]; do
 done
 [ -n "${DISPLAY:-}" ] || [ -n "$shot" ] || { echo "no X display: use --screenshot FILE.png" >&2; exit 2; }
 
-"$root/scripts/build.sh" "$arch" >/dev/null
+velto1_use_demo "$arch"
 build=$(velto1_build_dir "$arch")
 demo="$build/demo"
-mkdir -p "$demo"
-velto1_use_prefix "$build/demo-prefix" "$arch"
 if [ -n "$shot" ]; then
     velto1_start_xvfb
 fi

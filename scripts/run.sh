@@ -31,11 +31,9 @@ while [ $# -gt 0 ]; do
 done
 [ -n "${DISPLAY:-}" ] || headless=1
 
-"$root/scripts/build.sh" "$arch" >/dev/null
+velto1_use_demo "$arch"
 build=$(velto1_build_dir "$arch")
 demo="$build/demo"
-mkdir -p "$demo"
-velto1_use_prefix "$build/demo-prefix" "$arch"
 if [ -n "$headless" ]; then
     velto1_start_xvfb
     # A Wine virtual desktop draws the windows' captions, as a desktop would.

@@ -73,6 +73,15 @@ velto1_use_prefix() {
 }
 wine() { "$velto1_loader" "$@"; }
 
+# velto1_use_demo ARCH: builds ARCH and takes its demo prefix, where the run
+# scripts register their simulated device; the demo's files (EEPROM,
+# screenshots) go in build/mingw-ARCH/demo.
+velto1_use_demo() {
+    "$velto1_root/scripts/build.sh" "$1" >/dev/null
+    mkdir -p "$(velto1_build_dir "$1")/demo"
+    velto1_use_prefix "$(velto1_build_dir "$1")/demo-prefix" "$1"
+}
+
 # velto1_start_xvfb: a private virtual X display for this script's windows.
 velto1_xvfb_pid=
 velto1_start_xvfb() {
