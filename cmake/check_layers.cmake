@@ -1,5 +1,7 @@
 # Checks that every source file includes only its own folder and the layers
-# below it. Run as: cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
+# below it. Every build runs it first (CMakeLists.txt, velto1_layers), so an
+# include that goes the wrong way fails the build. Run as:
+#   cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
 #
 #   programs:  app  cli  regconsole  tools/chipctl  tools/simdevctl  tools/autopilot
 #   shared:    appcore (AppDevice, the platform seam, the update procedure,
@@ -94,4 +96,6 @@ if(wrong)
     list(JOIN wrong "\n  " text)
     message(FATAL_ERROR "includes that go against the layers:\n  ${text}")
 endif()
-message(STATUS "every include follows the layers")
+if(NOT QUIET)
+    message(STATUS "every include follows the layers")
+endif()
