@@ -53,18 +53,9 @@ if [ -z "$shot" ]; then
     wine "$console"
     exit 0
 fi
-# A virtual desktop draws the caption; the window is centred on it.
-wine explorer /desktop=console,1024x768 "$console" </dev/null >/dev/null 2>&1 &
-console_pid=$!
-sleep 10
-if ! kill -0 "$console_pid" 2>/dev/null; then
-    status=0
-    wait "$console_pid" || status=$?
-    echo "run-console.sh: the console ended (status $status) before its picture was taken" >&2
-    exit 1
-fi
+# The window is centred on the virtual desktop.
 screen="$demo/console-screen.png"
-import -window root "$screen"
+velto1_desktop_shot 1024x768 10 "$screen" "$console"
 mkdir -p "$(dirname "$shot")"
 # The desktop's plain background around the window is trimmed away; what is
 # left must be a window, not an empty desktop.

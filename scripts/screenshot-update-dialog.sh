@@ -15,18 +15,8 @@ velto1_use_prefix "$build/wineprefix" "$arch"
 velto1_start_xvfb
 trap velto1_stop EXIT
 
-wine explorer /desktop=shot,800x600 "$build/tests/update/show_update_dialog.exe" \
-    </dev/null >/dev/null 2>&1 &
-dialog_pid=$!
-sleep 8
-if ! kill -0 "$dialog_pid" 2>/dev/null; then
-    status=0
-    wait "$dialog_pid" || status=$?
-    echo "screenshot-update-dialog.sh: the dialog ended (status $status) before its picture was taken" >&2
-    exit 1
-fi
 shot="$build/update-dialog-screen.png"
-import -window root "$shot"
+velto1_desktop_shot 800x600 8 "$shot" "$build/tests/update/show_update_dialog.exe"
 # The dialog is centred on the 800 by 600 desktop, itself at the top left of the screen.
 mkdir -p "$(dirname "$out")"
 convert "$shot" -crop 352x232+222+184 +repage "$out"

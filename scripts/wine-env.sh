@@ -73,6 +73,24 @@ velto1_use_prefix() {
 }
 wine() { "$velto1_loader" "$@"; }
 
+# velto1_desktop_shot SIZE SECONDS SCREEN PROGRAM...: starts PROGRAM on a Wine
+# virtual desktop of SIZE (which draws the windows' captions), waits SECONDS
+# and saves the whole screen to SCREEN; fails when the program has ended by
+# then, since the picture would show no window of it. PROGRAM goes on running.
+velto1_desktop_shot() {
+    local size="$1" seconds="$2" screen="$3" pid status=0
+    shift 3
+    wine explorer "/desktop=shot,$size" "$@" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    sleep "$seconds"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid" || status=$?
+        echo "$(basename "$0"): $(basename "$1") ended (status $status) before its picture was taken" >&2
+        return 1
+    fi
+    import -window root "$screen"
+}
+
 # velto1_use_demo ARCH: builds ARCH and takes its demo prefix, where the run
 # scripts register their simulated device; the demo's files (EEPROM,
 # screenshots) go in build/mingw-ARCH/demo.
