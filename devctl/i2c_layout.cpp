@@ -75,6 +75,19 @@ const char* I2cLayoutName(I2cLayout layout) {
     return "unknown";
 }
 
+DWORD I2cLayoutMaxSubAddress(I2cLayout layout) {
+    switch (layout) {
+        case I2cLayout::Direct:
+            return 0;
+        case I2cLayout::SubAddress16:
+            return 0xFFFF;
+        case I2cLayout::SubAddress8:
+        case I2cLayout::Long:
+            break;
+    }
+    return 0xFF;
+}
+
 I2cTransferMeaning FirstI2cReading(DWORD word) {
     return ReadingsOf(word).transfer[0];
 }

@@ -76,8 +76,8 @@ bool ReadI2cAccess(HWND dialog, I2cAccess* access) {
         return false;
     }
     if (access->layout != I2cLayout::Direct &&
-        !ReadNumberField(dialog, IDC_I2C_SUBADDRESS, "Sub-address", MaxSubAddress(access->layout),
-                         &access->subAddress)) {
+        !ReadNumberField(dialog, IDC_I2C_SUBADDRESS, "Sub-address",
+                         I2cLayoutMaxSubAddress(access->layout), &access->subAddress)) {
         return false;
     }
     if (!ReadNumberField(dialog, IDC_I2C_COUNT, "Bytes", kMaxI2cBytes, &access->count)) {

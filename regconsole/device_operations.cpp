@@ -1,7 +1,6 @@
 #include "regconsole/device_operations.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "appcore/app_device.h"
 
@@ -52,17 +51,6 @@ HRESULT WriteRegisterBytes(DeviceControl& device, const RegisterAccess& access,
                                : device.WriteRegisters(access.index, access.count, bytes.data());
     log.AddResult("register write " + RegisterText(access) + " = " + BytesAsNumber(bytes), status);
     return status;
-}
-
-DWORD MaxSubAddress(I2cLayout layout) {
-    switch (layout) {
-        case I2cLayout::Direct:
-            return 0;
-        case I2cLayout::SubAddress16:
-            return 0xFFFF;
-        default:
-            return 0xFF;
-    }
 }
 
 namespace {

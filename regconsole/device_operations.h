@@ -42,9 +42,6 @@ struct I2cAccess {
     DWORD count;       // 1 to kMaxI2cBytes
 };
 
-// The widest sub-address of a layout (0 for the direct layout, which has none).
-DWORD MaxSubAddress(I2cLayout layout);
-
 // The one-line refusal of an access whose word a driver could read as
 // another transfer; empty when the access may be sent.
 std::string AmbiguousWordProblem(const I2cAccess& access);

@@ -20,15 +20,14 @@ constexpr DWORD kMaxBusAddress = 0xFF;
 struct LayoutInfo {
     I2cLayout layout;
     const wchar_t* name;  // as --layout takes it
-    DWORD maxSubAddress;
     DWORD maxCount;
 };
 
 constexpr LayoutInfo kLayouts[] = {
-    {I2cLayout::Direct, L"direct", 0, 0xFF},
-    {I2cLayout::SubAddress8, L"8", 0xFF, 0xFF},
-    {I2cLayout::SubAddress16, L"16", 0xFFFF, 0x7F},
-    {I2cLayout::Long, L"long", 0xFF, 0xFFFF},
+    {I2cLayout::Direct, L"direct", 0xFF},
+    {I2cLayout::SubAddress8, L"8", 0xFF},
+    {I2cLayout::SubAddress16, L"16", 0x7F},
+    {I2cLayout::Long, L"long", 0xFFFF},
 };
 
 // One transfer's target: bus address, layout and sub-address.
@@ -63,7 +62,8 @@ I2cTarget ReadTarget(Arguments& args, const std::wstring& addressText) {
     } else if (target.layout->layout != I2cLayout::Direct && !sub) {
         args.Problem(L"--layout " + std::wstring(target.layout->name) + L" needs --sub SUB");
     } else if (sub) {
-        target.subAddress = args.Number(L"--sub", *sub, 0, target.layout->maxSubAddress);
+        target.subAddress =
+            args.Number(L"--sub", *sub, 0, I2cLayoutMaxSubAddress(target.layout->layout));
     }
     return target;
 }

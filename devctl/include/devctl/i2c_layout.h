@@ -25,6 +25,10 @@ struct I2cTransferMeaning {
 // "16-bit sub-address", "long".
 const char* I2cLayoutName(I2cLayout layout);
 
+// The widest sub-address the layout's word carries (0 for the direct layout,
+// which has none).
+DWORD I2cLayoutMaxSubAddress(I2cLayout layout);
+
 // The word the library sends for the transfer (arguments cut to the widths
 // of the layout).
 DWORD I2cDescriptorWord(const I2cTransferMeaning& transfer);
