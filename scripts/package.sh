@@ -4,7 +4,7 @@
 # x86/ and x64/ with both programs, README.txt and SHA256SUMS. Beside it the SDK
 # download dist/velto1-sdk-VERSION.zip: for x86/ and x64/ the devctl package
 # (include/, lib/, lib/cmake/devctl/) and bin/ with chipctl.exe and
-# regconsole.exe, README.txt and SHA256SUMS.
+# regconsole.exe, README.md (the library's guide, docs/library.md) and SHA256SUMS.
 #
 # Reproducible: the same commit gives the same executables and the same zip
 # (no link timestamps; the files carry the commit's time and go in a fixed
@@ -89,11 +89,11 @@ write_sdk_zip() {
             mv "$exe.signed" "$exe"
         done
     fi
-    cp "$root/resources/sdk-README.txt" "$sdk/README.txt"
+    cp "$root/docs/library.md" "$sdk/README.md"
     for arch in x86 x64; do
         mapfile -t -O ${#files[@]} files < <(cd "$sdk" && find "$arch" -type f | LC_ALL=C sort)
     done
-    files+=(README.txt)
+    files+=(README.md)
     (cd "$sdk" && sha256sum "${files[@]}" >SHA256SUMS)
     files+=(SHA256SUMS)
     find "$sdk" -exec touch -h -d "@$epoch" {} +

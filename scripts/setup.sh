@@ -22,6 +22,7 @@ packages=(
   xvfb x11-utils imagemagick
   fonts-noto-cjk fonts-wine
   zip unzip openssl osslsigncode
+  python3
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

@@ -42,7 +42,7 @@ velto1_wine_loader() {
 # validate their heaps at exit (common/heap_check_at_exit.cpp); the test
 # binaries validate theirs after each test in any case. VELTO1_HEAP_CHECK=0
 # switches Wine's checking and the programs' off: only for measuring what it
-# costs (README, Tests), never for a test run that counts.
+# costs (docs/contributing.md, Tests), never for a test run that counts.
 velto1_wine_env() {
     export VELTO1_HEAP_CHECK="${VELTO1_HEAP_CHECK:-1}"
     local debug="${WINEDEBUG:--all}"

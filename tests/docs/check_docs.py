@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Checks the README and the guides in docs/ as their readers use them.
+
+  check_docs.py SOURCE_DIR [--emulator RUNNER] PROGRAM=EXE...
+
+Every relative link and image must name a file of the tree, and every anchor
+a heading of its file. Every command line shown for one of the project's
+programs (in a code block or a code span) may name only options that the
+program accepts: for an .exe, the options its own help text names (`EXE help`,
+run through RUNNER, e.g. the build's wine-run); for a script in scripts/, the
+options its argument loop matches. Prints one line per fault and exits 1 when
+there is any.
+"""
+import pathlib
+import re
+import subprocess
+import sys
+
+OPTION = re.compile(r"(?<![\w-])(--[A-Za-z0-9][A-Za-z0-9-]*)")
+LINK = re.compile(r"!?\[(?:[^\]]*)\]\(([^)\s]+)(?:\s+\"[^\"]*\")?\)")
+HEADING = re.compile(r"^(#{1,6})\s+(.*?)\s*#*\s*$")
+FENCE = re.compile(r"^\s*(```|~~~)")
+CODE_SPAN = re.compile(r"(`+)(.+?)\1")
+# Where a shell command line ends: the options after it belong to another program.
+COMMAND_END = re.compile(r";|&&|\|\||\s\|\s|\s#|\s>|\s<|\)")
+
+
+def slug(heading):
+    """The anchor a Markdown renderer (GitHub's rule) gives a heading."""
+    text = CODE_SPAN.sub(lambda m: m.group(2), heading)
+    text = re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", text)
+    return re.sub(r"[^\w\- ]", "", text.lower()).replace(" ", "-")
+
+
+def split_blocks(text):
+    """(prose lines, code lines), each as (line number, text)."""
+    prose, code, fenced = [], [], False
+    for number, line in enumerate(text.splitlines(), 1):
+        if FENCE.match(line):
+            fenced = not fenced
+            continue
+        if fenced or line.startswith("    ") or line.startswith("\t"):
+            code.append((number, line))
+        else:
+            prose.append((number, line))
+    return prose, code
+
+
+def anchors_of(path, cache={}):
+    if path not in cache:
+        prose, _ = split_blocks(path.read_text(encoding="utf-8"))
+        seen, anchors = {}, set()
+        for _, line in prose:
+            match = HEADING.match(line)
+            if match:
+                base = slug(match.group(2))
+                count = seen.get(base, 0)
+                seen[base] = count + 1
+                anchors.add(base if count == 0 else "%s-%d" % (base, count))
+        cache[path] = anchors
+    return cache[path]
+
+
+def paragraphs(prose):
+    """(first line number, text) of each paragraph: a code span may wrap."""
+    result = []
+    for number, line in prose:
+        if result and line.strip() and result[-1][2] == number - 1:
+            result[-1] = (result[-1][0], result[-1][1] + " " + line, number)
+        elif line.strip():
+            result.append((number, line, number))
+    return [(first, text) for first, text, _ in result]
+
+
+def check_links(path, prose, faults):
+    for number, line in prose:
+        for target in LINK.findall(CODE_SPAN.sub("", line)):
+            if re.match(r"[a-z][a-z0-9+.-]*:", target):
+                continue  # http:, https:, mailto: are not ours to check
+            file_part, _, anchor = target.partition("#")
+            linked = (path.parent / file_part).resolve() if file_part else path
+            where = "%s:%d: %s" % (path.name, number, target)
+            if not linked.exists():
+                faults.append("%s: no such file" % where)
+            elif anchor and (linked.suffix != ".md" or anchor not in anchors_of(linked)):
+                faults.append("%s: no heading with the anchor #%s" % (where, anchor))
+
+
+def script_options(script):
+    """The options a script's argument loop matches (case patterns like --arch) or --arch=*))."""
+    options = set()
+    for line in script.read_text(encoding="utf-8").splitlines():
+        match = re.match(r"\s*((?:--[\w-]+(?:=\*)?\|?)+)\)", line)
+        if match:
+            options.update(o.split("=")[0] for o in match.group(1).split("|") if o)
+    return options
+
+
+def program_of(token, programs):
+    name = token.lstrip("$").strip("\"'`")
+    name = name.rsplit("/", 1)[-1].rsplit("\\", 1)[-1]
+    if name.endswith(".exe"):
+        name = name[:-4]
+    return name if name in programs else None
+
+
+def check_commands(path, lines, programs, faults):
+    for number, line in lines:
+        words = line.split()
+        for index, word in enumerate(words):
+            program = program_of(word, programs)
+            if program is None or "=" in word:
+                continue
+            rest = " " + " ".join(words[index + 1:])
+            end = COMMAND_END.search(rest)
+            for option in OPTION.findall(rest[: end.start()] if end else rest):
+                if option not in programs[program]:
+                    faults.append("%s:%d: %s does not accept %s" % (path.name, number, program, option))
+
+
+def main():
+    source = pathlib.Path(sys.argv[1]).resolve()
+    programs = {}
+    for script in (source / "scripts").glob("*.sh"):
+        programs[script.name] = script_options(script)
+    arguments, runner = sys.argv[2:], []
+    if arguments[:1] == ["--emulator"]:
+        runner, arguments = [arguments[1]], arguments[2:]
+    for argument in arguments:
+        name, _, exe = argument.partition("=")
+        try:  # a loaded machine starts Wine slowly: a generous time-out
+            run = subprocess.run(runner + [exe, "help"], capture_output=True, timeout=300)
+        except subprocess.TimeoutExpired:
+            sys.exit("check_docs: %s help did not end within 300 s" % exe)
+        programs[name] = set(OPTION.findall(run.stdout.decode("utf-8", "replace")))
+        if run.returncode != 0 or not programs[name]:
+            sys.exit("check_docs: %s help ended with %d and named no option" % (exe, run.returncode))
+    faults, files = [], [source / "README.md"] + sorted((source / "docs").glob("*.md"))
+    for path in files:
+        prose, code = split_blocks(path.read_text(encoding="utf-8"))
+        check_links(path, prose, faults)
+        spans = [(n, m.group(2)) for n, paragraph in paragraphs(prose) for m in CODE_SPAN.finditer(paragraph)]
+        # A command continued with a backslash is one line.
+        joined, pending = [], None
+        for number, line in code:
+            if pending:
+                pending = (pending[0], pending[1] + " " + line)
+            else:
+                pending = (number, line)
+            if not line.rstrip().endswith("\\"):
+                joined.append(pending)
+                pending = None
+        check_commands(path, joined + spans, programs, faults)
+    for fault in faults:
+        print(fault)
+    print("check_docs: %d files, %d faults" % (len(files), len(faults)))
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
