@@ -1,5 +1,6 @@
 // Small owners of Win32 resources, so that every path closes what it opened:
-// registry keys, kernel handles, the COM apartment of a scope, and VARIANTs.
+// registry keys, kernel handles, the COM apartment of a scope, VARIANTs, a
+// slim reader/writer lock held for a scope and a mutex's ownership.
 // Header-only: the library, the simulated device and the tools all use them.
 #pragma once
 
@@ -112,6 +113,59 @@ class UniqueVariant {
 
   private:
     VARIANT value_;
+};
+
+// A slim reader/writer lock held exclusively for one scope.
+class ExclusiveLockScope {
+  public:
+    explicit ExclusiveLockScope(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveLockScope() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLockScope(const ExclusiveLockScope&) = delete;
+    ExclusiveLockScope& operator=(const ExclusiveLockScope&) = delete;
+
+  private:
+    SRWLOCK& lock_;
+};
+
+// The ownership of a mutex, taken by waiting for it at most the time given and
+// released when the owner goes. A mutex its last owner left without releasing
+// (WAIT_ABANDONED) is taken too: the new owner proceeds. A null mutex is held
+// at once, for an object that has none to take.
+class MutexOwnership {
+  public:
+    MutexOwnership(HANDLE mutex, DWORD waitMilliseconds) {
+        if (!mutex) {
+            held_ = true;
+            return;
+        }
+        const DWORD wait = WaitForSingleObject(mutex, waitMilliseconds);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+            mutex_ = mutex;
+            held_ = true;
+            abandoned_ = wait == WAIT_ABANDONED;
+        } else if (wait == WAIT_FAILED) {
+            error_ = GetLastError();
+        }
+    }
+    ~MutexOwnership() {
+        if (mutex_) {
+            ReleaseMutex(mutex_);
+        }
+    }
+    MutexOwnership(const MutexOwnership&) = delete;
+    MutexOwnership& operator=(const MutexOwnership&) = delete;
+
+    bool Held() const { return held_; }
+    // Whether the last owner had ended without releasing it.
+    bool Abandoned() const { return abandoned_; }
+    // Why the wait failed (not a time-out): the system's error code, else 0.
+    DWORD Error() const { return error_; }
+
+  private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+    bool abandoned_ = false;
+    DWORD error_ = 0;
 };
 
 }  // namespace velto1

@@ -3,6 +3,7 @@
 // the boolean forms and binding to a capture filter.
 #include "devctl/device_control.h"
 
+#include "devctl/device_lock.h"
 #include "devctl/i2c_layout.h"
 
 #include <strmif.h>
@@ -12,6 +13,8 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
+
+#include "common/win32_owners.h"
 
 namespace {
 
@@ -61,6 +64,8 @@ BOOL IsNewGenerationChip(DWORD chipCode) {
 
 DeviceControl::DeviceControl()
     : driver(nullptr),
+      deviceLock(nullptr),
+      deviceWaitMilliseconds(kDeviceWaitMilliseconds),
       audioCaptureFilter(nullptr),
       audioDeviceFilter(nullptr),
       audioRendererFilter(nullptr),
@@ -80,6 +85,38 @@ void DeviceControl::Close() {
         driver->Release();
         driver = nullptr;
     }
+    if (deviceLock) {
+        // Closing a handle lets go of no hold: release each one first.
+        while (ReleaseMutex(deviceLock)) {
+        }
+        CloseHandle(deviceLock);
+        deviceLock = nullptr;
+    }
+}
+
+HRESULT DeviceControl::HoldDevice() {
+    if (!driver) {
+        return Record(DEVCTL_S_NOT_BOUND);
+    }
+    if (!deviceLock) {
+        return Record(S_OK);
+    }
+    const DWORD wait = WaitForSingleObject(deviceLock, deviceWaitMilliseconds);
+    return Record(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED ? S_OK : DEVCTL_E_DEVICE_BUSY);
+}
+
+void DeviceControl::ReleaseDevice() {
+    if (deviceLock) {
+        ReleaseMutex(deviceLock);
+    }
+}
+
+void DeviceControl::SetDeviceWaitTime(DWORD milliseconds) {
+    deviceWaitMilliseconds = milliseconds;
+}
+
+DWORD DeviceControl::GetDeviceWaitTime() const {
+    return deviceWaitMilliseconds;
 }
 
 void DeviceControl::ReleaseAudioFilters() {
@@ -134,6 +171,10 @@ HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord
                                   size_t capacity, void* data, bool write) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
+    }
+    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    if (!hold.Held()) {
+        return Record(DEVCTL_E_DEVICE_BUSY);
     }
     std::unique_ptr<BYTE[]> staging(new (std::nothrow) BYTE[capacity]);
     if (!staging) {
@@ -193,6 +234,10 @@ HRESULT DeviceControl::ProbeI2cDevice(DWORD address, DWORD* state) {
     *state = 0;
     if (!driver) {
         return Record(DEVCTL_S_NOT_BOUND);
+    }
+    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    if (!hold.Held()) {
+        return Record(DEVCTL_E_DEVICE_BUSY);
     }
     DWORD ready = 0;
     if (Record(driver->Set(CPROP_I2C_DEVICE, &address)) >= 0) {
@@ -346,6 +391,14 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
     // The reference goes straight into the field; the filter stays the caller's.
     Record(filter->QueryInterface(__uuidof(ICustomProperty), reinterpret_cast<void**>(&driver)));
     if (lastResult < 0 || !driver) {
+        return nullptr;
+    }
+    // A device whose lock can't be had is not used: its sequences could interleave.
+    deviceLock = devctl_internal::OpenDeviceLock(filter);
+    if (!deviceLock) {
+        const DWORD error = GetLastError();
+        Record(error ? HRESULT_FROM_WIN32(error) : E_FAIL);
+        Close();
         return nullptr;
     }
     // The identity reads are not examined: a failed read leaves what the driver left.

@@ -15,6 +15,7 @@
 #include "common/win32_owners.h"
 #include "common/device_categories.h"
 #include "devctl/device_control.h"
+#include "devctl/device_lock.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -237,6 +238,7 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, ch
         [&](IMoniker* device, const char* name) {
             if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 &&
                 filter) {
+                devctl_internal::NoteFoundDevice(filter.Get(), DisplayName(device));
                 CopyName(foundName, name);
                 return true;
             }
@@ -312,6 +314,7 @@ DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterF
                         !filter) {
                         return false;
                     }
+                    devctl_internal::NoteFoundDevice(filter.Get(), id);
                     handedOut.push_back(std::move(id));
                     ++count;
                     ended = !found(context, filter.Get(), friendlyName, match);
@@ -343,13 +346,16 @@ ICustomProperty* DeviceControl::Open() {
 
 BOOL DeviceControl::CanBind(const char* wantedName) {
     ICustomProperty* const held = driver;
+    const HANDLE heldLock = deviceLock;
     // The bound device's facts, put back with its driver so that the chip
     // services keep addressing the register map of the device they talk to.
     const DWORD heldFacts[] = {boardConfig, remoteAddress, remoteI2cAddress, chipId, newGeneration};
     driver = nullptr;
+    deviceLock = nullptr;
     const bool bound = Bind(wantedName) != nullptr;
     Close();
     driver = held;
+    deviceLock = heldLock;
     if (held) {
         boardConfig = heldFacts[0];
         remoteAddress = heldFacts[1];

@@ -1,6 +1,7 @@
 #include "simdevice/chip/chip.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "devctl/custom_property.h"
 #include "simdevice/chip/codec.h"
@@ -11,7 +12,12 @@ namespace sim {
 
 namespace {
 
-constexpr size_t kMainRegisterSpace = 0x10000;
+constexpr DWORD kFirstValueId = 0x1000;  // values[] holds the ids from here
+
+DWORD* ValueSlot(ChipState& state, DWORD id) {
+    const DWORD slot = id - kFirstValueId;
+    return slot < std::size(state.values) ? &state.values[slot] : nullptr;
+}
 constexpr DWORD kRegisterTarget = 0xFF;  // Transfer target of the chip's own register window
 
 DWORD LoadWord(const void* data) {
@@ -57,21 +63,39 @@ I2cTransfer DecodeI2cDescriptor(DWORD descriptor) {
 }
 
 SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom)
-    : identity_(identity), main_(kMainRegisterSpace, 0) {
-    if (eeprom) {
-        auto device = std::make_unique<SimEeprom>(*eeprom);
+    : SimChip(identity, eeprom.has_value(), ChipMemory::Private()) {
+    PowerOn(eeprom.value_or(FreshProductEeprom()));
+}
+
+SimChip::SimChip(const ChipIdentity& identity, bool hasEeprom, std::unique_ptr<ChipMemory> memory)
+    : identity_(identity), memory_(std::move(memory)), state_(memory_->State()) {
+    if (hasEeprom) {
+        auto device = std::make_unique<SimEeprom>(state_.eeprom);
         eeprom_ = device.get();
         bus_[kEepromAddress] = std::move(device);
     }
-    auto codec = std::make_unique<SimCodec>();
+    auto codec = std::make_unique<SimCodec>(state_.codec);
     codec_ = codec.get();
     AddRegisterBlock(std::move(codec));
-    auto remote = std::make_unique<SimRemoteReceiver>(*this);
+    auto remote = std::make_unique<SimRemoteReceiver>(*this, state_.remote);
     remote_ = remote.get();
     AddRegisterBlock(std::move(remote));
-    auto gpio = std::make_unique<SimGpio>(*this);
+    auto gpio = std::make_unique<SimGpio>(*this, state_.gpio);
     gpio_ = gpio.get();
     AddRegisterBlock(std::move(gpio));
+}
+
+void SimChip::PowerOn(const EepromImage& eeprom) {
+    state_.poweredOn = 0;
+    std::memset(state_.main, 0, sizeof state_.main);
+    std::memset(state_.alt, 0, sizeof state_.alt);
+    state_.regSelect = state_.altSelect = state_.i2cDescriptor = state_.i2cSelected = 0;
+    std::memset(state_.values, 0, sizeof state_.values);
+    SimGpio::PowerOn(state_.gpio);
+    SimCodec::PowerOn(state_.codec);
+    state_.remote = {};
+    SimEeprom::PowerOn(state_.eeprom, eeprom);
+    state_.poweredOn = kPoweredOn;
 }
 
 SimChip::~SimChip() = default;
@@ -81,8 +105,14 @@ bool SimChip::IsNewGeneration() const {
 }
 
 DWORD SimChip::Value(DWORD id) const {
-    auto it = values_.find(id);
-    return it == values_.end() ? 0 : it->second;
+    const DWORD* slot = ValueSlot(state_, id);
+    return slot ? *slot : 0;
+}
+
+void SimChip::SetValue(DWORD id, DWORD value) {
+    if (DWORD* slot = ValueSlot(state_, id)) {
+        *slot = value;
+    }
 }
 
 void SimChip::AttachI2cDevice(BYTE address, std::unique_ptr<I2cDevice> device) {
@@ -109,7 +139,7 @@ BYTE SimChip::ReadMain(WORD index) {
             return value;
         }
     }
-    return main_[index];
+    return state_.main[index];
 }
 
 void SimChip::WriteMain(WORD index, BYTE value) {
@@ -118,35 +148,35 @@ void SimChip::WriteMain(WORD index, BYTE value) {
             return;
         }
     }
-    main_[index] = value;
+    state_.main[index] = value;
 }
 
 BYTE SimChip::Register(WORD index) const {
-    return main_[index];
+    return state_.main[index];
 }
 
 void SimChip::SetRegister(WORD index, BYTE value) {
-    main_[index] = value;
+    state_.main[index] = value;
 }
 
 size_t SimChip::DataSize(DWORD id) const {
     switch (id) {
         case CPROP_REG_DATA:
-            return regSelect_ & 0xFF;
+            return state_.regSelect & 0xFF;
         case CPROP_ALT_REG_DATA:
-            return altSelect_ & 0xFF;
+            return state_.altSelect & 0xFF;
         case CPROP_I2C_DATA:
-            return DecodeI2cDescriptor(i2cDescriptor_).count;
+            return DecodeI2cDescriptor(state_.i2cDescriptor).count;
         default:
             return sizeof(DWORD);
     }
 }
 
 HRESULT SimChip::MoveI2cData(void* data, bool write) {
-    if (i2cDescriptor_ == 0) {
+    if (state_.i2cDescriptor == 0) {
         return kNoTransferArmed;
     }
-    const I2cTransfer transfer = DecodeI2cDescriptor(i2cDescriptor_);
+    const I2cTransfer transfer = DecodeI2cDescriptor(state_.i2cDescriptor);
     I2cDevice* device = I2cDeviceAt(transfer.address);
     if (!device) {
         return kNoDeviceAtAddress;
@@ -168,10 +198,10 @@ HRESULT SimChip::Set(DWORD id, const void* data) {
     }
     switch (id) {
         case CPROP_REG_SELECT:
-            regSelect_ = LoadWord(data);
+            state_.regSelect = LoadWord(data);
             return S_OK;
         case CPROP_REG_DATA: {
-            const WORD index = static_cast<WORD>(regSelect_ >> 8);
+            const WORD index = static_cast<WORD>(state_.regSelect >> 8);
             const auto* bytes = static_cast<const BYTE*>(data);
             for (size_t i = 0; i < DataSize(id); ++i) {
                 WriteMain(static_cast<WORD>(index + i), bytes[i]);
@@ -179,26 +209,26 @@ HRESULT SimChip::Set(DWORD id, const void* data) {
             return S_OK;
         }
         case CPROP_ALT_REG_SELECT:
-            altSelect_ = LoadWord(data);
+            state_.altSelect = LoadWord(data);
             return S_OK;
         case CPROP_ALT_REG_DATA: {
-            const BYTE index = static_cast<BYTE>(altSelect_ >> 8);
+            const BYTE index = static_cast<BYTE>(state_.altSelect >> 8);
             const auto* bytes = static_cast<const BYTE*>(data);
             for (size_t i = 0; i < DataSize(id); ++i) {
-                alt_[static_cast<BYTE>(index + i)] = bytes[i];
+                state_.alt[static_cast<BYTE>(index + i)] = bytes[i];
             }
             return S_OK;
         }
         case CPROP_I2C_TRANSFER:
-            i2cDescriptor_ = LoadWord(data);
+            state_.i2cDescriptor = LoadWord(data);
             return S_OK;
         case CPROP_I2C_DATA:
             return MoveI2cData(const_cast<void*>(data), true);
         case CPROP_I2C_DEVICE:
-            i2cSelected_ = LoadWord(data);
-            return I2cDeviceAt(static_cast<BYTE>(i2cSelected_)) ? S_OK : kNoDeviceAtAddress;
+            state_.i2cSelected = LoadWord(data);
+            return I2cDeviceAt(static_cast<BYTE>(state_.i2cSelected)) ? S_OK : kNoDeviceAtAddress;
         case CPROP_CONFIG_103E:
-            values_[id] = LoadWord(data);
+            SetValue(id, LoadWord(data));
             return S_OK;
         case CPROP_CHIP_CONFIG:
         case CPROP_CHIP_ID:
@@ -219,7 +249,7 @@ HRESULT SimChip::Get(DWORD id, void* data) {
     }
     switch (id) {
         case CPROP_REG_DATA: {
-            const WORD index = static_cast<WORD>(regSelect_ >> 8);
+            const WORD index = static_cast<WORD>(state_.regSelect >> 8);
             auto* bytes = static_cast<BYTE*>(data);
             for (size_t i = 0; i < DataSize(id); ++i) {
                 bytes[i] = ReadMain(static_cast<WORD>(index + i));
@@ -227,10 +257,10 @@ HRESULT SimChip::Get(DWORD id, void* data) {
             return S_OK;
         }
         case CPROP_ALT_REG_DATA: {
-            const BYTE index = static_cast<BYTE>(altSelect_ >> 8);
+            const BYTE index = static_cast<BYTE>(state_.altSelect >> 8);
             auto* bytes = static_cast<BYTE*>(data);
             for (size_t i = 0; i < DataSize(id); ++i) {
-                bytes[i] = alt_[static_cast<BYTE>(index + i)];
+                bytes[i] = state_.alt[static_cast<BYTE>(index + i)];
             }
             return S_OK;
         }
@@ -238,7 +268,7 @@ HRESULT SimChip::Get(DWORD id, void* data) {
             return MoveI2cData(data, false);
         case CPROP_I2C_DEVICE_READY:
         case CPROP_I2C_DEVICE_STATE: {
-            I2cDevice* device = I2cDeviceAt(static_cast<BYTE>(i2cSelected_));
+            I2cDevice* device = I2cDeviceAt(static_cast<BYTE>(state_.i2cSelected));
             if (!device) {
                 return kNoDeviceAtAddress;
             }
@@ -321,7 +351,7 @@ HRESULT SimChip::SetDirect(DWORD id, DWORD value) {
     if (id != CPROP_VALUE_103D) {
         return kUnknownProperty;
     }
-    values_[id] = value;
+    SetValue(id, value);
     return S_OK;
 }
 

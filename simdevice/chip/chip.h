@@ -8,12 +8,12 @@
 
 #include <windows.h>
 
-#include <array>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "simdevice/chip/chip_memory.h"
 #include "simdevice/chip/eeprom.h"
 #include "simdevice/chip/i2c_device.h"
 
@@ -51,8 +51,14 @@ class SimRemoteReceiver;
 
 class SimChip {
   public:
+    // A chip of this process, powered on with the EEPROM holding eeprom.
     explicit SimChip(const ChipIdentity& identity = {},
                      std::optional<EepromImage> eeprom = FreshProductEeprom());
+    // A chip whose state lives in memory (chip_memory.h), as another process may
+    // have left it; with hasEeprom, an EEPROM sits on the bus at 0xA0. Its
+    // caller powers it on when it is not yet (PoweredOn, PowerOn), holding
+    // CallMutex.
+    SimChip(const ChipIdentity& identity, bool hasEeprom, std::unique_ptr<ChipMemory> memory);
     ~SimChip();
     SimChip(const SimChip&) = delete;
     SimChip& operator=(const SimChip&) = delete;
@@ -70,13 +76,21 @@ class SimChip {
     // Number of bytes a Set or Get of this property moves right now.
     size_t DataSize(DWORD id) const;
 
+    // The mutex that a driver call holds on a chip shared between processes;
+    // null for a chip of this process alone.
+    HANDLE CallMutex() const { return memory_->CallMutex(); }
+    bool PoweredOn() const { return state_.poweredOn == kPoweredOn; }
+    // The state at power-on: registers, selections and values zero, the blocks
+    // reset, the EEPROM holding eeprom; marked powered on last.
+    void PowerOn(const EepromImage& eeprom);
+
     // Direct access for set-up and inspection (no driver protocol involved).
     BYTE Register(WORD index) const;
     void SetRegister(WORD index, BYTE value);
-    BYTE AltRegister(BYTE index) const { return alt_[index]; }
+    BYTE AltRegister(BYTE index) const { return state_.alt[index]; }
     ChipIdentity& Identity() { return identity_; }
     bool IsNewGeneration() const;
-    void SetValue(DWORD id, DWORD value) { values_[id] = value; }
+    void SetValue(DWORD id, DWORD value);
     DWORD Value(DWORD id) const;
 
     SimEeprom* Eeprom() { return eeprom_; }
@@ -97,19 +111,14 @@ class SimChip {
     HRESULT MoveI2cData(void* data, bool write);
 
     ChipIdentity identity_;
-    std::vector<BYTE> main_;
-    std::array<BYTE, 256> alt_{};
-    DWORD regSelect_ = 0;
-    DWORD altSelect_ = 0;
-    DWORD i2cDescriptor_ = 0;
-    DWORD i2cSelected_ = 0;
+    std::unique_ptr<ChipMemory> memory_;
+    ChipState& state_;
     std::map<BYTE, std::unique_ptr<I2cDevice>> bus_;
     SimEeprom* eeprom_ = nullptr;
     std::vector<std::unique_ptr<RegisterBlock>> blocks_;
     SimCodec* codec_ = nullptr;
     SimRemoteReceiver* remote_ = nullptr;
     SimGpio* gpio_ = nullptr;
-    std::map<DWORD, DWORD> values_;
 };
 
 // How the simulated driver splits an I2C transfer descriptor. The four layouts

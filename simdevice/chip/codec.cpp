@@ -2,28 +2,29 @@
 
 namespace sim {
 
-SimCodec::SimCodec() {
+void SimCodec::PowerOn(CodecState& state) {
+    state = {};
     // Reset values of an AC97 codec: outputs muted, all sections ready.
-    registers_[0x02] = 0x8000;  // master volume
-    registers_[0x18] = 0x8808;  // PCM out volume
-    registers_[0x26] = 0x000F;  // power-down control/status
+    state.registers[0x02] = 0x8000;  // master volume
+    state.registers[0x18] = 0x8808;  // PCM out volume
+    state.registers[0x26] = 0x000F;  // power-down control/status
 }
 
 bool SimCodec::Read(WORD index, BYTE* value) {
     switch (index) {
         case kDataLow:
-            *value = static_cast<BYTE>(data_);
+            *value = static_cast<BYTE>(state_.data);
             return true;
         case kDataHigh:
-            *value = static_cast<BYTE>(data_ >> 8);
+            *value = static_cast<BYTE>(state_.data >> 8);
             return true;
         case kCommand:
-            *value = lastCommand_;
+            *value = state_.lastCommand;
             return true;
         case kStatus:
             *value = Busy() ? kBusy : 0;
-            if (busyPolls_ > 0) {
-                --busyPolls_;
+            if (state_.busyPolls > 0) {
+                --state_.busyPolls;
             }
             return true;
         default:
@@ -34,10 +35,10 @@ bool SimCodec::Read(WORD index, BYTE* value) {
 bool SimCodec::Write(WORD index, BYTE value) {
     switch (index) {
         case kDataLow:
-            data_ = static_cast<WORD>((data_ & 0xFF00) | value);
+            state_.data = static_cast<WORD>((state_.data & 0xFF00) | value);
             return true;
         case kDataHigh:
-            data_ = static_cast<WORD>((data_ & 0x00FF) | (value << 8));
+            state_.data = static_cast<WORD>((state_.data & 0x00FF) | (value << 8));
             return true;
         case kCommand:
             Execute(value);
@@ -50,11 +51,11 @@ bool SimCodec::Write(WORD index, BYTE value) {
 }
 
 void SimCodec::Execute(BYTE command) {
-    lastCommand_ = command;
+    state_.lastCommand = command;
     if (command & kReadRequest) {
-        data_ = Register(command);
+        state_.data = Register(command);
     } else {
-        SetRegister(command, data_);
+        SetRegister(command, state_.data);
     }
 }
 

@@ -7,9 +7,8 @@
 
 #include <windows.h>
 
-#include <array>
-
 #include "simdevice/chip/chip.h"
+#include "simdevice/chip/chip_state.h"
 
 namespace sim {
 
@@ -22,29 +21,27 @@ class SimCodec : public RegisterBlock {
     static constexpr BYTE kReadRequest = 0x80;
     static constexpr BYTE kBusy = 0x01;
 
-    SimCodec();
+    explicit SimCodec(CodecState& state) : state_(state) {}
+    // The codec's state after reset.
+    static void PowerOn(CodecState& state);
 
     bool Read(WORD index, BYTE* value) override;
     bool Write(WORD index, BYTE value) override;
 
     // Codec registers, indexed 0x00 to 0x7F, for set-up and inspection.
-    WORD Register(BYTE index) const { return registers_[index & 0x7F]; }
-    void SetRegister(BYTE index, WORD value) { registers_[index & 0x7F] = value; }
+    WORD Register(BYTE index) const { return state_.registers[index & 0x7F]; }
+    void SetRegister(BYTE index, WORD value) { state_.registers[index & 0x7F] = value; }
 
     // The next `polls` reads of the status register find the codec busy.
-    void HoldBusy(unsigned polls) { busyPolls_ = polls; }
+    void HoldBusy(unsigned polls) { state_.busyPolls = polls; }
     // Every read of the status register finds the codec busy.
-    void HoldBusyForever() { busyForever_ = true; }
+    void HoldBusyForever() { state_.busyForever = TRUE; }
 
   private:
-    bool Busy() const { return busyForever_ || busyPolls_ > 0; }
+    bool Busy() const { return state_.busyForever || state_.busyPolls > 0; }
     void Execute(BYTE command);
 
-    std::array<WORD, 0x80> registers_{};
-    WORD data_ = 0;
-    BYTE lastCommand_ = 0;
-    unsigned busyPolls_ = 0;
-    bool busyForever_ = false;
+    CodecState& state_;
 };
 
 }  // namespace sim

@@ -86,45 +86,66 @@ HRESULT SimDriver::ReservedSlot3() {
     return E_NOTIMPL;
 }
 
-HRESULT SimDriver::Set(DWORD id, const void* data) {
-    const DWORD word = LeadingWord(data, chip_->DataSize(id));
-    if (auto fault = InjectedFault(DriverSlot::Set, id)) {
-        return Log(DriverSlot::Set, id, word, *fault);
+// Each call holds the chip, which other processes may share, from its first
+// look at the chip to its last.
+template <typename Call>
+HRESULT SimDriver::OnChip(DriverSlot slot, DWORD id, Call call) {
+    const velto1::MutexOwnership hold(chip_->CallMutex(), kChipCallWaitMilliseconds);
+    if (!hold.Held()) {
+        return Log(slot, id, 0, kChipHeldTooLong);
     }
-    return Log(DriverSlot::Set, id, word, chip_->Set(id, data));
+    return call();
+}
+
+HRESULT SimDriver::Set(DWORD id, const void* data) {
+    return OnChip(DriverSlot::Set, id, [&] {
+        const DWORD word = LeadingWord(data, chip_->DataSize(id));
+        if (auto fault = InjectedFault(DriverSlot::Set, id)) {
+            return Log(DriverSlot::Set, id, word, *fault);
+        }
+        return Log(DriverSlot::Set, id, word, chip_->Set(id, data));
+    });
 }
 
 HRESULT SimDriver::Get(DWORD id, void* data) {
-    if (auto fault = InjectedFault(DriverSlot::Get, id)) {
-        return Log(DriverSlot::Get, id, 0, *fault);
-    }
-    const size_t size = chip_->DataSize(id);
-    const HRESULT status = chip_->Get(id, data);
-    return Log(DriverSlot::Get, id, SUCCEEDED(status) ? LeadingWord(data, size) : 0, status);
+    return OnChip(DriverSlot::Get, id, [&] {
+        if (auto fault = InjectedFault(DriverSlot::Get, id)) {
+            return Log(DriverSlot::Get, id, 0, *fault);
+        }
+        const size_t size = chip_->DataSize(id);
+        const HRESULT status = chip_->Get(id, data);
+        return Log(DriverSlot::Get, id, SUCCEEDED(status) ? LeadingWord(data, size) : 0, status);
+    });
 }
 
 HRESULT SimDriver::Invoke(DWORD first, DWORD second, DWORD third) {
-    if (auto fault = InjectedFault(DriverSlot::Invoke, 0)) {
-        return Log(DriverSlot::Invoke, 0, first, *fault);
-    }
-    return Log(DriverSlot::Invoke, 0, first, chip_->Invoke(first, second, third));
+    return OnChip(DriverSlot::Invoke, 0, [&] {
+        if (auto fault = InjectedFault(DriverSlot::Invoke, 0)) {
+            return Log(DriverSlot::Invoke, 0, first, *fault);
+        }
+        return Log(DriverSlot::Invoke, 0, first, chip_->Invoke(first, second, third));
+    });
 }
 
 HRESULT SimDriver::Transfer(DWORD target, DWORD writeLength, const void* writeData,
                             DWORD readLength, void* readData) {
-    const DWORD word = writeLength ? LeadingWord(writeData, 1) : 0;
-    if (auto fault = InjectedFault(DriverSlot::Transfer, target)) {
-        return Log(DriverSlot::Transfer, target, word, *fault);
-    }
-    return Log(DriverSlot::Transfer, target, word,
-               chip_->Transfer(target, writeLength, writeData, readLength, readData));
+    return OnChip(DriverSlot::Transfer, target, [&] {
+        const DWORD word = writeLength ? LeadingWord(writeData, 1) : 0;
+        if (auto fault = InjectedFault(DriverSlot::Transfer, target)) {
+            return Log(DriverSlot::Transfer, target, word, *fault);
+        }
+        return Log(DriverSlot::Transfer, target, word,
+                   chip_->Transfer(target, writeLength, writeData, readLength, readData));
+    });
 }
 
 HRESULT SimDriver::SetDirect(DWORD id, DWORD value) {
-    if (auto fault = InjectedFault(DriverSlot::SetDirect, id)) {
-        return Log(DriverSlot::SetDirect, id, value, *fault);
-    }
-    return Log(DriverSlot::SetDirect, id, value, chip_->SetDirect(id, value));
+    return OnChip(DriverSlot::SetDirect, id, [&] {
+        if (auto fault = InjectedFault(DriverSlot::SetDirect, id)) {
+            return Log(DriverSlot::SetDirect, id, value, *fault);
+        }
+        return Log(DriverSlot::SetDirect, id, value, chip_->SetDirect(id, value));
+    });
 }
 
 }  // namespace sim

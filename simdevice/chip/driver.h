@@ -1,7 +1,7 @@
 // SimDriver: the simulated capture driver's ICustomProperty. It forwards every
-// call to a SimChip, can inject driver failures, and logs each call the
-// library makes. A COM object with its own reference count; several drivers
-// may share one chip.
+// call to a SimChip, holding the chip for the call (other processes may share
+// it), can inject driver failures, and logs each call the library makes. A COM
+// object with its own reference count; several drivers may share one chip.
 #pragma once
 
 #include <windows.h>
@@ -90,6 +90,8 @@ class SimDriver : public ComObject<ICustomProperty> {
   private:
     ~SimDriver() override;
     std::optional<HRESULT> InjectedFault(DriverSlot slot, DWORD id);
+    template <typename Call>
+    HRESULT OnChip(DriverSlot slot, DWORD id, Call call);
     HRESULT Log(DriverSlot slot, DWORD id, DWORD word, HRESULT status);
 
     std::shared_ptr<SimChip> chip_;

@@ -4,6 +4,26 @@
 
 namespace sim {
 
+SimEeprom::SimEeprom(const EepromImage& image)
+    : own_(std::make_unique<EepromState>()), state_(own_.get()) {
+    PowerOn(*state_, image);
+}
+
+void SimEeprom::PowerOn(EepromState& state, const EepromImage& image) {
+    state = {};
+    std::memcpy(state.cells, image.data(), kEepromSize);
+}
+
+EepromImage SimEeprom::Bytes() const {
+    EepromImage image;
+    std::memcpy(image.data(), state_->cells, kEepromSize);
+    return image;
+}
+
+void SimEeprom::Keep(const EepromImage& image) {
+    std::memcpy(state_->cells, image.data(), kEepromSize);
+}
+
 HRESULT SimEeprom::Refresh() {
     if (!store_) {
         return S_OK;
@@ -11,14 +31,14 @@ HRESULT SimEeprom::Refresh() {
     EepromImage stored;
     const HRESULT status = store_->Read(stored);
     if (SUCCEEDED(status)) {
-        bytes_ = stored;
+        Keep(stored);
     }
     return status;
 }
 
 HRESULT SimEeprom::Read(std::optional<WORD> subAddress, BYTE* data, size_t count) {
     if (subAddress) {
-        pointer_ = static_cast<BYTE>(*subAddress);
+        state_->pointer = static_cast<BYTE>(*subAddress);
     }
     if (count == 0) {
         return S_OK;
@@ -28,7 +48,7 @@ HRESULT SimEeprom::Read(std::optional<WORD> subAddress, BYTE* data, size_t count
         return status;
     }
     for (size_t i = 0; i < count; ++i) {
-        data[i] = bytes_[pointer_++];
+        data[i] = state_->cells[state_->pointer++];
     }
     return S_OK;
 }
@@ -42,24 +62,29 @@ HRESULT SimEeprom::Write(std::optional<WORD> subAddress, const BYTE* data, size_
         ++data;
         --count;
     }
-    pointer_ = static_cast<BYTE>(*subAddress);
+    const BYTE start = static_cast<BYTE>(*subAddress);
+    state_->pointer = start;
     if (count == 0) {
         return S_OK;  // an address-only write just moves the pointer for a following read
     }
     if (store_) {
-        EepromImage stored = bytes_;
-        const HRESULT status = store_->Write(pointer_, data, count, stored);
-        bytes_ = stored;
+        EepromImage stored = Bytes();
+        const HRESULT status = store_->Write(start, data, count, stored);
+        Keep(stored);
         if (FAILED(status)) {
             return status;
         }
-        pointer_ = static_cast<BYTE>(pointer_ + count);
     } else {
         for (size_t i = 0; i < count; ++i) {
-            bytes_[pointer_++] = data[i];
+            state_->cells[static_cast<BYTE>(start + i)] = data[i];
         }
     }
-    ++writeCount_;
+    state_->pointer = static_cast<BYTE>(start + count);
+    // Each cell once per transfer, however often a long transfer wraps over it.
+    for (size_t i = 0; i < count && i < kEepromSize; ++i) {
+        ++state_->cellWrites[static_cast<BYTE>(start + i)];
+    }
+    ++state_->writeCount;
     return S_OK;
 }
 

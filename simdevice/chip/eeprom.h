@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "common/eeprom_layout.h"
+#include "simdevice/chip/chip_state.h"
 #include "simdevice/chip/i2c_device.h"
 
 namespace sim {
@@ -49,23 +50,31 @@ class EepromStore {
 // write changes no cell and leaves the pointer at the word address.
 class SimEeprom : public I2cDevice {
   public:
-    explicit SimEeprom(const EepromImage& image) : bytes_(image) {}
+    // An EEPROM of its own, holding image.
+    explicit SimEeprom(const EepromImage& image);
+    // The EEPROM of a chip whose state lives elsewhere (chip_memory.h).
+    explicit SimEeprom(EepromState& state) : state_(&state) {}
+    // The state at power-on: the cells hold image.
+    static void PowerOn(EepromState& state, const EepromImage& image);
 
     HRESULT Read(std::optional<WORD> subAddress, BYTE* data, size_t count) override;
     HRESULT Write(std::optional<WORD> subAddress, const BYTE* data, size_t count) override;
 
     // The cells as this model last saw them (the store's, when it has one).
-    const EepromImage& Bytes() const { return bytes_; }
+    EepromImage Bytes() const;
     // Fetches the stored cells into Bytes(); S_OK without a store.
     HRESULT Refresh();
     void SetStore(std::shared_ptr<EepromStore> store) { store_ = std::move(store); }
     // Number of write transfers that reached the memory.
-    unsigned WriteCount() const { return writeCount_; }
+    unsigned WriteCount() const { return state_->writeCount; }
+    // Number of write transfers that stored the cell at offset.
+    unsigned CellWriteCount(BYTE offset) const { return state_->cellWrites[offset]; }
 
   private:
-    EepromImage bytes_;
-    BYTE pointer_ = 0;
-    unsigned writeCount_ = 0;
+    void Keep(const EepromImage& image);
+
+    std::unique_ptr<EepromState> own_;
+    EepromState* state_;
     std::shared_ptr<EepromStore> store_;
 };
 

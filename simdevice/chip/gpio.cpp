@@ -12,7 +12,7 @@ WORD SimGpio::InputRegister() const {
 
 bool SimGpio::Read(WORD index, BYTE* value) {
     if (index == GpioRegister()) {
-        *value = latch_;
+        *value = state_.latch;
         return true;
     }
     if (index == InputRegister()) {
@@ -24,8 +24,8 @@ bool SimGpio::Read(WORD index, BYTE* value) {
 
 bool SimGpio::Write(WORD index, BYTE value) {
     if (index == GpioRegister()) {
-        latch_ = value;
-        ++writeCount_;
+        state_.latch = value;
+        ++state_.writeCount;
         return true;
     }
     // The input register is read-only: a write to it is swallowed.

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "simdevice/chip/chip.h"
+#include "simdevice/chip/chip_state.h"
 
 namespace sim {
 
@@ -22,28 +23,28 @@ constexpr WORD kLaterGpioInputRegister = 0x84;
 
 class SimGpio : public RegisterBlock {
   public:
-    explicit SimGpio(const SimChip& chip) : chip_(chip) {}
+    SimGpio(const SimChip& chip, GpioState& state) : chip_(chip), state_(state) {}
+    // The state after reset: every pin released, none driven by the board.
+    static void PowerOn(GpioState& state) { state = {0xFF, 0xFF, 0}; }
 
     bool Read(WORD index, BYTE* value) override;
     bool Write(WORD index, BYTE value) override;
 
-    BYTE Latch() const { return latch_; }
-    void SetLatch(BYTE value) { latch_ = value; }
+    BYTE Latch() const { return state_.latch; }
+    void SetLatch(BYTE value) { state_.latch = value; }
     // Levels the board drives onto the pins (1 where pulled up and undriven).
-    void SetExternalLevels(BYTE levels) { externalLevels_ = levels; }
+    void SetExternalLevels(BYTE levels) { state_.externalLevels = levels; }
     // What the input register reads now.
-    BYTE PinLevels() const { return static_cast<BYTE>(latch_ & externalLevels_); }
+    BYTE PinLevels() const { return static_cast<BYTE>(state_.latch & state_.externalLevels); }
     // Number of writes to the GPIO register.
-    unsigned WriteCount() const { return writeCount_; }
+    unsigned WriteCount() const { return state_.writeCount; }
 
   private:
     WORD GpioRegister() const;
     WORD InputRegister() const;
 
     const SimChip& chip_;
-    BYTE latch_ = 0xFF;  // every pin released after reset
-    BYTE externalLevels_ = 0xFF;
-    unsigned writeCount_ = 0;
+    GpioState& state_;
 };
 
 }  // namespace sim

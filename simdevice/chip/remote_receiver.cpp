@@ -7,7 +7,7 @@ namespace {
 constexpr BYTE kToggleBit = 0x80;
 constexpr BYTE kFrameReceived = 0x01;
 
-BYTE CodeByte(const RemoteCode& code, bool received, size_t offset) {
+BYTE CodeByte(const RemoteFrame& code, bool received, size_t offset) {
     switch (offset) {
         case 0:
             return static_cast<BYTE>((code.toggle ? kToggleBit : 0) |
@@ -25,15 +25,32 @@ BYTE CodeByte(const RemoteCode& code, bool received, size_t offset) {
 
 }  // namespace
 
+void SimRemoteReceiver::Queue(const RemoteCode& code) {
+    const DWORD waiting = Waiting();
+    if (waiting < kRemoteQueueLength) {
+        state_.waiting[(state_.first + waiting) % kRemoteQueueLength] = {
+            static_cast<BYTE>(code.toggle ? 1 : 0), code.address, code.command, code.byte3,
+            code.byte4};
+        state_.count = waiting + 1;
+    }
+}
+
+DWORD SimRemoteReceiver::Waiting() const {
+    return state_.count < kRemoteQueueLength ? state_.count : kRemoteQueueLength;
+}
+
 BYTE SimRemoteReceiver::PresentedByte(size_t offset) const {
-    return waiting_.empty() ? CodeByte(last_, false, offset)
-                            : CodeByte(waiting_.front(), true, offset);
+    return Waiting() == 0
+               ? CodeByte(state_.last, false, offset)
+               : CodeByte(state_.waiting[state_.first % kRemoteQueueLength], true, offset);
 }
 
 void SimRemoteReceiver::TakeOldest() {
-    if (!waiting_.empty()) {
-        last_ = waiting_.front();
-        waiting_.pop_front();
+    const DWORD waiting = Waiting();
+    if (waiting > 0) {
+        state_.last = state_.waiting[state_.first % kRemoteQueueLength];
+        state_.first = (state_.first + 1) % kRemoteQueueLength;
+        state_.count = waiting - 1;
     }
 }
 
@@ -44,15 +61,15 @@ bool SimRemoteReceiver::Read(WORD index, BYTE* value) {
         }
         if (index == kNewCode) {
             for (size_t i = 0; i < kCodeBytes; ++i) {
-                latch_[i] = PresentedByte(i);
+                state_.latch[i] = PresentedByte(i);
             }
             TakeOldest();
         }
-        *value = latch_[index - kNewCode];
+        *value = state_.latch[index - kNewCode];
         return true;
     }
     if (index == kOldAcknowledge) {
-        *value = static_cast<BYTE>(waiting_.size() > 0xFF ? 0xFF : waiting_.size());
+        *value = static_cast<BYTE>(Waiting());
         TakeOldest();
         return true;
     }

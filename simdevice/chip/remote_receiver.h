@@ -14,9 +14,8 @@
 
 #include <windows.h>
 
-#include <deque>
-
 #include "simdevice/chip/chip.h"
+#include "simdevice/chip/chip_state.h"
 
 namespace sim {
 
@@ -35,22 +34,23 @@ class SimRemoteReceiver : public RegisterBlock {
     static constexpr WORD kNewCode = 0x51;
     static constexpr WORD kCodeBytes = 5;
 
-    explicit SimRemoteReceiver(const SimChip& chip) : chip_(chip) {}
+    SimRemoteReceiver(const SimChip& chip, RemoteState& state) : chip_(chip), state_(state) {}
 
     bool Read(WORD index, BYTE* value) override;
     bool Write(WORD index, BYTE value) override;
 
-    void Queue(const RemoteCode& code) { waiting_.push_back(code); }
+    // Adds a frame after those waiting; a full queue (kRemoteQueueLength)
+    // drops it, as a receiver's buffer would.
+    void Queue(const RemoteCode& code);
 
   private:
+    DWORD Waiting() const;
     // The code bytes of the oldest waiting frame, or of the idle receiver.
     BYTE PresentedByte(size_t offset) const;
     void TakeOldest();
 
     const SimChip& chip_;
-    std::deque<RemoteCode> waiting_;
-    RemoteCode last_;              // the last frame taken off
-    BYTE latch_[kCodeBytes] = {};  // later generation: what 0x51-0x55 show
+    RemoteState& state_;
 };
 
 }  // namespace sim

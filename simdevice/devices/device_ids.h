@@ -26,6 +26,7 @@ struct SimDeviceSnapshot {
     BYTE optionByte;
     BYTE productMarker;
     BOOL offersCustomProperty;
+    DWORD optionByteWrites;  // write transfers that stored the option byte since power-on
 };
 
 }  // namespace sim

@@ -36,30 +36,46 @@ void ApplyInitialState(const DeviceSettings& settings, SimChip& chip) {
     chip.SetValue(CPROP_CONFIG_103E, settings.config103E);
 }
 
-// Filters bound to the same device in one process share its chip, as two
-// handles on one piece of hardware would.
+// Filters bound to the same device share its chip: in one process one SimChip,
+// and between processes its state (chip_memory.h), as handles on one piece of
+// hardware would. The process that finds the chip not yet powered on puts it
+// in the device's power-on state.
 class ChipTable {
   public:
-    std::shared_ptr<SimChip> ChipFor(const DeviceSettings& settings, const EepromImage& image) {
-        AcquireSRWLockExclusive(&lock_);
-        std::shared_ptr<SimChip> chip;
-        if (!settings.id.empty()) {
-            chip = chips_[settings.id].lock();
+    HRESULT ChipFor(const DeviceSettings& settings, const EepromImage& image,
+                    std::shared_ptr<SimChip>& chip) {
+        const velto1::ExclusiveLockScope lock(lock_);
+        chip = settings.id.empty() ? nullptr : chips_[settings.id].lock();
+        if (chip) {
+            return S_OK;
         }
-        if (!chip) {
+        if (settings.id.empty()) {
             chip = std::make_shared<SimChip>(settings.identity, image);
             ApplyInitialState(settings, *chip);
-            if (!settings.eepromFile.empty()) {
-                // The file is the EEPROM: read on every read, changed by every
-                // write, shared with every other process bound to the device.
-                chip->Eeprom()->SetStore(std::make_shared<EepromFile>(settings.eepromFile));
+        } else {
+            std::unique_ptr<ChipMemory> memory;
+            const HRESULT status = ChipMemory::Shared(settings.id, memory);
+            if (FAILED(status)) {
+                return status;
             }
-            if (!settings.id.empty()) {
-                chips_[settings.id] = chip;
+            chip = std::make_shared<SimChip>(settings.identity, true, std::move(memory));
+            const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
+            if (!hold.Held()) {
+                chip.reset();
+                return kChipHeldTooLong;
             }
+            if (!chip->PoweredOn()) {
+                chip->PowerOn(image);
+                ApplyInitialState(settings, *chip);
+            }
+            chips_[settings.id] = chip;
         }
-        ReleaseSRWLockExclusive(&lock_);
-        return chip;
+        if (!settings.eepromFile.empty()) {
+            // The file is the EEPROM: read on every read, changed by every
+            // write, shared with every other process bound to the device.
+            chip->Eeprom()->SetStore(std::make_shared<EepromFile>(settings.eepromFile));
+        }
+        return S_OK;
     }
 
   private:
@@ -319,9 +335,14 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
             return status;
         }
     }
+    std::shared_ptr<SimChip> chip;
+    const HRESULT status = Chips().ChipFor(settings, image, chip);
+    if (FAILED(status)) {
+        return status;
+    }
     // The ComPtr takes over the one reference CreateSimDriver hands back.
     ComPtr<SimDriver> driver;
-    *driver.GetAddressOf() = CreateSimDriver(Chips().ChipFor(settings, image));
+    *driver.GetAddressOf() = CreateSimDriver(std::move(chip));
     driver->Faults().atCall = settings.failAtCall;
     driver->Faults().onProperty = settings.failOnProperty;
     for (const auto& [nth, status] : settings.failOnI2cWrite) {
@@ -381,6 +402,10 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
         return kNoDriver;
     }
     SimChip& chip = driver->Chip();
+    const velto1::MutexOwnership hold(chip.CallMutex(), kChipCallWaitMilliseconds);
+    if (!hold.Held()) {
+        return kChipHeldTooLong;
+    }
     CopyText(snapshot->id, 128, settings_.id);
     CopyText(snapshot->friendlyName, 260, friendlyName_);
     CopyText(snapshot->eepromFile, MAX_PATH, settings_.eepromFile);
@@ -391,6 +416,7 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
     const EepromImage& eeprom = chip.Eeprom()->Bytes();
     snapshot->optionByte = eeprom[kOptionByteOffset];
     snapshot->productMarker = eeprom[kMarkerOffset];
+    snapshot->optionByteWrites = chip.Eeprom()->CellWriteCount(kOptionByteOffset);
     snapshot->offersCustomProperty = settings_.offersCustomProperty ? TRUE : FALSE;
     return S_OK;
 }

@@ -24,6 +24,13 @@ constexpr HRESULT DEVCTL_S_BUFFER_SMALL = ERROR_INVALID_PARAMETER;  // 87: calle
 // 87 too: a transfer word that would also mean another transfer; nothing is sent.
 constexpr HRESULT DEVCTL_S_INVALID_PARAMETER = ERROR_INVALID_PARAMETER;
 
+// Another program held the device longer than the wait allows; nothing was
+// sent. Negative, so that no not-negative test takes it for success.
+constexpr HRESULT DEVCTL_E_DEVICE_BUSY = HRESULT_FROM_WIN32(ERROR_TIMEOUT);  // 0x800705B4
+// How long a sequence waits for the device by default: longer than an update
+// holds it (four pauses of 500 ms and its transfers).
+constexpr DWORD kDeviceWaitMilliseconds = 10000;
+
 // Registry names with defaults (8-bit outputs of at least 260 bytes, wide
 // outputs of at least 260 characters; each output is optional).
 BOOL ReadAudioDeviceName(char* name, wchar_t* wideName);
@@ -47,7 +54,7 @@ class DeviceControl {
     DeviceControl(const DeviceControl&) = delete;
     DeviceControl& operator=(const DeviceControl&) = delete;
 
-    // Lifetime and state
+    // Lifetime and state. Close also lets go of every hold of the device.
     void Close();
     void ReleaseAudioFilters();
     HRESULT GetLastResult() const;
@@ -64,6 +71,27 @@ class DeviceControl {
     DWORD GetValue1034();
     DWORD GetValue1035();
     DWORD GetValue103C();
+
+    // The device lock. Every select + data (+ reset) sequence of this library
+    // holds the device, so that no other program's sequence that uses the
+    // library lands between its select and its data: one lock per device (by
+    // its identity, not its name), shared by every session and bitness. A
+    // sequence that waits longer than the wait time for it fails with
+    // DEVCTL_E_DEVICE_BUSY (recorded) and sends nothing; a holder that ended
+    // without letting go does not block (the next holder proceeds).
+    //
+    // HoldDevice holds it across several sequences, e.g. a write and its
+    // read-back: S_OK, DEVCTL_E_DEVICE_BUSY or DEVCTL_S_NOT_BOUND (recorded).
+    // Holds nest; each successful HoldDevice needs one ReleaseDevice. The
+    // lock belongs to the calling thread. Programs that drive the driver
+    // without this library (GetProperty and SetProperty included) can still
+    // come between two calls: the data moves through the library's own
+    // buffers all the same, and a read-back tells what was stored.
+    HRESULT HoldDevice();
+    void ReleaseDevice();
+    // The wait for the device, kDeviceWaitMilliseconds until set.
+    void SetDeviceWaitTime(DWORD milliseconds);
+    DWORD GetDeviceWaitTime() const;
 
     // Data buffers of the register and I2C operations. A read's data holds at
     // least the count and at least 4 bytes: it receives the counted bytes, and
@@ -202,6 +230,8 @@ class DeviceControl {
     HRESULT ReadRemoteCodeRegister(DWORD index, BYTE* code);
 
     ICustomProperty* driver;
+    HANDLE deviceLock;  // owned with the driver: opened by BindFilter, closed by Close
+    DWORD deviceWaitMilliseconds;
     IBaseFilter* audioCaptureFilter;
     IBaseFilter* audioDeviceFilter;
     IBaseFilter* audioRendererFilter;
@@ -213,4 +243,23 @@ class DeviceControl {
     DWORD remoteI2cAddress;
     DWORD chipId;
     DWORD newGeneration;
+};
+
+// Holds the device for one scope (DeviceControl::HoldDevice); Status() tells
+// whether it is held (S_OK).
+class DeviceHold {
+  public:
+    explicit DeviceHold(DeviceControl& device) : device_(device), status_(device.HoldDevice()) {}
+    ~DeviceHold() {
+        if (status_ == S_OK) {
+            device_.ReleaseDevice();
+        }
+    }
+    DeviceHold(const DeviceHold&) = delete;
+    DeviceHold& operator=(const DeviceHold&) = delete;
+    HRESULT Status() const { return status_; }
+
+  private:
+    DeviceControl& device_;
+    HRESULT status_;
 };
