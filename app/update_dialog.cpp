@@ -33,6 +33,7 @@ const wchar_t* MessageText(UpdateOutcome outcome) {
             return kDeviceNotOpened;
         case UpdateOutcome::NotSupportedProduct:
             return kNotSupportedProduct;
+        case UpdateOutcome::DeviceBusy:  // the step that could not start: the first
         case UpdateOutcome::MarkerReadFailed:
             return kMarkerReadFailed;
         case UpdateOutcome::OptionReadFailed:

@@ -33,6 +33,10 @@ UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
     if (!device) {
         return result;
     }
+    const DeviceHold hold(*device);
+    if (hold.Status() == DEVCTL_E_DEVICE_BUSY) {
+        return Ended(result, UpdateOutcome::DeviceBusy, hold.Status());
+    }
     // Neither result is examined: the marker alone tells a supported device.
     device->SetGpioBits(0);
     DWORD vendor = 0;
@@ -93,6 +97,7 @@ const char* OutcomeCode(UpdateOutcome outcome) {
             return "W001";
         case UpdateOutcome::NotSupportedProduct:
             return "W002";
+        case UpdateOutcome::DeviceBusy:
         case UpdateOutcome::MarkerReadFailed:
             return "E001";
         case UpdateOutcome::OptionReadFailed:

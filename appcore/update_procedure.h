@@ -14,6 +14,7 @@ enum class UpdateOutcome {
     UpdateNeeded,         // a check found bit 7 set and stopped there
     DeviceNotOpened,      // W001: no device object
     NotSupportedProduct,  // W002: the marker is not the supported product's
+    DeviceBusy,           // E001 too: another program held the device too long; nothing sent
     MarkerReadFailed,     // E001
     OptionReadFailed,     // E002
     OptionWriteFailed,    // E003
@@ -39,7 +40,10 @@ struct UpdateResult {
 };
 
 // Runs the procedure on device (null: W001 at once, no pause). Only status 0
-// counts as success. The pauses go through AppPlatform().
+// counts as success. The pauses go through AppPlatform(). The device is held
+// from the GPIO step to the read-back (DeviceControl::HoldDevice), so that no
+// other program's sequence comes between the write and its read-back; a wait
+// longer than the device's wait time ends in DeviceBusy before anything is sent.
 UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode);
 
 // "W001", "E003" and so on; null for the outcomes that carry no code.

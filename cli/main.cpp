@@ -38,6 +38,7 @@ constexpr char kUsage[] =
     "  10  check: the update is needed\n"
     "  11  W001 no device found, or its driver interface could not be bound\n"
     "  12  W002 not a supported product\n"
+    "  20  another program held the device longer than 10 s; nothing was written\n"
     "  21  E001 reading the product marker failed\n"
     "  22  E002 reading the option byte failed\n"
     "  23  E003 writing the option byte failed\n"

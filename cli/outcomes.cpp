@@ -15,6 +15,8 @@ int ExitCode(UpdateOutcome outcome) {
             return kExitNoDevice;
         case UpdateOutcome::NotSupportedProduct:
             return kExitNotSupported;
+        case UpdateOutcome::DeviceBusy:
+            return kExitDeviceBusy;
         case UpdateOutcome::MarkerReadFailed:
             return kExitMarkerRead;
         case UpdateOutcome::OptionReadFailed:
@@ -53,6 +55,10 @@ std::string OutcomeText(const UpdateResult& result, HRESULT bindStatus) {
                                             StatusText(bindStatus);
         case UpdateOutcome::NotSupportedProduct:
             return "W002 not a supported product (marker " + HexByte(result.marker) + ")";
+        case UpdateOutcome::DeviceBusy:
+            return "busy: another program held the device longer than " +
+                   std::to_string(kDeviceWaitMilliseconds / 1000) + " s, status " +
+                   StatusText(result.status) + "; nothing was sent";
         case UpdateOutcome::MarkerReadFailed:
             return "E001 reading the product marker" + failed;
         case UpdateOutcome::OptionReadFailed:

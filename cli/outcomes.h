@@ -18,6 +18,7 @@ constexpr int kExitLogNotWritten = 3;  // every device succeeded, but the log mi
 constexpr int kExitUpdateNeeded = 10;  // check: a device needs the update
 constexpr int kExitNoDevice = 11;      // W001
 constexpr int kExitNotSupported = 12;  // W002
+constexpr int kExitDeviceBusy = 20;    // another program held the device too long
 constexpr int kExitMarkerRead = 21;    // E001
 constexpr int kExitOptionRead = 22;    // E002
 constexpr int kExitOptionWrite = 23;   // E003

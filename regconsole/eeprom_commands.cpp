@@ -158,7 +158,9 @@ void OnEepromRestore(HWND dialog) {
     const std::string report = RestoreReport(offsets.size(), result);
     log.Add(report.substr(0, report.find('\n')));
     ShowLog(dialog);
-    ShowMessage(dialog, report, result.failures.empty() ? MB_ICONINFORMATION : MB_ICONWARNING);
+    ShowMessage(
+        dialog, report,
+        result.failures.empty() && !result.deviceBusy ? MB_ICONINFORMATION : MB_ICONWARNING);
     EepromImage after;
     ReadIntoView(dialog, &after);
 }

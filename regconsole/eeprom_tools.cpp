@@ -100,6 +100,14 @@ RestoreResult WriteAndVerify(DeviceControl& device, Platform& platform, const Ee
         }
         return result.deviceGone;
     };
+    // The whole restore holds the device: no other program's sequence comes
+    // between a write and its read-back.
+    const DeviceHold hold(device);
+    if (hold.Status() == DEVCTL_E_DEVICE_BUSY) {
+        log.AddResult("EEPROM restore: the device is held by another program", hold.Status());
+        result.deviceBusy = true;
+        return result;
+    }
     std::vector<HRESULT> writeStatus;
     for (const DWORD offset : offsets) {
         const BYTE wanted = image[offset];
@@ -132,6 +140,10 @@ RestoreResult WriteAndVerify(DeviceControl& device, Platform& platform, const Ee
 }
 
 std::string RestoreReport(size_t count, const RestoreResult& result) {
+    if (result.deviceBusy) {
+        return "EEPROM restore not started: another program held the device longer than " +
+               std::to_string(kDeviceWaitMilliseconds / 1000) + " s. Nothing was written.";
+    }
     if (result.failures.empty() && !result.deviceGone) {
         return "EEPROM restored: " + std::to_string(count) + " of 256 bytes written and verified.";
     }

@@ -45,6 +45,7 @@ struct ByteFailure {
 struct RestoreResult {
     std::vector<ByteFailure> failures;
     bool deviceGone = false;  // stopped at an unplugged device
+    bool deviceBusy = false;  // not started: another program held the device too long
 };
 
 // Writes image's byte at each offset, waiting the EEPROM's write cycle after

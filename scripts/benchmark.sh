@@ -6,7 +6,9 @@
 # duration of a successful update (OK to the outcome message) against its
 # floor of 2.0 s, the four pauses; and velto1cli's update and check of one
 # device from process start to exit, against their floors of 2.0 s and 1.0 s
-# (four pauses and two). Medians, with min and max.
+# (four pauses and two). Medians, with min and max. Last, the device lock's
+# cost: one acquire and release of the free lock (an update takes it about ten
+# times: once for the whole update, once for each of its sequences).
 #
 #   scripts/benchmark.sh [RUNS] [--arch x86|x64]    (default 5 runs, both)
 #
@@ -26,8 +28,9 @@ while [ $# -gt 0 ]; do
     shift
 done
 results=$(mktemp)
+lock_results=$(mktemp)
 velto1_start_xvfb
-trap 'velto1_stop; rm -f "$results"' EXIT
+trap 'velto1_stop; rm -f "$results" "$lock_results"' EXIT
 
 measure() {  # measure ARCH LABEL: one run; appends "ARCH LABEL dialog update" to the results
     local line
@@ -59,6 +62,10 @@ for arch in "${arches[@]}"; do
         done
         echo "$arch cli ${times[*]}" >>"$results"
     done
+    holder="$build/tests/sharing/device_holder.exe"
+    if [ -f "$holder" ]; then
+        wine "$holder" time-lock "USB 7450 Device" | sed "s/^/$arch /" >>"$lock_results"
+    fi
     wine "$simdevctl" remove --all >/dev/null
     for _ in $(seq "$runs"); do measure "$arch" absent; done
     velto1_stop_wineserver
@@ -83,3 +90,4 @@ row "start to dialog, device absent" absent 3
 row "successful update, OK to message" present 4
 row "velto1cli update, start to exit" cli 3
 row "velto1cli check, start to exit" cli 4
+cat "$lock_results"

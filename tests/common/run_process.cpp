@@ -53,30 +53,27 @@ std::wstring EnvironmentWithout(const std::vector<std::wstring>& unsetVariables)
     return block + L'\0';
 }
 
-ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
-               std::wstring* environment);
-
 }  // namespace
 
 ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments) {
-    return Run(program, arguments, nullptr);
+    return RunningProcess(program, arguments).Wait();
 }
 
 ProcessRun RunProcessWithout(const std::wstring& program, const std::wstring& arguments,
                              const std::vector<std::wstring>& unsetVariables) {
     std::wstring environment = EnvironmentWithout(unsetVariables);
-    return Run(program, arguments, &environment);
+    return RunningProcess(program, arguments, &environment).Wait();
 }
 
-namespace {
-
-ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
-               std::wstring* environment) {
+RunningProcess::RunningProcess(const std::wstring& program, const std::wstring& arguments,
+                               std::wstring* environment)
+    : program_(program), run_{ProcessRun::kNotStarted, ""} {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     velto1::UniqueHandle readEnd;
     velto1::UniqueHandle writeEnd;
     if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inheritable, 0)) {
-        return NotStarted("CreatePipe");
+        run_ = NotStarted("CreatePipe");
+        return;
     }
     // Only the child's end is inherited: ours must not keep the pipe open.
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
@@ -110,42 +107,81 @@ ProcessRun Run(const std::wstring& program, const std::wstring& arguments,
         std::fprintf(stderr, "note: Wine did not start %ls (error 1359, attempt %d of %d)\n",
                      program.c_str(), attempt, kStartAttempts);
     }
-    ProcessRun run =
-        started ? ProcessRun{ProcessRun::kNotStarted, ""} : NotStarted("CreateProcessW");
-    // The child holds its own ends now: the pipe ends when the child's does.
-    writeEnd.Reset();
-    input.Reset();
-    if (started) {
-        const velto1::UniqueHandle process(info.hProcess);
-        const velto1::UniqueHandle thread(info.hThread);
-        // Reads while the program runs and stops when it has ended, not at the
-        // pipe's end: a process the program started may still hold the pipe.
-        const ULONGLONG deadline = GetTickCount64() + kRunTimeoutMs;
-        bool ended = false;
-        while (!ended) {
-            ended = WaitForSingleObject(process.Get(), 20) == WAIT_OBJECT_0;
-            DrainPipe(readEnd.Get(), run.output);
-            if (!ended && GetTickCount64() > deadline) {
-                TerminateProcess(process.Get(), ProcessRun::kTimedOut);
-                WaitForSingleObject(process.Get(), INFINITE);
-                run.output +=
-                    "\n(still running after " + std::to_string(kRunTimeoutMs / 1000) + " s: ended)";
-                ended = true;
-            }
-        }
-        GetExitCodeProcess(process.Get(), &run.exitCode);
-        if (IsExceptionCode(run.exitCode)) {
-            char code[16];
-            std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(run.exitCode));
-            ADD_FAILURE() << testing::PrintToString(program) << " ended with exception " << code
-                          << " (a crash, or a memory error its heap check or stack protector "
-                             "found); its output:\n"
-                          << run.output;
-        }
+    if (!started) {
+        run_ = NotStarted("CreateProcessW");
+        return;
     }
-    return run;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    output_ = readEnd.Release();
 }
 
-}  // namespace
+RunningProcess::~RunningProcess() {
+    if (process_) {
+        Kill();
+        CloseHandle(process_);
+    }
+    if (output_) {
+        CloseHandle(output_);
+    }
+}
+
+void RunningProcess::Drain() {
+    if (output_) {
+        DrainPipe(output_, run_.output);
+    }
+}
+
+bool RunningProcess::WaitForOutput(const std::string& text) {
+    const ULONGLONG deadline = GetTickCount64() + kRunTimeoutMs;
+    while (process_) {
+        const bool ended = WaitForSingleObject(process_, 20) == WAIT_OBJECT_0;
+        Drain();
+        if (run_.output.find(text) != std::string::npos) {
+            return true;
+        }
+        if (ended || GetTickCount64() > deadline) {
+            return false;
+        }
+    }
+    return false;
+}
+
+void RunningProcess::Kill() {
+    if (process_ && WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, ProcessRun::kTimedOut);
+        WaitForSingleObject(process_, INFINITE);
+    }
+}
+
+ProcessRun RunningProcess::Wait() {
+    if (!process_) {
+        return run_;
+    }
+    // Reads while the program runs and stops when it has ended, not at the
+    // pipe's end: a process the program started may still hold the pipe.
+    const ULONGLONG deadline = GetTickCount64() + kRunTimeoutMs;
+    bool ended = false;
+    while (!ended) {
+        ended = WaitForSingleObject(process_, 20) == WAIT_OBJECT_0;
+        Drain();
+        if (!ended && GetTickCount64() > deadline) {
+            Kill();
+            run_.output +=
+                "\n(still running after " + std::to_string(kRunTimeoutMs / 1000) + " s: ended)";
+            ended = true;
+        }
+    }
+    GetExitCodeProcess(process_, &run_.exitCode);
+    if (IsExceptionCode(run_.exitCode)) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(run_.exitCode));
+        ADD_FAILURE() << testing::PrintToString(program_) << " ended with exception " << code
+                      << " (a crash, or a memory error its heap check or stack protector "
+                         "found); its output:\n"
+                      << run_.output;
+    }
+    return run_;
+}
 
 }  // namespace testsupport

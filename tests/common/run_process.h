@@ -31,4 +31,33 @@ ProcessRun RunProcess(const std::wstring& program, const std::wstring& arguments
 ProcessRun RunProcessWithout(const std::wstring& program, const std::wstring& arguments,
                              const std::vector<std::wstring>& unsetVariables);
 
+// A program started as RunProcess starts it, which the test waits for, reads
+// while it runs, or ends; it is ended when the owner goes.
+class RunningProcess {
+  public:
+    RunningProcess(const std::wstring& program, const std::wstring& arguments,
+                   std::wstring* environment = nullptr);
+    ~RunningProcess();
+    RunningProcess(const RunningProcess&) = delete;
+    RunningProcess& operator=(const RunningProcess&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    bool Ended() const { return !process_ || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+    // Waits until its output holds text, it ends, or a minute passes; true
+    // when the output holds text.
+    bool WaitForOutput(const std::string& text);
+    // Waits for its end (ending it after a minute), as RunProcess does.
+    ProcessRun Wait();
+    // Ends it at once, as a crash would, and waits for the end.
+    void Kill();
+
+  private:
+    void Drain();
+
+    std::wstring program_;
+    HANDLE process_ = nullptr;
+    HANDLE output_ = nullptr;  // our end of its stdout and stderr
+    ProcessRun run_;
+};
+
 }  // namespace testsupport

@@ -1,0 +1,191 @@
+// Programs that meet on one device: real processes on one simulated device,
+// whose chip every process shares. The driver alone lets two programs'
+// sequences interleave (the control); the library's device lock keeps them
+// apart, lets the next program in after a holder died, and tells a program
+// that waited too long that the device is busy, having sent nothing.
+#include <wrl/client.h>
+
+#include <map>
+#include <vector>
+
+#include "devctl/custom_property.h"
+#include "devctl/device_control.h"
+#include "simdevice/devices/device_ids.h"
+#include "tests/cli/cli_fixture.h"
+
+using clitest::CliTest;
+using clitest::Outcome;
+using clitest::Velto1cli;
+using Microsoft::WRL::ComPtr;
+using testsupport::RunningProcess;
+
+namespace {
+
+constexpr char kName[] = "USB 7450 Device";
+constexpr wchar_t kQuotedName[] = L"\"USB 7450 Device\"";
+constexpr BYTE kUpdated = 0x05;  // the fresh option byte 0x85 after the update
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+BOOL __stdcall KeepFilter(void* context, IBaseFilter* filter, const char*, DWORD) {
+    ComPtr<ISimDeviceInfo> info;
+    if (SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&info)))) {
+        static_cast<std::vector<ComPtr<ISimDeviceInfo>>*>(context)->push_back(info);
+    }
+    return TRUE;
+}
+
+class SharingTest : public CliTest {
+  protected:
+    void TearDown() override {
+        bound_.clear();
+        CliTest::TearDown();
+    }
+    // Adds the devices, each named "USB 7450 Device" with a fresh EEPROM in
+    // its file, and keeps each bound in this process, so that its chip stays
+    // powered while other programs come and go.
+    void AddDevices(std::initializer_list<const wchar_t*> ids) {
+        for (const wchar_t* id : ids) {
+            Add(Settings(id, L"USB 7450 Device"));
+        }
+        DeviceControl search;
+        search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
+        ASSERT_EQ(bound_.size(), ids.size());
+    }
+    // The chip's count of write transfers that stored the option byte.
+    std::map<std::wstring, DWORD> OptionByteWrites() {
+        std::map<std::wstring, DWORD> writes;
+        for (const ComPtr<ISimDeviceInfo>& device : bound_) {
+            sim::SimDeviceSnapshot snapshot = {};
+            EXPECT_EQ(device->GetSnapshot(&snapshot), S_OK);
+            writes[snapshot.id] = snapshot.optionByteWrites;
+        }
+        return writes;
+    }
+    static sim::EepromImage Bytes(const std::wstring& id) { return simtool::FileBytes(Eeprom(id)); }
+    static RunningProcess Holder(const wchar_t* command) {
+        return RunningProcess(simtool::Beside(L"device_holder.exe"),
+                              std::wstring(command) + L" " + kQuotedName);
+    }
+
+  private:
+    std::vector<ComPtr<ISimDeviceInfo>> bound_;
+};
+
+// The control: without the library's lock, a select of another program
+// between ours and our data redirects the data, so the shared chip can show
+// the hazard at all.
+TEST_F(SharingTest, TwoProgramsOnTheDriverAloneInterleave) {
+    AddDevices({L"a"});
+    DeviceControl device;
+    ASSERT_NE(device.Bind(kName), nullptr);
+    const DWORD selectRegister30 = 0x3001;  // one byte at register 0x30
+    ASSERT_EQ(device.SetProperty(CPROP_REG_SELECT, &selectRegister30), S_OK);
+    RunningProcess other = Holder(L"raw-select");  // selects register 0x31
+    ASSERT_EQ(other.Wait().exitCode, 0u);
+    const DWORD value = 0x5A;
+    ASSERT_EQ(device.SetProperty(CPROP_REG_DATA, &value), S_OK);
+
+    DWORD at30 = 0;
+    DWORD at31 = 0;
+    ASSERT_EQ(device.ReadRegisters(0x30, 1, &at30), S_OK);
+    ASSERT_EQ(device.ReadRegisters(0x31, 1, &at31), S_OK);
+    EXPECT_EQ(at30, 0u);
+    EXPECT_EQ(at31, value) << "the data went where the other program's select points";
+    device.Close();
+}
+
+// A program that holds the device keeps every sequence of another out: after
+// the wait each fails busy, recorded, and sends nothing. Once the holder dies
+// with the lock (mid-sequence), the next sequence proceeds.
+TEST_F(SharingTest, AHeldDeviceIsBusyUntilItsHolderDies) {
+    AddDevices({L"a"});
+    RunningProcess holder = Holder(L"select");
+    ASSERT_TRUE(holder.WaitForOutput("selected")) << holder.Wait().output;
+    DeviceControl device;
+    ASSERT_NE(device.Bind(kName), nullptr);
+    device.SetDeviceWaitTime(200);
+
+    const DWORD value = 0x77;
+    DWORD read = 0;
+    EXPECT_EQ(device.WriteRegisters(0x40, 1, &value), DEVCTL_E_DEVICE_BUSY);
+    EXPECT_EQ(device.GetLastResult(), DEVCTL_E_DEVICE_BUSY);
+    EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &read), DEVCTL_E_DEVICE_BUSY);
+    EXPECT_FALSE(device.TryReadRegisters(0x40, 1, &read));
+    EXPECT_EQ(device.HoldDevice(), DEVCTL_E_DEVICE_BUSY);
+
+    holder.Kill();
+    ASSERT_EQ(device.ReadRegisters(0x40, 1, &read), S_OK);
+    EXPECT_EQ(read, 0u) << "the busy write sent nothing";
+    ASSERT_EQ(device.WriteRegisters(0x30, 1, &value), S_OK);
+    ASSERT_EQ(device.ReadRegisters(0x30, 1, &read), S_OK);
+    EXPECT_EQ(read, value);
+    device.Close();
+
+    const Outcome run = Velto1cli(L"update");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(OptionByte(L"a"), kUpdated);
+}
+
+// A program that never lets go: velto1cli waits the documented 10 s, then
+// tells the device busy with its own code, having written nothing.
+TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
+    AddDevices({L"a"});
+    RunningProcess holder = Holder(L"hold");
+    ASSERT_TRUE(holder.WaitForOutput("held")) << holder.Wait().output;
+    const Outcome run = Velto1cli(L"update");
+    EXPECT_EQ(run.exitCode, 20) << run.output;
+    EXPECT_EQ(run.output,
+              "\"USB 7450 Device\" found by name, option byte not read: busy: another program "
+              "held the device longer than 10 s, status 0x800705B4; nothing was sent (exit code "
+              "20)\n");
+    EXPECT_EQ(Bytes(L"a"), sim::FreshProductEeprom());
+    EXPECT_EQ(OptionByteWrites()[L"a"], 0u);
+}
+
+// Several updaters at once on several devices: each device is written once,
+// one updater reports it updated and the others find it already updated.
+TEST_F(SharingTest, UpdatersAtOnceWriteEachDeviceOnce) {
+    AddDevices({L"a", L"b"});
+    std::vector<std::unique_ptr<RunningProcess>> updaters;
+    for (int i = 0; i < 3; ++i) {
+        updaters.push_back(
+            std::make_unique<RunningProcess>(simtool::Beside(L"velto1cli.exe"), L"update --all"));
+    }
+    std::string output;
+    for (auto& updater : updaters) {
+        const testsupport::ProcessRun run = updater->Wait();
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        output += run.output;
+    }
+    EXPECT_EQ(Count(output, "0x85 -> 0x05: updated (exit code 0)"), 2u) << output;
+    EXPECT_EQ(Count(output, "option byte 0x05: already updated (exit code 0)"), 4u) << output;
+    const std::map<std::wstring, DWORD> once = {{L"a", 1}, {L"b", 1}};
+    EXPECT_EQ(OptionByteWrites(), once);
+    for (const wchar_t* id : {L"a", L"b"}) {
+        EXPECT_EQ(Bytes(id), sim::EepromWith({{sim::kOptionByteOffset, kUpdated}}));
+    }
+}
+
+// An update racing another tool's register reads and EEPROM writes: every
+// EEPROM byte ends as the two programs meant it.
+TEST_F(SharingTest, AnUpdateRacingChipctlLeavesEveryByteRight) {
+    AddDevices({L"a"});
+    RunningProcess update(simtool::Beside(L"velto1cli.exe"), L"update");
+    ASSERT_TRUE(update.Started());
+    for (int rounds = 0; rounds < 3 || (!update.Ended() && rounds < 100); ++rounds) {
+        EXPECT_EQ(simtool::Chipctl(L"reg read 10").exitCode, 0);
+        EXPECT_EQ(simtool::Chipctl(L"i2c write --sub 20 A0 5A").exitCode, 0);
+    }
+    const testsupport::ProcessRun run = update.Wait();
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(Bytes(L"a"), sim::EepromWith({{sim::kOptionByteOffset, kUpdated}, {0x20, 0x5A}}));
+}
+
+}  // namespace
