@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the register console (regconsole.exe) on a simulated "USB 7450 Device"
-# in the private demo prefix, as scripts/run.sh runs the updater.
+# in the private demo prefix, as scripts/run.sh runs the updater: it builds
+# only what it runs, one line per stage (packages, configure, build, device,
+# dialog).
 #
 #   scripts/run-console.sh [--arch x86|x64] [--reset] [--no-device] [--screenshot FILE.png]
 #
@@ -27,7 +29,8 @@ while [ $# -gt 0 ]; do
 done
 [ -n "${DISPLAY:-}" ] || [ -n "$shot" ] || { echo "no X display: use --screenshot FILE.png" >&2; exit 2; }
 
-velto1_use_demo "$arch"
+# simdevctl brings simdevice.dll beside it.
+velto1_use_demo "$arch" regconsole simdevctl
 build=$(velto1_build_dir "$arch")
 demo="$build/demo"
 if [ -n "$shot" ]; then
@@ -40,16 +43,19 @@ simdevctl="$build/tools/simdevctl/simdevctl.exe"   # with its copy of simdevice.
 console="$build/regconsole/regconsole.exe"
 eeprom="$demo/eeprom.bin"
 
-wine "$simdevctl" register >/dev/null
+wine "$simdevctl" register >>"$demo/device.log" 2>&1 || velto1_stage_failed "$demo/device.log"
 wine "$simdevctl" remove demo >/dev/null 2>&1 || true
 if [ -n "$device" ]; then
-    wine "$simdevctl" add demo --name "USB 7450 Device" --chip-id 0x141 --eeprom "$eeprom" $reset >/dev/null
-    echo "regconsole $arch; simulated device: \"USB 7450 Device\", EEPROM $eeprom"
+    wine "$simdevctl" add demo --name "USB 7450 Device" --chip-id 0x141 --eeprom "$eeprom" $reset \
+        >>"$demo/device.log" 2>&1 || velto1_stage_failed "$demo/device.log"
+    velto1_stage_done "simulated \"USB 7450 Device\" ($arch), EEPROM $eeprom"
 else
-    echo "regconsole $arch; no device"
+    velto1_stage_done "none ($arch)"
 fi
 
+velto1_stage dialog
 if [ -z "$shot" ]; then
+    echo "regconsole.exe $arch on display $DISPLAY"
     wine "$console"
     exit 0
 fi
@@ -65,4 +71,4 @@ if [ "${size% *}" -lt 200 ] || [ "${size#* }" -lt 150 ]; then
     echo "run-console.sh: no console window on the screen ($shot is $size)" >&2
     exit 1
 fi
-echo "screenshot: $shot"
+velto1_stage_done "regconsole.exe $arch on a virtual display, screenshot $shot"

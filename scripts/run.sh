@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs velto1 on the simulated device: installs what is missing, builds the
-# chosen architecture, registers a simulated "USB 7450 Device" in a private
-# Wine prefix (its EEPROM kept in build/mingw-ARCH/demo/eeprom.bin between runs,
-# so a second run finds the update applied), and starts velto1.exe.
+# Runs velto1 on the simulated device: installs what is missing, builds what
+# it runs for the chosen architecture, registers a simulated "USB 7450 Device"
+# in a private Wine prefix (its EEPROM kept in build/mingw-ARCH/demo/eeprom.bin
+# between runs, so a second run finds the update applied), and starts
+# velto1.exe. One line per stage: packages, configure, build, device, dialog.
 #
 #   scripts/run.sh            with a display: you work the dialog yourself;
 #                             without one: OK is pressed for you on a virtual
@@ -31,7 +32,8 @@ while [ $# -gt 0 ]; do
 done
 [ -n "${DISPLAY:-}" ] || headless=1
 
-velto1_use_demo "$arch"
+# velto1_autopilot brings velto1.exe beside it; simdevctl brings simdevice.dll.
+velto1_use_demo "$arch" velto1_autopilot simdevctl
 build=$(velto1_build_dir "$arch")
 demo="$build/demo"
 if [ -n "$headless" ]; then
@@ -51,15 +53,19 @@ simdevctl="$build/tools/simdevctl/simdevctl.exe"
 eeprom="$demo/eeprom.bin"
 option_byte() { od -An -tx1 -j8 -N1 "$eeprom" | tr -d ' '; }
 
-wine "$simdevctl" register >/dev/null
-wine "$simdevctl" add demo --name "USB 7450 Device" --eeprom "$eeprom" $reset >/dev/null
-echo "velto1 $arch; simulated device: \"USB 7450 Device\", EEPROM $eeprom, option byte 0x$(option_byte)"
+wine "$simdevctl" register >>"$demo/device.log" 2>&1 || velto1_stage_failed "$demo/device.log"
+wine "$simdevctl" add demo --name "USB 7450 Device" --eeprom "$eeprom" $reset >>"$demo/device.log" 2>&1 ||
+    velto1_stage_failed "$demo/device.log"
+velto1_stage_done "simulated \"USB 7450 Device\" ($arch), EEPROM $eeprom, option byte 0x$(option_byte)"
 
+velto1_stage dialog
 if [ -z "$headless" ]; then
+    echo "velto1.exe $arch on display $DISPLAY"
     wine "$tools/velto1.exe"
 else
     rm -f "$demo"/*.bmp
     session=$(wine "$tools/velto1_autopilot.exe" --shots "$(winepath -w "$demo")" | tr -d '\r')
+    velto1_stage_done "velto1.exe $arch, OK pressed on a virtual display"
     echo "$session"
     for shot in dialog message; do
         if [ -f "$demo/$shot.bmp" ]; then

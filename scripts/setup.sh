@@ -35,6 +35,8 @@ fi
 
 install_missing() {
   local missing=() p
+  # One query for all when all are there (the usual case), else one each.
+  [ "$(dpkg-query -W -f='${Status}\n' "$@" 2>/dev/null | grep -c 'install ok installed')" -eq $# ] && return 0
   for p in "$@"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"

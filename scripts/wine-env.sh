@@ -91,13 +91,59 @@ velto1_desktop_shot() {
     import -window root "$screen"
 }
 
-# velto1_use_demo ARCH: builds ARCH and takes its demo prefix, where the run
-# scripts register their simulated device; the demo's files (EEPROM,
-# screenshots) go in build/mingw-ARCH/demo.
+# velto1_stage NAME / velto1_stage_done TEXT: one line per stage of a run
+# command, "NAME: TEXT (SECONDS s)"; the name shows while the stage works.
+velto1_stage_name= velto1_stage_start=
+velto1_stage() {
+    velto1_stage_name="$1" velto1_stage_start=$(date +%s%3N)
+    printf '%s: ' "$1"
+}
+velto1_stage_done() {
+    local ms=$(($(date +%s%3N) - velto1_stage_start))
+    echo "$1 ($((ms / 1000)).$((ms % 1000 / 100)) s)"
+}
+# velto1_stage_failed LOG: the stage failed; the end of its output says why.
+velto1_stage_pid=  # a stage's work that runs on in the background
+velto1_stage_failed() {
+    if [ -n "$velto1_stage_pid" ]; then kill "$velto1_stage_pid" 2>/dev/null || true; fi
+    echo "failed"
+    echo "$(basename "$0"): the $velto1_stage_name stage failed; the end of $1:" >&2
+    tail -n 30 "$1" >&2
+    exit 1
+}
+
+# velto1_use_demo ARCH TARGET...: installs what is missing, configures ARCH,
+# builds only the TARGETs a run command runs, and takes ARCH's demo prefix,
+# where the run commands register their simulated device; the demo's files
+# (EEPROM, screenshots, the stages' logs) go in build/mingw-ARCH/demo. The
+# prefix is made (half a minute on first use) while the build runs.
 velto1_use_demo() {
-    "$velto1_root/scripts/build.sh" "$1" >/dev/null
-    mkdir -p "$(velto1_build_dir "$1")/demo"
-    velto1_use_prefix "$(velto1_build_dir "$1")/demo-prefix" "$1"
+    local arch="$1" build demo steps installed
+    shift
+    build=$(velto1_build_dir "$arch")
+    demo="$build/demo"
+    mkdir -p "$demo"
+    velto1_stage packages
+    "$velto1_root/scripts/setup.sh" >"$demo/packages.log" 2>&1 || velto1_stage_failed "$demo/packages.log"
+    installed=$(sed -n 's/^setup: installing //p' "$demo/packages.log" | wc -w)
+    if [ "$installed" -eq 0 ]; then velto1_stage_done "all installed"; else velto1_stage_done "$installed installed"; fi
+    velto1_wine_env "$build/demo-prefix" "$arch"
+    "$velto1_root/scripts/prepare-prefix.sh" "$WINEPREFIX" >"$demo/device.log" 2>&1 &
+    velto1_stage_pid=$!
+    # Configured every time, so that a tree made by an older checkout takes
+    # the presets' current settings.
+    velto1_stage configure
+    (cd "$velto1_root" && cmake --preset "mingw-$arch") >"$demo/configure.log" 2>&1 ||
+        velto1_stage_failed "$demo/configure.log"
+    velto1_stage_done "build/mingw-$arch"
+    velto1_stage build
+    cmake --build "$build" --parallel "$(nproc)" --target "$@" >"$demo/build.log" 2>&1 ||
+        velto1_stage_failed "$demo/build.log"
+    steps=$(sed -n 's/^\[[0-9]*\/\([0-9]*\)\].*/\1/p' "$demo/build.log" | tail -n 1)
+    velto1_stage_done "$# targets ($*), ${steps:-0} compile and link steps"
+    velto1_stage device
+    wait "$velto1_stage_pid" || velto1_stage_failed "$demo/device.log"
+    velto1_stage_pid=
 }
 
 # velto1_start_xvfb: a private virtual X display for this script's windows.
