@@ -9,6 +9,6 @@
 // the dialog with 2.
 INT_PTR CALLBACK UpdateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Runs the update procedure (app/update_procedure.h) on AppDevice, shows one message owned by the
-// dialog and ends the dialog with 1.
+// Runs the update procedure (appcore/update_procedure.h) on AppDevice, shows one
+// message owned by the dialog and ends the dialog with 1.
 void RunUpdate(HWND dialog);

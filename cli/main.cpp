@@ -1,5 +1,5 @@
 // velto1cli: the updater for deployment tools. It runs the updater's
-// procedure (app/update_procedure.h) on the first capture device found, or on
+// procedure (appcore/update_procedure.h) on the first capture device found, or on
 // every one, without a window: one line per device on stdout, an exit code
 // from one table (cli/outcomes.h), and with --log a line per device in a
 // shared log file.

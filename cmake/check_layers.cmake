@@ -1,17 +1,12 @@
 # Checks that every source file includes only its own folder and the layers
-# below it. Every build runs it first (CMakeLists.txt, velto1_layers), so an
+# below it, and that no file of the library includes a file that includes it
+# back, directly or through others (a header and the source of the same name
+# count as one file). Every build runs it first (CMakeLists.txt, velto1_layers), so an
 # include that goes the wrong way fails the build. Run as:
 #   cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
 #
-#   programs:  app  cli  regconsole  tools/chipctl  tools/simdevctl  tools/autopilot
-#   shared:    appcore (AppDevice, the platform seam, the update procedure,
-#              the console helpers)            simdevice/filter
-#                                              simdevice/devices
-#                                              simdevice/chip
-#   library:   devctl
-#   bottom:    common (header-only), resources
-#
-# tests/ sits above everything and may include anything.
+# The layers are the table below (docs/contributing.md draws them). tests/
+# sits above everything and may include anything.
 cmake_minimum_required(VERSION 3.21)
 
 if(NOT SOURCE_DIR)
@@ -59,7 +54,17 @@ function(owner_of path result)
     set(${result} "${best}" PARENT_SCOPE)
 endfunction()
 
+# The unit of a file: its path without the extension, a public header of the
+# library under the name it is included by (devctl/include/devctl/x.h is
+# devctl/x, as is devctl/x.cpp).
+function(unit_of path result)
+    string(REGEX REPLACE "\\.[^./]*$" "" unit "${path}")
+    string(REPLACE "devctl/include/devctl/" "devctl/" unit "${unit}")
+    set(${result} "${unit}" PARENT_SCOPE)
+endfunction()
+
 set(wrong "")
+set(units "")
 foreach(layer IN LISTS layers)
     string(REPLACE ":" ";" fields "${layer}")
     list(GET fields 0 folder)
@@ -78,9 +83,18 @@ foreach(layer IN LISTS layers)
         if(NOT sourceOwner STREQUAL folder)
             continue()  # a deeper listed folder checks it
         endif()
-        file(STRINGS "${SOURCE_DIR}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+        unit_of("${source}" sourceUnit)
+        list(APPEND units "${sourceUnit}")
+        file(STRINGS "${SOURCE_DIR}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
         foreach(line IN LISTS includes)
             string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" path "${line}")
+            if(NOT path MATCHES "/")
+                set(path "${sourceFolder}/${path}")  # beside the file
+            endif()
+            unit_of("${path}" includedUnit)
+            if(NOT includedUnit STREQUAL sourceUnit)
+                list(APPEND "includes_${sourceUnit}" "${includedUnit}")
+            endif()
             get_filename_component(includedFolder "${path}" DIRECTORY)
             owner_of("${includedFolder}" includedOwner)
             if(includedOwner STREQUAL "")
@@ -89,6 +103,31 @@ foreach(layer IN LISTS layers)
                 list(APPEND wrong "${source}: \"${path}\" (${includedOwner}) is not below ${folder}")
             endif()
         endforeach()
+    endforeach()
+endforeach()
+
+# Include circles in the library: a unit must not be among the units it
+# reaches. (The simulator's chip and filter have circles of their own.)
+list(REMOVE_DUPLICATES units)
+list(FILTER units INCLUDE REGEX "^devctl/")
+foreach(unit IN LISTS units)
+    foreach(first IN LISTS "includes_${unit}")
+        set(reached "${first}")
+        set(index 0)
+        list(LENGTH reached count)
+        while(index LESS count)
+            list(GET reached ${index} next)
+            foreach(further IN LISTS "includes_${next}")
+                if(NOT further IN_LIST reached)
+                    list(APPEND reached "${further}")
+                endif()
+            endforeach()
+            math(EXPR index "${index} + 1")
+            list(LENGTH reached count)
+        endwhile()
+        if(unit IN_LIST reached)
+            list(APPEND wrong "${unit}: includes ${first}, which includes it back")
+        endif()
     endforeach()
 endforeach()
 

@@ -4,7 +4,7 @@
 #include "devctl/device_control.h"
 
 #include "devctl/device_lock.h"
-#include "devctl/i2c_layout.h"
+#include "devctl/i2c_word.h"
 
 #include <strmif.h>
 

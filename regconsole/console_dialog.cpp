@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "appcore/app_device.h"
-#include "appcore/console_helpers.h"
+#include "regconsole/console_helpers.h"
 #include "appcore/platform.h"
 #include "regconsole/device_operations.h"
 #include "regconsole/field_input.h"

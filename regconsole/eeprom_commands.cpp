@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "appcore/app_device.h"
-#include "appcore/console_helpers.h"
+#include "regconsole/console_helpers.h"
 #include "appcore/platform.h"
 #include "common/eeprom_layout.h"
 #include "regconsole/console_dialog.h"

@@ -1,6 +1,6 @@
 #include "regconsole/field_input.h"
 
-#include "appcore/console_helpers.h"
+#include "regconsole/console_helpers.h"
 #include "appcore/platform.h"
 #include "common/hex_text.h"
 #include "regconsole/console_log.h"

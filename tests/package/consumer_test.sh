@@ -25,6 +25,7 @@ Installed)
     expected="include/devctl/custom_property.h
 include/devctl/device_control.h
 include/devctl/i2c_layout.h
+include/devctl/i2c_word.h
 lib/cmake/devctl/devctlConfig.cmake
 lib/cmake/devctl/devctlConfigVersion.cmake
 lib/cmake/devctl/devctlTargets-release.cmake

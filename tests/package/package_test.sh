@@ -94,7 +94,7 @@ SdkContents)
     entries=""
     for arch in x86 x64; do
         entries+="$arch/bin/chipctl.exe $arch/bin/regconsole.exe $arch/include/devctl/custom_property.h "
-        entries+="$arch/include/devctl/device_control.h $arch/include/devctl/i2c_layout.h "
+        entries+="$arch/include/devctl/device_control.h $arch/include/devctl/i2c_layout.h $arch/include/devctl/i2c_word.h "
         entries+="$arch/lib/cmake/devctl/devctlConfig.cmake $arch/lib/cmake/devctl/devctlConfigVersion.cmake "
         entries+="$arch/lib/cmake/devctl/devctlTargets-release.cmake $arch/lib/cmake/devctl/devctlTargets.cmake "
         entries+="$arch/lib/libdevctl.a "
@@ -111,7 +111,7 @@ SdkContents)
             cmp "$work/sdk/$arch/${file%%:*}" "$src/build/mingw-$arch/${file#*:}" ||
                 fail "$arch/${file%%:*} is not the build's"
         done
-        for header in custom_property.h device_control.h i2c_layout.h; do
+        for header in custom_property.h device_control.h i2c_layout.h i2c_word.h; do
             cmp "$work/sdk/$arch/include/devctl/$header" "$src/devctl/include/devctl/$header" ||
                 fail "$arch/include/devctl/$header is not the source's"
         done

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "appcore/app_device.h"
-#include "appcore/console_helpers.h"
+#include "regconsole/console_helpers.h"
 #include "appcore/platform.h"
 #include "simdevice/chip/driver.h"
 #include "tests/common/test_support.h"

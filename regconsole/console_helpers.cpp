@@ -1,4 +1,4 @@
-#include "appcore/console_helpers.h"
+#include "regconsole/console_helpers.h"
 
 #include "appcore/app_device.h"
 #include "appcore/platform.h"

@@ -1,0 +1,7 @@
+#include "devctl/transfer.h"
+
+#include "devctl/word.h"
+
+void Transfer() {
+    Encode();
+}

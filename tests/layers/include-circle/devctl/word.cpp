@@ -1,0 +1,5 @@
+#include "devctl/word.h"
+
+#include "devctl/transfer.h"
+
+void Encode() {}
