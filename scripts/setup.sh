@@ -4,6 +4,14 @@
 # and Wine with its 32-bit half (wine32:i386), so that one 64-bit prefix runs
 # 32-bit and 64-bit programs. Idempotent: when everything is there it only
 # checks and returns.
+#
+#   scripts/setup.sh [GROUP...]    (default: every group)
+#
+# Groups: build-x64, build-x86 (CMake, Ninja and that architecture's
+# compilers), wine (and i386 programs, natively or under qemu), display (the
+# virtual X display, screenshots, the Japanese font) and tests (GoogleTest and
+# the test tools). The run commands install what they need group by group, so
+# that the build can start before Wine is there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -11,27 +19,24 @@ sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(
-  cmake make ninja-build
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev
-  googletest
-  wine wine64 wine32:i386
-  xvfb x11-utils imagemagick
-  fonts-noto-cjk fonts-wine
-  zip unzip openssl osslsigncode
-  python3
-)
-
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(build-x64 build-x86 wine display tests)
+packages=()
+wine_wanted=
+for group in "${groups[@]}"; do
+  case "$group" in
+    build-x64) packages+=(cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+                          binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev) ;;
+    build-x86) packages+=(cmake ninja-build g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+                          binutils-mingw-w64-i686 mingw-w64-i686-dev) ;;
+    wine) packages+=(wine wine64 wine32:i386); wine_wanted=1 ;;
+    display) packages+=(xvfb imagemagick fonts-noto-cjk fonts-wine) ;;
+    tests) packages+=(make googletest x11-utils zip unzip openssl osslsigncode python3) ;;
+    *) echo "usage: scripts/setup.sh [build-x64|build-x86|wine|display|tests]..." >&2; exit 2 ;;
+  esac
+done
+mapfile -t packages < <(printf '%s\n' "${packages[@]}" | awk '!seen[$0]++')
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "setup: enabling the i386 architecture (for wine32)"
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
-  apt_lists_stale=1
-fi
 
 install_missing() {
   local missing=() p
@@ -44,9 +49,17 @@ install_missing() {
     "${sudo_cmd[@]}" apt-get update -qq
     apt_lists_stale=
   fi
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Another script may be installing at the same moment: wait for its lock.
+  "${sudo_cmd[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends \
+    "${missing[@]}" >/dev/null
 }
+if [ -n "$wine_wanted" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: enabling the i386 architecture (for wine32)"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  apt_lists_stale=1
+fi
 install_missing "${packages[@]}"
+[ -n "$wine_wanted" ] || exit 0
 
 # 32-bit Linux programs (the 32-bit half of Wine) run natively where the kernel
 # allows it. Some virtual machines run 64-bit user code only (execve of an i386

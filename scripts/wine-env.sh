@@ -116,7 +116,9 @@ velto1_stage_failed() {
 # builds only the TARGETs a run command runs, and takes ARCH's demo prefix,
 # where the run commands register their simulated device; the demo's files
 # (EEPROM, screenshots, the stages' logs) go in build/mingw-ARCH/demo. The
-# prefix is made (half a minute on first use) while the build runs.
+# compilers are installed first; Wine and the display's packages are
+# installed, and the prefix made (half a minute on first use), while the build
+# runs.
 velto1_use_demo() {
     local arch="$1" build demo steps installed
     shift
@@ -124,12 +126,15 @@ velto1_use_demo() {
     demo="$build/demo"
     mkdir -p "$demo"
     velto1_stage packages
-    "$velto1_root/scripts/setup.sh" >"$demo/packages.log" 2>&1 || velto1_stage_failed "$demo/packages.log"
+    "$velto1_root/scripts/setup.sh" "build-$arch" >"$demo/packages.log" 2>&1 ||
+        velto1_stage_failed "$demo/packages.log"
     installed=$(sed -n 's/^setup: installing //p' "$demo/packages.log" | wc -w)
-    if [ "$installed" -eq 0 ]; then velto1_stage_done "all installed"; else velto1_stage_done "$installed installed"; fi
-    velto1_wine_env "$build/demo-prefix" "$arch"
-    "$velto1_root/scripts/prepare-prefix.sh" "$WINEPREFIX" >"$demo/device.log" 2>&1 &
+    (
+        "$velto1_root/scripts/setup.sh" wine display &&
+            "$velto1_root/scripts/prepare-prefix.sh" "$build/demo-prefix"
+    ) >"$demo/device.log" 2>&1 &
     velto1_stage_pid=$!
+    velto1_stage_done "compilers: $installed installed; Wine and the display's go on during the build"
     # Configured every time, so that a tree made by an older checkout takes
     # the presets' current settings.
     velto1_stage configure
@@ -144,6 +149,8 @@ velto1_use_demo() {
     velto1_stage device
     wait "$velto1_stage_pid" || velto1_stage_failed "$demo/device.log"
     velto1_stage_pid=
+    # After the packages: Wine's environment takes the qemu shim when there is one.
+    velto1_wine_env "$build/demo-prefix" "$arch"
 }
 
 # velto1_start_xvfb: a private virtual X display for this script's windows.
