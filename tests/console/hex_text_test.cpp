@@ -29,11 +29,38 @@ TEST(HexText, NumbersAreReadWholeOrRefused) {
         {" 1", 0xFF, std::nullopt},
         {"-1", 0xFF, std::nullopt},
         {"0x0x1", 0xFF, std::nullopt},
+        // 17 significant digits or more pass 2^64: refused whatever the limit,
+        // never read as what is left after the wrap.
+        {"10000000000000000", 0xFFFFFFFF, std::nullopt},
+        {"0x10000000000000001", 0xFF, std::nullopt},
+        {"100000000000000000000000000000001", 0xFFFFFFFF, std::nullopt},
+        {"00000000000000000000000000000001", 0xFF, 1},
     };
     for (const auto& c : cases) {
         DWORD value = 0xDEADBEEF;
         const bool parsed = velto1::ParseHexNumber(c.text, c.maxValue, &value);
         EXPECT_EQ(parsed, c.expected.has_value()) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
+    }
+}
+
+TEST(HexText, SimulatorNumbersAreHexWithPrefixOrDecimal) {
+    const struct {
+        const char* text;
+        std::optional<DWORD> expected;  // nothing: refused (limit MAXDWORD)
+    } cases[] = {
+        {"0x1F", 0x1F},
+        {"4294967295", 0xFFFFFFFF},
+        {"4294967296", std::nullopt},
+        {"18446744073709551617", std::nullopt},  // 2^64 + 1
+        {"0x10000000000000001", std::nullopt},
+        {"1F", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        DWORD value = 0xDEADBEEF;
+        EXPECT_EQ(velto1::ParseHexOrDecimalNumber(c.text, MAXDWORD, &value), c.expected.has_value())
+            << '"' << c.text << '"';
         EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
     }
 }
