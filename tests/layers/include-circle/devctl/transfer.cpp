@@ -1,7 +1,1 @@
-#include "devctl/transfer.h"
-
 #include "devctl/word.h"
-
-void Transfer() {
-    Encode();
-}

@@ -1,5 +1,1 @@
-#include "devctl/word.h"
-
 #include "devctl/transfer.h"
-
-void Encode() {}
