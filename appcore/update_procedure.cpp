@@ -90,28 +90,3 @@ UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
     return Ended(result,
                  (word & kNotUpdatedBit) ? UpdateOutcome::BitStillSet : UpdateOutcome::Completed);
 }
-
-const char* OutcomeCode(UpdateOutcome outcome) {
-    switch (outcome) {
-        case UpdateOutcome::DeviceNotOpened:
-            return "W001";
-        case UpdateOutcome::NotSupportedProduct:
-            return "W002";
-        case UpdateOutcome::DeviceBusy:
-        case UpdateOutcome::MarkerReadFailed:
-            return "E001";
-        case UpdateOutcome::OptionReadFailed:
-            return "E002";
-        case UpdateOutcome::OptionWriteFailed:
-            return "E003";
-        case UpdateOutcome::ReadBackFailed:
-            return "E004";
-        case UpdateOutcome::BitStillSet:
-            return "E005";
-        case UpdateOutcome::Completed:
-        case UpdateOutcome::AlreadyUpdated:
-        case UpdateOutcome::UpdateNeeded:
-            break;
-    }
-    return nullptr;
-}

@@ -8,11 +8,14 @@
 
 #include "devctl/device_control.h"
 
+// Each outcome is described (code, message, texts, exit code) by its row in
+// appcore/outcome_table.h.
 enum class UpdateOutcome {
     Completed,            // bit 7 was cleared and read back clear
     AlreadyUpdated,       // bit 7 was clear before; nothing was written
     UpdateNeeded,         // a check found bit 7 set and stopped there
     DeviceNotOpened,      // W001: no device object
+    DeviceNotBound,       // W001: a device found whose driver interface did not bind
     NotSupportedProduct,  // W002: the marker is not the supported product's
     DeviceBusy,           // E001 too: another program held the device too long; nothing sent
     MarkerReadFailed,     // E001
@@ -21,6 +24,7 @@ enum class UpdateOutcome {
     ReadBackFailed,       // E004
     BitStillSet,          // E005: bit 7 read back set after the write
 };
+constexpr UpdateOutcome kLastOutcome = UpdateOutcome::BitStillSet;
 
 enum class UpdateMode {
     Apply,      // every step: the update proper
@@ -30,7 +34,7 @@ enum class UpdateMode {
 // What a run learned. Each value is meaningful only when its flag says it was read.
 struct UpdateResult {
     UpdateOutcome outcome;
-    HRESULT status;  // the failing transfer's status (E001 to E004), else S_OK
+    HRESULT status;  // the failing call's status (E001 to E004, the bind's), else S_OK
     bool markerRead;
     DWORD marker;  // the whole transfer word, as the check compares it
     bool optionRead;
@@ -45,6 +49,3 @@ struct UpdateResult {
 // other program's sequence comes between the write and its read-back; a wait
 // longer than the device's wait time ends in DeviceBusy before anything is sent.
 UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode);
-
-// "W001", "E003" and so on; null for the outcomes that carry no code.
-const char* OutcomeCode(UpdateOutcome outcome);

@@ -1,76 +1,72 @@
 #include "cli/arguments.h"
 
 #include "common/ansi_text.h"
+#include "common/command_line.h"
 
 namespace cli {
+
+namespace {
+
+// --name goes to the library in the ANSI code page; empty when *bytes holds it.
+std::wstring NameProblem(const std::wstring& name, std::string* bytes) {
+    switch (velto1::ToLibraryName(name, bytes)) {
+        case velto1::AnsiConversion::Exact:
+            return L"";
+        case velto1::AnsiConversion::LacksCharacter:
+            return L"--name has a character the ANSI code page lacks: " + velto1::Quoted(name);
+        case velto1::AnsiConversion::TooLong:
+            break;
+    }
+    return L"--name is longer than 259 bytes in the ANSI code page";
+}
+
+}  // namespace
 
 bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                     std::wstring* problem) {
     *options = Options();
-    bool haveCommand = false;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::wstring& word = words[i];
-        const bool valued = word == L"--name" || word == L"--log";
-        if (valued && i + 1 >= words.size()) {
-            *problem = word + L" needs a value";
-            return false;
-        }
-        if (word == L"--all") {
-            if (options->all) {
-                *problem = L"--all is given twice";
-                return false;
-            }
-            options->all = true;
-        } else if (word == L"--name") {
-            if (options->name) {
-                *problem = L"--name is given twice";
-                return false;
-            }
-            std::string name;
-            *problem = velto1::LibraryName(words[++i], &name);
-            if (!problem->empty()) {
-                return false;
-            }
-            options->name = name;
-        } else if (word == L"--log") {
-            if (options->log) {
-                *problem = L"--log is given twice";
-                return false;
-            }
-            options->log = words[++i];
-            if (options->log->empty()) {
-                *problem = L"--log needs a file name";
-                return false;
-            }
-        } else if (word.rfind(L"-", 0) == 0) {
-            *problem = L"unknown option " + velto1::Quoted(word);
-            return false;
+    velto1::CommandLine line(words, {
+                                        {L"--all", false},
+                                        {L"--name", true},
+                                        {L"--log", true},
+                                    });
+    for (const std::wstring& word : line.Words()) {
+        if (word.size() > 1 && word[0] == L'-') {
+            line.Problem(L"unknown option " + velto1::Quoted(word));
         } else if (word != L"update" && word != L"check" && word != L"help") {
-            *problem = L"unknown command " + velto1::Quoted(word);
-            return false;
-        } else if (haveCommand) {
-            *problem = L"one command at a time, not also " + velto1::Quoted(word);
-            return false;
-        } else {
-            haveCommand = true;
-            options->command = word == L"update"  ? Command::Update
-                               : word == L"check" ? Command::Check
-                                                  : Command::Help;
+            line.Problem(L"unknown command " + velto1::Quoted(word));
+        } else if (&word != &line.Words().front()) {
+            line.Problem(L"one command at a time, not also " + velto1::Quoted(word));
         }
     }
-    if (!haveCommand) {
-        *problem = L"no command";
+    if (line.Words().empty()) {
+        line.Problem(L"no command");
+    }
+    if (!line.Ok()) {
+        *problem = line.FirstProblem();
         return false;
     }
-    if (options->command == Command::Help && (options->all || options->name || options->log)) {
-        *problem = L"help takes no options";
-        return false;
+    const std::wstring& command = line.Words().front();
+    options->command = command == L"update"  ? Command::Update
+                       : command == L"check" ? Command::Check
+                                             : Command::Help;
+    options->all = line.Has(L"--all");
+    if (const std::wstring* name = line.Value(L"--name")) {
+        std::string bytes;
+        line.Problem(NameProblem(*name, &bytes));
+        options->name = bytes;
+    }
+    if (const std::wstring* log = line.Value(L"--log")) {
+        options->log = *log;
+    }
+    if (options->command == Command::Help && !line.Given().empty()) {
+        line.Problem(L"help takes no options");
     }
     if (options->command == Command::Check && options->log) {
-        *problem = L"--log is for update only: check changes nothing";
-        return false;
+        line.Problem(L"--log is for update only: check changes nothing");
     }
-    return true;
+    *problem = line.FirstProblem();
+    return line.Ok();
 }
 
 }  // namespace cli

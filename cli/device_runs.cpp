@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "appcore/outcome_table.h"
 #include "appcore/update_procedure.h"
 #include "cli/outcomes.h"
 #include "cli/update_log.h"
+#include "common/console_text.h"
 #include "common/win32_owners.h"
 #include "devctl/device_control.h"
 
@@ -38,10 +40,13 @@ class CommandRun {
     bool RunDevice(IBaseFilter* filter, const char* friendlyName, DWORD match) {
         DeviceControl device;
         const bool bound = device.BindFilter(filter) != nullptr;
-        const HRESULT bindStatus = bound ? S_OK : device.GetLastResult();
         const UpdateMode mode =
             options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
-        const UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
+        UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
+        if (!bound) {
+            result.outcome = UpdateOutcome::DeviceNotBound;
+            result.status = device.GetLastResult();
+        }
         device.Close();
 
         const std::string how =
@@ -49,14 +54,14 @@ class CommandRun {
         Report(
             friendlyName,
             "\"" + std::string(friendlyName) + "\" found by " + how + ", " + OptionByteText(result),
-            result, bindStatus);
+            result);
         return options_.all;
     }
 
     // Nothing found: the procedure's W001, as the updater's with no device.
     void RunNoDevice(const std::string& wantedName) {
         const UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
-        Report("", "no device found by \"" + wantedName + "\" or a known model", result, S_OK);
+        Report("", "no device found by \"" + wantedName + "\" or a known model", result);
     }
 
     int ExitCode() const {
@@ -64,10 +69,9 @@ class CommandRun {
     }
 
   private:
-    void Report(const std::string& device, const std::string& found, const UpdateResult& result,
-                HRESULT bindStatus) {
-        const std::string outcome = OutcomeText(result, bindStatus);
-        const int code = cli::ExitCode(result.outcome);
+    void Report(const std::string& device, const std::string& found, const UpdateResult& result) {
+        const std::string outcome = OutcomeText(result);
+        const int code = DescribeOutcome(result.outcome).exitCode;
         worst_ = std::max(worst_, code);
         const std::string line =
             found + ": " + outcome + " (exit code " + std::to_string(code) + ")\n";
@@ -85,9 +89,8 @@ class CommandRun {
         const DWORD error = AppendLogLine(*options_.log, LogLine(record));
         if (error != ERROR_SUCCESS) {
             logFailed_ = true;
-            std::fprintf(stderr, "velto1cli: could not write the log %ls: error %lu\n",
-                         options_.log->c_str(), static_cast<unsigned long>(error));
-            std::fflush(stderr);
+            velto1::WriteText(stderr, L"velto1cli: could not write the log " + *options_.log +
+                                          L": error " + std::to_wstring(error) + L"\n");
         }
     }
 

@@ -1,14 +1,16 @@
 // velto1cli: the updater for deployment tools. It runs the updater's
-// procedure (appcore/update_procedure.h) on the first capture device found, or on
-// every one, without a window: one line per device on stdout, an exit code
-// from one table (cli/outcomes.h), and with --log a line per device in a
-// shared log file.
+// procedure (appcore/update_procedure.h) on the first capture device found, or
+// on every one, without a window: one line per device on stdout, an exit code
+// from the outcome table (appcore/outcome_table.h), and with --log a line per
+// device in a shared log file.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "appcore/outcome_table.h"
+#include "common/command_line.h"
 #include "common/console_program.h"
 #include "cli/arguments.h"
 #include "cli/device_runs.h"
@@ -32,18 +34,15 @@ constexpr char kUsage[] =
     "  --log FILE    append one UTF-8 line per device to FILE (may be shared)\n"
     "\n"
     "One line per device on stdout. Exit code (with --all, the highest of the devices'):\n"
-    "   0  updated or already updated (check: already updated)\n"
     "   2  usage error; no device was touched\n"
-    "   3  update succeeded, but the log could not be written\n"
-    "  10  check: the update is needed\n"
-    "  11  W001 no device found, or its driver interface could not be bound\n"
-    "  12  W002 not a supported product\n"
-    "  20  another program held the device longer than 10 s; nothing was written\n"
-    "  21  E001 reading the product marker failed\n"
-    "  22  E002 reading the option byte failed\n"
-    "  23  E003 writing the option byte failed\n"
-    "  24  E004 reading the option byte back failed\n"
-    "  25  E005 bit 7 still set after the write\n";
+    "   3  update succeeded, but the log could not be written\n";
+
+// The usage's exit codes of the outcomes, one line each, from their table.
+void PrintOutcomeCodes() {
+    for (const OutcomeDescription& row : kOutcomeTable) {
+        std::printf("  %2d  %s\n", row.exitCode, row.text);
+    }
+}
 
 // A crash ends the process with the exception's code, and no dialog.
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) {
@@ -68,11 +67,12 @@ int main() {
     cli::Options options;
     std::wstring problem;
     if (!cli::ParseArguments(words, &options, &problem)) {
-        std::fprintf(stderr, "velto1cli: %ls (velto1cli help shows the usage)\n", problem.c_str());
+        velto1::RefuseUsage(L"velto1cli", problem);
         return cli::kExitUsage;
     }
     if (options.command == cli::Command::Help) {
         std::fputs(kUsage, stdout);
+        PrintOutcomeCodes();
         return cli::kExitSuccess;
     }
     return cli::RunOnDevices(options);

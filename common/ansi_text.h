@@ -1,5 +1,5 @@
 // Text in the ANSI code page, the form in which the device library takes and
-// gives device names: a typed --name converted exactly or refused, and a
+// gives device names: a typed name converted exactly or not at all, and a
 // found name widened for output.
 #pragma once
 
@@ -7,33 +7,33 @@
 
 #include <string>
 
-#include "common/hex_text.h"
-
 namespace velto1 {
 
 // The library's name buffers hold 259 bytes and the terminator.
 constexpr size_t kMaxLibraryNameBytes = 259;
 
+enum class AnsiConversion { Exact, LacksCharacter, TooLong };
+
 // The name as the library compares it: in the ANSI code page, every character
-// converted as itself (a '?' or a look-alike would match another device).
-// Empty when *bytes holds it, else the one-line problem with --name.
-inline std::wstring LibraryName(const std::wstring& name, std::string* bytes) {
+// converted as itself (a '?' or a look-alike would match another device), and
+// within the library's buffers. *bytes is set only when Exact.
+inline AnsiConversion ToLibraryName(const std::wstring& name, std::string* bytes) {
     const bool utf8 = GetACP() == CP_UTF8;  // no default character there: invalid text fails
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
     const int size = WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, nullptr, 0, nullptr,
                                          utf8 ? nullptr : &lossy);
     if (size <= 0 || lossy) {
-        return L"--name has a character the ANSI code page lacks: " + Quoted(name);
+        return AnsiConversion::LacksCharacter;
     }
     if (static_cast<size_t>(size) - 1 > kMaxLibraryNameBytes) {
-        return L"--name is longer than 259 bytes in the ANSI code page";
+        return AnsiConversion::TooLong;
     }
     std::string converted(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, flags, name.c_str(), -1, converted.data(), size, nullptr, nullptr);
     converted.resize(static_cast<size_t>(size) - 1);
     *bytes = converted;
-    return L"";
+    return AnsiConversion::Exact;
 }
 
 // ANSI code page text as wide text.

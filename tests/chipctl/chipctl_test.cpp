@@ -192,6 +192,8 @@ TEST_F(ChipctlTest, RefusedArgumentsLeaveTheDeviceAlone) {
         {L"reg read 10 1 2", "unexpected argument \"2\": expected INDEX [COUNT]"},
         {L"reg peek 10", "reg needs read or write"},
         {L"remote --count", "--count needs a value"},
+        {L"remote --count --count", "--count needs a value, not \"--count\""},
+        {L"--name \"\" find", "--name needs a value, not \"\""},
         {L"eeprom dump 0", "eeprom needs dump and nothing else"},
         {L"info --frob", "unknown option \"--frob\""},
         {L"frobnicate", "unknown command \"frobnicate\""},

@@ -6,12 +6,14 @@
 #include <functional>
 #include <vector>
 
+#include "appcore/outcome_table.h"
 #include "devctl/custom_property.h"
 #include "tests/cli/cli_fixture.h"
 
 using clitest::CliTest;
 using clitest::Outcome;
 using clitest::Velto1cli;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 namespace {
@@ -230,6 +232,10 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
         {L"update --name a --name b", "velto1cli: --name is given twice"},
         {L"check --log x.log", "velto1cli: --log is for update only: check changes nothing"},
         {L"help --all", "velto1cli: help takes no options"},
+        // A .cmd whose %LOGFILE% is unset; a name that would match every device.
+        {L"update --log --all", "velto1cli: --log needs a value, not \"--all\""},
+        {L"check --name \"\"", "velto1cli: --name needs a value, not \"\""},
+        {L"update --name --log x.log", "velto1cli: --name needs a value, not \"--log\""},
     };
     for (const auto& row : rows) {
         const Outcome run = Velto1cli(row.arguments);
@@ -241,6 +247,10 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.output,
                 StartsWith("usage: velto1cli update [--all] [--name NAME] [--log FILE]\n"));
+    for (const OutcomeDescription& row : kOutcomeTable) {
+        EXPECT_THAT(help.output, HasSubstr(std::string(row.exitCode < 10 ? "   " : "  ") +
+                                           std::to_string(row.exitCode) + "  " + row.text + "\n"));
+    }
 }
 
 }  // namespace

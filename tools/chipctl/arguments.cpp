@@ -1,49 +1,37 @@
 #include "tools/chipctl/arguments.h"
 
-#include <algorithm>
-
 #include "common/hex_text.h"
 #include "tools/chipctl/console_io.h"
 
 namespace chipctl {
 
-namespace {}  // namespace
+namespace {
+
+std::vector<velto1::OptionSpec> Specs(std::initializer_list<const wchar_t*> flags,
+                                      std::initializer_list<const wchar_t*> valued) {
+    std::vector<velto1::OptionSpec> specs;
+    for (const wchar_t* name : flags) {
+        specs.push_back({name, false});
+    }
+    for (const wchar_t* name : valued) {
+        specs.push_back({name, true});
+    }
+    return specs;
+}
+
+}  // namespace
 
 Arguments::Arguments(const std::vector<std::wstring>& words,
                      std::initializer_list<const wchar_t*> flags,
-                     std::initializer_list<const wchar_t*> valued) {
-    const auto known = [](std::initializer_list<const wchar_t*> names, const std::wstring& word) {
-        return std::any_of(names.begin(), names.end(),
-                           [&word](const wchar_t* name) { return word == name; });
-    };
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::wstring& word = words[i];
-        if (word.rfind(L"--", 0) != 0) {
-            words_.push_back(word);
-        } else if (flags_.count(word) || values_.count(word)) {
-            Problem(word + L" is given twice");
-        } else if (known(flags, word)) {
-            flags_.insert(word);
-        } else if (!known(valued, word)) {
-            Problem(L"unknown option " + Quoted(word));
-        } else if (i + 1 >= words.size()) {
-            Problem(word + L" needs a value");
-        } else {
-            values_[word] = words[++i];
-        }
-    }
-}
-
-const std::wstring* Arguments::Option(const wchar_t* name) const {
-    const auto it = values_.find(name);
-    return it == values_.end() ? nullptr : &it->second;
-}
+                     std::initializer_list<const wchar_t*> valued)
+    : line_(words, Specs(flags, valued)) {}
 
 void Arguments::ExpectWords(size_t min, size_t max, const wchar_t* shape) {
-    if (words_.size() < min) {
+    const std::vector<std::wstring>& words = Words();
+    if (words.size() < min) {
         Problem(std::wstring(L"missing arguments: expected ") + shape);
-    } else if (words_.size() > max) {
-        Problem(L"unexpected argument " + Quoted(words_[max]) + L": expected " + shape);
+    } else if (words.size() > max) {
+        Problem(L"unexpected argument " + Quoted(words[max]) + L": expected " + shape);
     }
 }
 
@@ -73,14 +61,8 @@ std::vector<BYTE> Arguments::Bytes(const wchar_t* name, const std::wstring& text
     return bytes;
 }
 
-void Arguments::Problem(const std::wstring& text) {
-    if (problem_.empty()) {
-        problem_ = text;
-    }
-}
-
 int Arguments::Refuse() const {
-    return UsageError(problem_);
+    return UsageError(line_.FirstProblem());
 }
 
 }  // namespace chipctl

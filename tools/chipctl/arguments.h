@@ -7,24 +7,24 @@
 #include <windows.h>
 
 #include <initializer_list>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "common/command_line.h"
 
 namespace chipctl {
 
 class Arguments {
   public:
-    // flags take no value; valued options take the next word. Any other word
-    // that begins with "--" is a problem.
+    // flags take no value; valued options take the next word (the shared
+    // reader's rules). Any other word that begins with "--" is a problem.
     Arguments(const std::vector<std::wstring>& words, std::initializer_list<const wchar_t*> flags,
               std::initializer_list<const wchar_t*> valued);
 
-    bool Flag(const wchar_t* name) const { return flags_.count(name) != 0; }
+    bool Flag(const wchar_t* name) const { return line_.Has(name); }
     // The option's value, or null when it was not given.
-    const std::wstring* Option(const wchar_t* name) const;
-    const std::vector<std::wstring>& Words() const { return words_; }
+    const std::wstring* Option(const wchar_t* name) const { return line_.Value(name); }
+    const std::vector<std::wstring>& Words() const { return line_.Words(); }
 
     // Records a problem unless there are between min and max positional
     // words; shape names them in the message (e.g. L"INDEX [COUNT]").
@@ -36,16 +36,13 @@ class Arguments {
     // first, exactly byteCount of them.
     std::vector<BYTE> Bytes(const wchar_t* name, const std::wstring& text, size_t byteCount);
 
-    void Problem(const std::wstring& text);
-    bool Ok() const { return problem_.empty(); }
+    void Problem(const std::wstring& text) { line_.Problem(text); }
+    bool Ok() const { return line_.Ok(); }
     // Reports the first problem; returns kUsageError.
     int Refuse() const;
 
   private:
-    std::vector<std::wstring> words_;
-    std::set<std::wstring> flags_;
-    std::map<std::wstring, std::wstring> values_;
-    std::wstring problem_;
+    velto1::CommandLine line_;
 };
 
 }  // namespace chipctl

@@ -1,36 +1,20 @@
 #include "tools/chipctl/console_io.h"
 
-#include <cstdio>
+#include "common/command_line.h"
+#include "common/console_text.h"
 
 namespace chipctl {
 
-namespace {
-
-void Write(FILE* stream, const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return;
-    }
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-}
-
-}  // namespace
-
 void Out(const std::wstring& text) {
-    Write(stdout, text);
+    velto1::WriteText(stdout, text);
 }
 
 void Err(const std::wstring& text) {
-    std::fflush(stdout);  // keeps the order of the two streams when they share a pipe
-    Write(stderr, text);
+    velto1::WriteText(stderr, text);
 }
 
 int UsageError(const std::wstring& problem) {
-    Err(L"chipctl: " + problem + L" (chipctl help shows the usage)\n");
+    velto1::RefuseUsage(L"chipctl", problem);
     return kUsageError;
 }
 

@@ -15,7 +15,7 @@ constexpr int kSuccess = 0;
 constexpr int kDeviceFailure = 1;  // the device or its driver failed; the status is printed
 constexpr int kUsageError = 2;     // the command line was refused; nothing was sent
 
-// Text in the ANSI code page, the form the library and --name use.
+// Unicode on a console, UTF-8 when redirected.
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
 

@@ -4,9 +4,12 @@
 // or 2 (usage error, nothing sent to the device).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
+#include "common/ansi_text.h"
+#include "common/command_line.h"
 #include "common/console_program.h"
 #include "tools/chipctl/arguments.h"
 #include "tools/chipctl/commands.h"
@@ -71,20 +74,31 @@ int main() {
         return chipctl::kUsageError;
     }
 
+    // --name NAME comes before the command; the command reads its own options.
+    const size_t nameWords = !words.empty() && words[0] == L"--name" ? 2 : 0;
+    const velto1::CommandLine head(
+        chipctl::Words(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(
+                                                          std::min(nameWords, words.size()))),
+        {{L"--name", true}});
+    if (!head.Ok()) {
+        return chipctl::UsageError(head.FirstProblem());
+    }
     chipctl::WantedName name;
-    size_t next = 0;
-    if (next < words.size() && words[next] == L"--name") {
-        if (next + 1 >= words.size()) {
-            return chipctl::UsageError(L"--name needs a value");
-        }
+    if (const std::wstring* wanted = head.Value(L"--name")) {
         std::string bytes;
-        const std::wstring problem = velto1::LibraryName(words[next + 1], &bytes);
-        if (!problem.empty()) {
-            return chipctl::UsageError(problem);
+        switch (velto1::ToLibraryName(*wanted, &bytes)) {
+            case velto1::AnsiConversion::Exact:
+                break;
+            case velto1::AnsiConversion::LacksCharacter:
+                return chipctl::UsageError(L"--name has a character the ANSI code page lacks: " +
+                                           chipctl::Quoted(*wanted));
+            case velto1::AnsiConversion::TooLong:
+                return chipctl::UsageError(
+                    L"--name is longer than 259 bytes in the ANSI code page");
         }
         name = bytes;
-        next += 2;
     }
+    const size_t next = nameWords;
     if (next >= words.size()) {
         std::fputs(kUsage, stderr);
         return chipctl::kUsageError;

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/console_program.h"
+#include "common/console_text.h"
 #include "common/module_folder.h"
 #include "common/hex_text.h"
 #include "simdevice/devices/device_store.h"
@@ -46,22 +48,11 @@ void PrintUsage(FILE* stream) {
     std::fputs(kUsageTail, stream);
 }
 
-void Write(FILE* stream, const std::wstring& text) {
-    const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
-    const int size =
-        WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size > 0) {
-        std::string bytes(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
-        std::fputs(bytes.c_str(), stream);
-    }
-}
-
 void Out(const std::wstring& text) {
-    Write(stdout, text);
+    velto1::WriteText(stdout, text);
 }
 void Err(const std::wstring& text) {
-    Write(stderr, text);
+    velto1::WriteText(stderr, text);
 }
 
 int Fail(const std::wstring& what, HRESULT status) {
@@ -71,7 +62,7 @@ int Fail(const std::wstring& what, HRESULT status) {
 
 // One line, whatever the arguments held.
 int Usage(const std::wstring& problem) {
-    Err(L"simdevctl: " + problem + L" (simdevctl help shows the usage)\n");
+    velto1::RefuseUsage(L"simdevctl", problem);
     return kUsageError;
 }
 
@@ -94,7 +85,12 @@ int RegisterDll(const std::wstring& path, bool unregister) {
     return kSuccess;
 }
 
-int Register(const std::wstring& command, const std::vector<std::wstring>& args) {
+int Register(const std::wstring& command, const std::vector<std::wstring>& words) {
+    const velto1::CommandLine line(words, {});
+    if (!line.Ok()) {
+        return Usage(line.FirstProblem());
+    }
+    const std::vector<std::wstring>& args = line.Words();
     if (args.size() > 1) {
         return Usage(command + L" takes at most a DLL path");
     }
@@ -112,44 +108,42 @@ int Register(const std::wstring& command, const std::vector<std::wstring>& args)
     return RegisterDll(dll, command == L"unregister");
 }
 
-// Each option of add is a row of the settings table, which parses it.
-int Add(const std::vector<std::wstring>& args) {
-    if (args.empty() || args[0].rfind(L"--", 0) == 0) {
+// Each option of add is a row of the settings table, which parses it; the
+// options are read in the order given (several may be repeated).
+int Add(const std::vector<std::wstring>& words) {
+    std::vector<velto1::OptionSpec> options = {{L"--reset-eeprom", false}};
+    for (const sim::Setting& setting : sim::Settings()) {
+        options.push_back({setting.option, setting.argument != nullptr, true});
+    }
+    const velto1::CommandLine line(words, options);
+    if (!line.Ok()) {
+        return Usage(line.FirstProblem());
+    }
+    const std::vector<std::wstring>& args = line.Words();
+    if (args.empty()) {
         return Usage(L"add needs a device ID");
     }
     if (!sim::ValidDeviceId(args[0])) {
         return Usage(L"bad device ID " + velto1::Quoted(args[0]) +
                      L": up to 100 letters, digits, - _ .");
     }
+    if (args.size() > 1) {
+        return Usage(L"add takes one device ID, not also " + velto1::Quoted(args[1]));
+    }
     sim::DeviceSettings settings;
     settings.id = args[0];
-    bool resetEeprom = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::wstring& option = args[i];
-        if (option == L"--reset-eeprom") {
-            resetEeprom = true;
-            continue;
-        }
-        const sim::Setting* setting = sim::FindSetting(option);
-        if (!setting) {
-            return Usage(L"unknown option: " + velto1::Quoted(option));
-        }
-        std::wstring value;
-        if (setting->argument) {
-            if (i + 1 >= args.size()) {
-                return Usage(option + L" needs a value");
+    for (const velto1::GivenOption& option : line.Given()) {
+        if (const sim::Setting* setting = sim::FindSetting(option.name)) {
+            const std::wstring problem = setting->form->parse(option.name, option.value, settings);
+            if (!problem.empty()) {
+                return Usage(problem);
             }
-            value = args[++i];
-        }
-        const std::wstring problem = setting->form->parse(option, value, settings);
-        if (!problem.empty()) {
-            return Usage(problem);
         }
     }
     if (settings.friendlyName.empty()) {
         return Usage(L"add needs --name");
     }
-    const HRESULT status = sim::AddDevice(settings, resetEeprom);
+    const HRESULT status = sim::AddDevice(settings, line.Has(L"--reset-eeprom"));
     if (FAILED(status)) {
         return Fail(L"add " + settings.id, status);
     }
@@ -157,11 +151,16 @@ int Add(const std::vector<std::wstring>& args) {
     return kSuccess;
 }
 
-int Remove(const std::vector<std::wstring>& args) {
-    if (args.size() != 1) {
+int Remove(const std::vector<std::wstring>& words) {
+    const velto1::CommandLine line(words, {{L"--all", false}});
+    if (!line.Ok()) {
+        return Usage(line.FirstProblem());
+    }
+    const std::vector<std::wstring>& args = line.Words();
+    if (args.size() + (line.Has(L"--all") ? 1 : 0) != 1) {
         return Usage(L"remove needs one device ID or --all");
     }
-    if (args[0] == L"--all") {
+    if (line.Has(L"--all")) {
         const HRESULT status = sim::RemoveAllDevices();
         return FAILED(status) ? Fail(L"remove --all", status) : kSuccess;
     }
@@ -226,5 +225,5 @@ int main() {
     if (command == L"list") {
         return args.empty() ? List() : Usage(L"list takes no argument");
     }
-    return Usage(L"unknown command: " + velto1::Quoted(command));
+    return Usage(L"unknown command " + velto1::Quoted(command));
 }
