@@ -109,6 +109,7 @@ TEST(PropertyChannel, DriverSeesTheSequenceAndSelectWordsOfEachOperation) {
         {OP(WriteI2c16(0xA0, 0x1234, 0x181, data)), "Set:I2C_TRANSFER=12A03481"},
         {OP(ReadI2c16(0xA0, 0x00FF, 1, data)), "Set:I2C_TRANSFER=A0FF81"},
         {OP(WriteI2c16(0xA0, 0x0200, 1, data)), "Set:I2C_TRANSFER=2A00081"},
+        {OP(ReadI2c16(0xA0, 0x1130, 1, data)), "Set:I2C_TRANSFER=11A03081"},  // not 0x01xx
         {OP(ReadI2cLong(0xA0, 0x10, 0x0123, data)), "Set:I2C_TRANSFER=1A01023"},
         {OP(WriteI2cLong(0xA0, 0x110, 0x10002, data)), "Set:I2C_TRANSFER=A01002"},
     };

@@ -86,6 +86,7 @@ const BufferCase kBufferCases[] = {
     {OP(ReadI2c(0xA0, 0x10, 0x20, buffer)), 0x20},
     {OP(WriteI2c(0xA0, 0x08, 1, buffer)), 1},
     {OP(ReadI2c16(0xA0, 0x0230, 3, buffer)), 4},
+    {OP(ReadI2c16(0xA0, 0x0230, 0x83, buffer)), 4},  // the count cut to the layout's 7 bits
     {OP(WriteI2c16(0xA0, 0x0230, 2, buffer)), 2},
     {OP(ReadI2cLong(0xA0, 0x10, 0x30, buffer)), 0x30},
     {OP(WriteI2cLong(0xA0, 0x10, 5, buffer)), 5},
@@ -171,6 +172,19 @@ TEST(DriverBoundary, AReadHandsBackTheCountedBytesOrTheWholeWord) {
         EXPECT_EQ(buffer[i], 0) << i;
     }
     EXPECT_TRUE(buffer.IntactGuards());
+
+    // A one-byte read under that selection: the whole word the driver delivered.
+    SimBound foreign;
+    for (WORD index = 0; index < 4; ++index) {
+        foreign.chip->SetRegister(index, static_cast<BYTE>(0xA1 + index));
+    }
+    Prepare(foreign, DriverAnswer::SelectionChangedBeforeData);
+    GuardedBuffer word(4);
+    ASSERT_EQ(foreign.dc.ReadRegisters(0x100, 1, word.Data()), S_OK);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(word[i], 0xA1 + i) << i;
+    }
+    EXPECT_TRUE(word.IntactGuards());
 
     SimBound honest;
     honest.chip->SetRegister(0x100, 0x42);
