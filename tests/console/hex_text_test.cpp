@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/hex_text.h"
@@ -63,6 +64,14 @@ TEST(HexText, SimulatorNumbersAreHexWithPrefixOrDecimal) {
             << '"' << c.text << '"';
         EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
     }
+}
+
+// A typed argument quoted in a one-line message: no control character breaks
+// the line, and a long one is cut.
+TEST(HexText, QuotedArgumentsStayOnOneShortLine) {
+    EXPECT_EQ(velto1::Quoted(L"a\tb\r\n\x1B"), L"\"a?b???\"");
+    EXPECT_EQ(velto1::Quoted(std::wstring(40, L'x')), L"\"" + std::wstring(40, L'x') + L"\"");
+    EXPECT_EQ(velto1::Quoted(std::wstring(41, L'x')), L"\"" + std::wstring(40, L'x') + L"...\"");
 }
 
 TEST(HexText, ByteStringsAreLowestByteFirstAndExactlySized) {
