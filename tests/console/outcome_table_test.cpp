@@ -54,6 +54,8 @@ TEST(OutcomeTableTest, TheTextCarriesTheStatusOrTheMarkerItsRowAsksFor) {
     result.outcome = UpdateOutcome::NotSupportedProduct;
     result.marker = 0x130;
     EXPECT_EQ(OutcomeText(result), "W002 not a supported product (marker 0x00000130)");
+    result.marker = 0xFF;  // a blank EEPROM's byte is still shown as one byte
+    EXPECT_EQ(OutcomeText(result), "W002 not a supported product (marker 0xFF)");
     result.outcome = UpdateOutcome::Completed;
     EXPECT_EQ(OutcomeText(result), "updated");
 }
