@@ -42,12 +42,13 @@ inline constexpr OutcomeDescription kOutcomeTable[] = {
      OutcomeDetail::None, 10},
     {UpdateOutcome::DeviceNotOpened, "W001", L"W001:" VELTO1_NOT_FOUND, "W001 device not found",
      OutcomeDetail::None, 11},
-    // A device found whose driver interface could not be bound: the updater
-    // opens no device then, and says W001.
-    {UpdateOutcome::DeviceNotBound, "W001", L"W001:" VELTO1_NOT_FOUND,
-     "W001 device not opened: its driver interface could not be bound", OutcomeDetail::Status, 11},
     {UpdateOutcome::NotSupportedProduct, "W002", L"W002:" VELTO1_NOT_FOUND,
      "W002 not a supported product", OutcomeDetail::Marker, 12},
+    // A device found whose filter or driver interface could not be bound:
+    // the updater opens no device then, and says W001. Its exit code is its
+    // own: a device that is there but unusable is a failure, never "none".
+    {UpdateOutcome::DeviceNotBound, "W001", L"W001:" VELTO1_NOT_FOUND,
+     "W001 device not opened: its driver interface could not be bound", OutcomeDetail::Status, 13},
     // The step that could not start is the first: the dialog says E001.
     {UpdateOutcome::DeviceBusy, "E001", L"E001:" VELTO1_WRITE_FAILED,
      "busy: another program held the device", OutcomeDetail::Busy, 20},

@@ -15,8 +15,8 @@ enum class UpdateOutcome {
     AlreadyUpdated,       // bit 7 was clear before; nothing was written
     UpdateNeeded,         // a check found bit 7 set and stopped there
     DeviceNotOpened,      // W001: no device object
-    DeviceNotBound,       // W001: a device found whose driver interface did not bind
     NotSupportedProduct,  // W002: the marker is not the supported product's
+    DeviceNotBound,       // W001: a device found whose filter or driver interface did not bind
     DeviceBusy,           // E001 too: another program held the device too long; nothing sent
     MarkerReadFailed,     // E001
     OptionReadFailed,     // E002

@@ -3,10 +3,10 @@
 #include <strmif.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "appcore/outcome_table.h"
 #include "appcore/update_procedure.h"
+#include "cli/device_report.h"
 #include "cli/outcomes.h"
 #include "cli/update_log.h"
 #include "common/console_text.h"
@@ -19,49 +19,36 @@ namespace {
 
 constexpr size_t kNameBufferSize = 260;  // the library's name buffers
 
-std::string OptionByteText(const UpdateResult& result) {
-    if (!result.optionRead) {
-        return "option byte not read";
-    }
-    std::string text = "option byte " + HexByte(result.optionBefore);
-    if (result.optionReadBack) {
-        text += " -> " + HexByte(result.optionAfter);
-    }
-    return text;
-}
-
 class CommandRun {
   public:
-    explicit CommandRun(const Options& options) : options_(options) {}
+    CommandRun(const Options& options, const std::wstring& wantedName)
+        : options_(options), wantedName_(wantedName) {}
 
     // One device found: bind it, run the procedure, tell the outcome. A device
-    // whose driver interface can't be bound runs it with no device: W001.
-    // Returns whether to go on to the next device (--all).
-    bool RunDevice(IBaseFilter* filter, const char* friendlyName, DWORD match) {
+    // whose filter could not be created, or whose driver interface can't be
+    // bound, is told with the bind's status and its own failure code; the
+    // search goes on past it to the device the updater would take. Returns
+    // whether to go on to the next device.
+    bool RunDevice(IBaseFilter* filter, HRESULT bindStatus, const wchar_t* friendlyName,
+                   DWORD match) {
         DeviceControl device;
-        const bool bound = device.BindFilter(filter) != nullptr;
+        const bool bound = filter && device.BindFilter(filter) != nullptr;
         const UpdateMode mode =
             options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
         UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
         if (!bound) {
             result.outcome = UpdateOutcome::DeviceNotBound;
-            result.status = device.GetLastResult();
+            result.status = filter ? device.GetLastResult() : bindStatus;
         }
         device.Close();
-
-        const std::string how =
-            match == DeviceControl::kMatchedKnownModel ? "a known model" : "name";
-        Report(
-            friendlyName,
-            "\"" + std::string(friendlyName) + "\" found by " + how + ", " + OptionByteText(result),
-            result);
-        return options_.all;
+        Report({true, friendlyName, wantedName_, match, result});
+        return options_.all || !filter;
     }
 
     // Nothing found: the procedure's W001, as the updater's with no device.
-    void RunNoDevice(const std::string& wantedName) {
+    void RunNoDevice() {
         const UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
-        Report("", "no device found by \"" + wantedName + "\" or a known model", result);
+        Report({false, L"", wantedName_, 0, result});
     }
 
     int ExitCode() const {
@@ -69,17 +56,19 @@ class CommandRun {
     }
 
   private:
-    void Report(const std::string& device, const std::string& found, const UpdateResult& result) {
-        const std::string outcome = OutcomeText(result);
+    void Report(const DeviceReport& report) {
+        const UpdateResult& result = report.result;
         const int code = DescribeOutcome(result.outcome).exitCode;
         worst_ = std::max(worst_, code);
-        const std::string line =
-            found + ": " + outcome + " (exit code " + std::to_string(code) + ")\n";
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
+        if (options_.json) {
+            velto1::WriteText(stdout, velto1::WidenAscii(JsonLine(report)));
+        } else {
+            velto1::WriteText(stdout, TextLine(report));
+        }
         if (options_.log) {
-            Log({device, result.optionRead ? HexByte(result.optionBefore) : "-",
-                 result.optionReadBack ? HexByte(result.optionAfter) : "-", outcome, code});
+            Log({report.name, result.optionRead ? HexByte(result.optionBefore) : "-",
+                 result.optionReadBack ? HexByte(result.optionAfter) : "-", OutcomeText(result),
+                 code});
         }
     }
 
@@ -95,13 +84,28 @@ class CommandRun {
     }
 
     const Options& options_;
+    const std::wstring wantedName_;
     int worst_ = kExitSuccess;
     bool logFailed_ = false;
 };
 
-BOOL __stdcall OnDeviceFound(void* context, IBaseFilter* filter, const char* friendlyName,
-                             DWORD match) {
-    return static_cast<CommandRun*>(context)->RunDevice(filter, friendlyName, match) ? TRUE : FALSE;
+BOOL __stdcall OnDeviceFound(void* context, IBaseFilter* filter, HRESULT bindStatus,
+                             const wchar_t* friendlyName, DWORD match) {
+    return static_cast<CommandRun*>(context)->RunDevice(filter, bindStatus, friendlyName, match)
+               ? TRUE
+               : FALSE;
+}
+
+// --name, else the name in the registry (or the default) as the updater reads it.
+std::wstring WantedName(const Options& options) {
+    if (options.name) {
+        return *options.name;
+    }
+    char name[kNameBufferSize] = {};
+    GetCaptureDeviceName(name);
+    wchar_t wide[kNameBufferSize] = {};
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(kNameBufferSize));
+    return wide;
 }
 
 }  // namespace
@@ -110,18 +114,11 @@ int RunOnDevices(const Options& options) {
     // The apartment the updater's start-up makes: capture drivers are
     // apartment-threaded objects.
     const velto1::ComInitScope com;
-    std::string wantedName;
-    if (options.name) {
-        wantedName = *options.name;
-    } else {
-        char name[kNameBufferSize] = {};
-        GetCaptureDeviceName(name);
-        wantedName = name;
-    }
-    CommandRun run(options);
+    const std::wstring wantedName = WantedName(options);
+    CommandRun run(options, wantedName);
     DeviceControl search;
-    if (search.ForEachCaptureFilter(wantedName.c_str(), OnDeviceFound, &run) == 0) {
-        run.RunNoDevice(wantedName);
+    if (search.ForEachCaptureDeviceW(wantedName.c_str(), OnDeviceFound, &run) == 0) {
+        run.RunNoDevice();
     }
     return run.ExitCode();
 }

@@ -15,13 +15,15 @@
 #include "cli/arguments.h"
 #include "cli/device_runs.h"
 #include "cli/outcomes.h"
+#include "velto1_build_info.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: velto1cli update [--all] [--name NAME] [--log FILE]\n"
-    "       velto1cli check [--all] [--name NAME]\n"
+    "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json]\n"
+    "       velto1cli check [--all] [--name NAME] [--json]\n"
     "       velto1cli help\n"
+    "       velto1cli --version\n"
     "\n"
     "Runs the velto1 update (clear bit 7 of the EEPROM option byte of a device that\n"
     "carries the supported product's marker, and read it back) without a window.\n"
@@ -32,8 +34,11 @@ constexpr char kUsage[] =
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"
     "  --log FILE    append one UTF-8 line per device to FILE (may be shared)\n"
+    "  --json        one JSON object per device and line instead of the text line\n"
+    "  --version     the version, architecture and commit of this program\n"
     "\n"
-    "One line per device on stdout. Exit code (with --all, the highest of the devices'):\n"
+    "One line per device on stdout, also for a matching device that could not be bound.\n"
+    "Exit code (with --all, the highest of the devices'):\n"
     "   2  usage error; no device was touched\n"
     "   3  update succeeded, but the log could not be written\n";
 
@@ -69,6 +74,10 @@ int main() {
     if (!cli::ParseArguments(words, &options, &problem)) {
         velto1::RefuseUsage(L"velto1cli", problem);
         return cli::kExitUsage;
+    }
+    if (options.command == cli::Command::Version) {
+        std::printf("velto1cli %s %s commit %s\n", VELTO1_VERSION, VELTO1_ARCH, VELTO1_COMMIT);
+        return cli::kExitSuccess;
     }
     if (options.command == cli::Command::Help) {
         std::fputs(kUsage, stdout);

@@ -3,31 +3,20 @@
 #include <cstdio>
 #include <cwctype>
 
-#include "common/ansi_text.h"
+#include "common/console_text.h"
 #include "common/win32_owners.h"
+#include "velto1_build_info.h"
 
 namespace cli {
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return std::string();
-    }
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
-}
 
 // A field never breaks its line or its columns: control characters become '?'.
 std::string Field(std::wstring text) {
     for (wchar_t& c : text) {
         c = std::iswcntrl(c) ? L'?' : c;
     }
-    return text.empty() ? "-" : Utf8(text);
+    return text.empty() ? "-" : velto1::Utf8Of(text);
 }
 
 ULONGLONG Ticks(const FILETIME& time) {
@@ -73,11 +62,13 @@ std::string LogLine(const LogRecord& record) {
         IsoTimeNow(),
         Field(ComputerName()),
         Field(UserName()),
-        Field(velto1::WidenAnsi(record.device)),
+        Field(record.device),
         record.before,
         record.after,
-        Field(velto1::WidenAnsi(record.outcome)),
+        Field(velto1::WidenAscii(record.outcome)),
         std::to_string(record.exitCode),
+        VELTO1_VERSION,
+        VELTO1_ARCH,
     };
     std::string line;
     for (const std::string& field : fields) {
@@ -86,21 +77,51 @@ std::string LogLine(const LogRecord& record) {
     return line + "\r\n";
 }
 
+namespace {
+
+// Whether the file ends in the middle of a line: its last byte is not a line
+// feed. A file that can't be read that way counts as ending well.
+bool EndsInsideALine(HANDLE file) {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart == 0) {
+        return false;
+    }
+    OVERLAPPED at = {};
+    const ULONGLONG last = static_cast<ULONGLONG>(size.QuadPart) - 1;
+    at.Offset = static_cast<DWORD>(last);
+    at.OffsetHigh = static_cast<DWORD>(last >> 32);
+    char byte = '\n';
+    DWORD read = 0;
+    return ReadFile(file, &byte, 1, &read, &at) && read == 1 && byte != '\n';
+}
+
+}  // namespace
+
 DWORD AppendLogLine(const std::wstring& path, const std::string& line) {
     // Append-only access: every write lands at the end of the file as it is
-    // then, even with another process appending at the same time.
-    const velto1::UniqueHandle file(
-        CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    // then, even with another process appending at the same time. Read
+    // access too where the file allows it, to see how the file ends.
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    velto1::UniqueHandle file(CreateFileW(path.c_str(),
+                                          FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE, kShare,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid() && GetLastError() == ERROR_ACCESS_DENIED) {
+        file =
+            velto1::UniqueHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShare,
+                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     if (!file.Valid()) {
         return GetLastError();
     }
+    // Every writer ends its lines, so a line left open was cut short by
+    // something else: the record starts on a line of its own, in the same write.
+    const std::string record = EndsInsideALine(file.Get()) ? "\r\n" + line : line;
     DWORD written = 0;
-    if (!WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+    if (!WriteFile(file.Get(), record.data(), static_cast<DWORD>(record.size()), &written,
+                   nullptr)) {
         return GetLastError();
     }
-    return written == line.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    return written == record.size() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
 }  // namespace cli

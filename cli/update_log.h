@@ -1,7 +1,10 @@
 // The log that `velto1cli update --log FILE` appends to: one UTF-8 line per
 // device per run, tab-separated, ending in CR LF:
 //   time (ISO 8601 with zone)  computer  user  device  before  after  outcome  exit code
-// Lines of several runs, on several computers, may share one file.
+//   version  architecture
+// Fields are only ever added at the end. A record starts on a line of its
+// own even when the file's last line has no line end. Lines of several runs,
+// on several computers, may share one file.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +14,7 @@
 namespace cli {
 
 struct LogRecord {
-    std::string device;   // friendly name in the ANSI code page; empty when none was found
+    std::wstring device;  // friendly name; empty when none was found
     std::string before;   // the option byte as read, "-" when not read
     std::string after;    // as read back, "-" when not read back
     std::string outcome;  // the outcome in English, as printed

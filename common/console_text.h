@@ -22,6 +22,11 @@ inline std::string Utf8Of(const std::wstring& text) {
     return bytes;
 }
 
+// ASCII text as wide text.
+inline std::wstring WidenAscii(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 // Writes text to stdout or stderr as it is; stdout is flushed first, so that
 // the two streams keep their order when they share a pipe.
 inline void WriteText(FILE* stream, const std::wstring& text) {

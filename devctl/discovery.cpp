@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -101,12 +102,12 @@ bool ToAnsiExactly(const wchar_t* wide, char (&name)[kNameBufferSize]) {
            !usedDefault;
 }
 
-// Walks one category's devices in enumeration order and hands each whose
-// friendly name matches wantedName to visit(moniker, name), which returns
-// true to end the walk. record receives the status of every recorded step:
-// creating the enumerators, binding a property bag and reading a name.
+// Walks one category's devices in enumeration order and hands each with a
+// friendly name to visit(moniker, name), which returns true to end the walk.
+// record receives the status of every recorded step: creating the
+// enumerators, binding a property bag and reading a name.
 template <typename Record, typename Visit>
-void VisitMatchingDevices(GUID category, const char* wantedName, Record record, Visit visit) {
+void VisitNamedDevices(GUID category, Record record, Visit visit) {
     ComPtr<ICreateDevEnum> systemEnum;
     if (record(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(&systemEnum))) < 0 ||
@@ -136,17 +137,25 @@ void VisitMatchingDevices(GUID category, const char* wantedName, Record record, 
             continue;
         }
         bag.Reset();
-        // A name that doesn't fit the buffer, or doesn't convert exactly, is no
-        // match: only a whole, terminated name is compared.
-        char name[kNameBufferSize];
-        if (!friendlyName.String() || !ToAnsiExactly(friendlyName.String(), name) ||
-            !NameMatches(name, wantedName)) {
-            continue;
-        }
-        if (visit(device.Get(), static_cast<const char*>(name))) {
+        if (friendlyName.String() && visit(device.Get(), friendlyName.String())) {
             return;
         }
     }
+}
+
+// The devices of one category whose friendly name, in the ANSI code page,
+// matches wantedName; visit(moniker, name) as above.
+template <typename Record, typename Visit>
+void VisitMatchingDevices(GUID category, const char* wantedName, Record record, Visit visit) {
+    VisitNamedDevices(category, record, [&](IMoniker* device, const wchar_t* wideName) {
+        // A name that doesn't fit the buffer, or doesn't convert exactly, is no
+        // match: only a whole, terminated name is compared.
+        char name[kNameBufferSize];
+        if (!ToAnsiExactly(wideName, name) || !NameMatches(name, wantedName)) {
+            return false;
+        }
+        return visit(device, static_cast<const char*>(name));
+    });
 }
 
 // The moniker's display name, which tells one device from another across
@@ -325,6 +334,67 @@ DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterF
     search(wantedName, kMatchedByName);
     for (const char* name : kKnownCaptureDeviceNames) {
         search(name, kMatchedKnownModel);
+    }
+    return count;
+}
+
+DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDeviceFoundW found,
+                                           void* context) {
+    if (!wantedName || !found) {
+        return 0;
+    }
+    // Each category is listed once; the names are then matched in the
+    // search's order against the list, which keeps the enumeration's order.
+    struct Listed {
+        ComPtr<IMoniker> device;
+        std::wstring name;
+        std::wstring id;  // the display name: one device, however many names match it
+        bool handedOut;
+    };
+    std::vector<Listed> lists[std::size(kCaptureCategories)];
+    for (size_t i = 0; i < std::size(kCaptureCategories); ++i) {
+        VisitNamedDevices(
+            kCaptureCategories[i], [this](HRESULT status) { return Record(status); },
+            [&](IMoniker* device, const wchar_t* friendlyName) {
+                lists[i].push_back({device, friendlyName, DisplayName(device), false});
+                return false;
+            });
+    }
+    std::vector<std::wstring> handedOut;
+    DWORD count = 0;
+    const auto search = [&](const std::wstring& name, DWORD match) {
+        for (std::vector<Listed>& list : lists) {
+            for (Listed& entry : list) {
+                if (entry.handedOut || entry.name.compare(0, name.size(), name) != 0 ||
+                    (!entry.id.empty() &&
+                     std::find(handedOut.begin(), handedOut.end(), entry.id) != handedOut.end())) {
+                    continue;
+                }
+                ComPtr<IBaseFilter> filter;
+                HRESULT status =
+                    Record(entry.device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)));
+                if (status >= 0 && !filter) {
+                    status = E_NOINTERFACE;  // success with nothing is no filter either
+                }
+                if (status < 0) {
+                    filter.Reset();
+                }
+                entry.handedOut = true;
+                handedOut.push_back(entry.id);
+                ++count;
+                if (!found(context, filter.Get(), status, entry.name.c_str(), match)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    if (search(wantedName, kMatchedByName)) {
+        for (const char* name : kKnownCaptureDeviceNames) {
+            if (!search(std::wstring(name, name + std::strlen(name)), kMatchedKnownModel)) {
+                break;
+            }
+        }
     }
     return count;
 }

@@ -38,7 +38,12 @@ for arch in x86 x64; do
     cp "$(velto1_build_dir "$arch")/cli/velto1cli.exe" "$stage/$arch/velto1cli.exe"
 done
 programs=(x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe)
-cp "$root/resources/release-README.txt" "$stage/README.txt"
+# README.txt names the version and commit the programs carry.
+build_info="$(velto1_build_dir x86)/generated/velto1_build_info.h"
+product_version=$(sed -n 's/^#define VELTO1_VERSION "\(.*\)"$/\1/p' "$build_info")
+commit=$(sed -n 's/^#define VELTO1_COMMIT "\(.*\)"$/\1/p' "$build_info")
+sed -e "s/@VERSION@/$product_version/" -e "s/@COMMIT@/$commit/" \
+    "$root/resources/release-README.txt" >"$stage/README.txt"
 
 if [ -n "${VELTO1_SIGN_PFX:-}" ]; then
     for program in "${programs[@]}"; do

@@ -31,7 +31,7 @@ for group in "${groups[@]}"; do
                           binutils-mingw-w64-i686 mingw-w64-i686-dev) ;;
     wine) packages+=(wine wine64 wine32:i386); wine_wanted=1 ;;
     display) packages+=(xvfb imagemagick fonts-noto-cjk fonts-wine) ;;
-    tests) packages+=(make googletest x11-utils zip unzip openssl osslsigncode python3) ;;
+    tests) packages+=(make googletest nlohmann-json3-dev x11-utils zip unzip openssl osslsigncode python3) ;;
     *) echo "usage: scripts/setup.sh [build-x64|build-x86|wine|display|tests]..." >&2; exit 2 ;;
   esac
 done

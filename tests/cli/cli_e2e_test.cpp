@@ -63,9 +63,9 @@ TEST_F(CliOutcomeTest, EachWarningAndSuccessHasItsLineAndCode) {
          "no device found by \"USB 7450 Device\" or a known model: W001 device not found "
          "(exit code 11)\n",
          kFresh},
-        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 11,
+        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 13,
          "\"USB 7450 Device\" found by name, option byte not read: W001 device not opened: its "
-         "driver interface could not be bound, status 0x80004002 (exit code 11)\n",
+         "driver interface could not be bound, status 0x80004002 (exit code 13)\n",
          kFresh},
         {kAsIs, 0x30, kFresh, 12,
          "\"USB 7450 Device\" found by name, option byte not read: W002 not a supported product "
@@ -245,8 +245,9 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
 
     const Outcome help = Velto1cli(L"help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_THAT(help.output,
-                StartsWith("usage: velto1cli update [--all] [--name NAME] [--log FILE]\n"));
+    EXPECT_THAT(
+        help.output,
+        StartsWith("usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json]\n"));
     for (const OutcomeDescription& row : kOutcomeTable) {
         EXPECT_THAT(help.output, HasSubstr(std::string(row.exitCode < 10 ? "   " : "  ") +
                                            std::to_string(row.exitCode) + "  " + row.text + "\n"));

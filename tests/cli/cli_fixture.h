@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,42 @@ constexpr unsigned kBindCalls = 4;
 constexpr unsigned kOptionRead = kBindCalls + 11;
 constexpr unsigned kOptionWrite = kBindCalls + 13;
 constexpr unsigned kReadBack = kBindCalls + 15;
+
+// A log line's fields.
+struct LogLine {
+    std::string time, computer, user, device, before, after, outcome, exitCode, version,
+        architecture;
+};
+
+inline std::string FileText(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+// The text's lines, each split at its tabs; every line must end in CR LF and
+// have the ten fields.
+inline std::vector<LogLine> ReadLogText(std::string text) {
+    std::vector<LogLine> lines;
+    for (size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2)) {
+        std::vector<std::string> fields;
+        std::stringstream line(text.substr(0, end));
+        for (std::string field; std::getline(line, field, '\t');) {
+            fields.push_back(field);
+        }
+        EXPECT_EQ(fields.size(), 10u) << text.substr(0, end);
+        fields.resize(10);
+        lines.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5],
+                         fields[6], fields[7], fields[8], fields[9]});
+    }
+    EXPECT_EQ(text, "") << "a line without its CR LF";
+    return lines;
+}
+
+inline std::vector<LogLine> ReadLog(const std::wstring& path) {
+    return ReadLogText(FileText(path));
+}
 
 inline Outcome Velto1cli(const std::wstring& arguments) {
     const testsupport::ProcessRun run =

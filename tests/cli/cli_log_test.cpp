@@ -3,69 +3,36 @@
 // the update.
 #include <gmock/gmock.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "common/win32_owners.h"
+#include "common/console_text.h"
 #include "tests/cli/cli_fixture.h"
+#include "velto1_build_info.h"
 
 using clitest::CliTest;
+using clitest::LogLine;
 using clitest::Outcome;
+using clitest::ReadLog;
 using clitest::Velto1cli;
+using velto1::Utf8Of;
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    std::string bytes(static_cast<size_t>(text.size() * 3), '\0');
-    bytes.resize(static_cast<size_t>(
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
-                            static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
-}
 
 std::string ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     EXPECT_TRUE(GetComputerNameW(name, &size));
-    return Utf8(name);
+    return Utf8Of(name);
 }
 
 std::string UserName() {
     wchar_t name[257] = {};
     DWORD size = 257;
     EXPECT_TRUE(GetUserNameW(name, &size));
-    return Utf8(name);
-}
-
-// A log line's fields.
-struct LogLine {
-    std::string time, computer, user, device, before, after, outcome, exitCode;
-};
-
-// The file's lines, each split at its tabs; every line must end in CR LF and
-// have the eight fields.
-std::vector<LogLine> ReadLog(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    std::vector<LogLine> lines;
-    std::string text = content.str();
-    for (size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2)) {
-        std::vector<std::string> fields;
-        std::stringstream line(text.substr(0, end));
-        for (std::string field; std::getline(line, field, '\t');) {
-            fields.push_back(field);
-        }
-        EXPECT_EQ(fields.size(), 8u) << text.substr(0, end);
-        fields.resize(8);
-        lines.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5],
-                         fields[6], fields[7]});
-    }
-    EXPECT_EQ(text, "") << "a line without its CR LF";
-    return lines;
+    return Utf8Of(name);
 }
 
 class CliLogTest : public CliTest {
@@ -106,6 +73,8 @@ TEST_F(CliLogTest, TwoRunsAppendOneLineEachWithTimeComputerUserAndOutcome) {
         EXPECT_EQ(lines[i].after, expected[i].after);
         EXPECT_EQ(lines[i].outcome, expected[i].outcome);
         EXPECT_EQ(lines[i].exitCode, "0");
+        EXPECT_EQ(lines[i].version, VELTO1_VERSION);
+        EXPECT_EQ(lines[i].architecture, VELTO1_ARCH);
     }
 }
 
@@ -138,7 +107,7 @@ TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
     EXPECT_EQ(run.output,
               "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"
               "velto1cli: could not write the log " +
-                  Utf8(missingFolder) + ": error 3\n");
+                  Utf8Of(missingFolder) + ": error 3\n");
     EXPECT_EQ(OptionByte(L"a"), 0x05);
 
     // A log another program holds open without sharing; a failing device
@@ -151,7 +120,7 @@ TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
     EXPECT_EQ(run.exitCode, 11);
     EXPECT_THAT(run.output, ::testing::EndsWith("W001 device not found (exit code 11)\n"
                                                 "velto1cli: could not write the log " +
-                                                Utf8(log) + ": error 32\n"));
+                                                Utf8Of(log) + ": error 32\n"));
 }
 
 }  // namespace

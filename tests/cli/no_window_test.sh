@@ -35,7 +35,7 @@ tried_window || fail "Wine did not report velto1.exe's window: the check sees no
 # Each row: simdevctl add options ("" no device), velto1cli arguments, exit code.
 rows=(
     "|update|11"
-    "--no-custom-property|update --all|11"
+    "--no-custom-property|update --all|13"
     "--fail-i2c-write 1=0x80070005|update|23"
     "--unplug-from 1|check|21"
     "|check|10"

@@ -80,6 +80,8 @@ Contents)
     # The read-me: Japanese first, then English; which build, which Windows,
     # and what W001 with the device attached means.
     readme="$work/unpacked/README.txt"
+    grep -q "^Version [0-9]*\.[0-9]*\.[0-9]* (commit $(git -C "$src" rev-parse --short=12 HEAD))" "$readme" ||
+        fail "README.txt does not name the version and commit"
     for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build" \
                 "velto1cli" "velto1cli check" "SYSTEM"; do
         grep -q "$text" "$readme" || fail "README.txt lacks '$text'"

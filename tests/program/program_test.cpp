@@ -1,9 +1,10 @@
 // velto1.exe as shipped: its resources, field by field, and its imports, read
 // from the built file; and the main window's commands, run in the test process
 // with the program's resources linked in.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "resources/resource.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/updater_texts.h"
+#include "velto1_build_info.h"
 
 namespace {
 
@@ -163,6 +165,54 @@ TEST(ProgramFile, CarriesTheStackProtector) {
     EXPECT_NE(bytes.find("*** stack smashing detected ***"), std::string::npos)
         << "no stack protector: built without -fstack-protector-strong";
 #endif
+}
+
+// Every program's version resource, read back from the built file as the
+// file's properties show it: the project's version, a product name of its
+// own, and the architecture and commit it was built from.
+TEST(ProgramFile, EveryProgramCarriesItsVersion) {
+    const struct {
+        const wchar_t* file;
+        const char* productName;
+    } programs[] = {
+        {L"velto1.exe", "velto1"},
+        {L"velto1cli.exe", "velto1cli"},
+        {L"regconsole.exe", "velto1 register console"},
+        {L"chipctl.exe", "chipctl"},
+        {L"simdevctl.exe", "simdevctl"},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(program.file)));
+        const std::wstring path = velto1::ModuleFolder() + program.file;
+        DWORD ignored = 0;
+        std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+        ASSERT_FALSE(info.empty()) << "no version resource";
+        ASSERT_TRUE(
+            GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+        const auto text = [&info](const wchar_t* name) {
+            void* value = nullptr;
+            UINT length = 0;
+            const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+            if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || !value) {
+                return std::string("(none)");
+            }
+            const std::wstring wide(static_cast<const wchar_t*>(value));
+            return std::string(wide.begin(), wide.end());
+        };
+        EXPECT_EQ(text(L"FileVersion"), VELTO1_VERSION);
+        EXPECT_EQ(text(L"ProductVersion"), VELTO1_VERSION);
+        EXPECT_EQ(text(L"ProductName"), program.productName);
+        EXPECT_EQ(text(L"Comments"), std::string(VELTO1_ARCH) + ", commit " + VELTO1_COMMIT);
+        EXPECT_THAT(text(L"FileDescription"),
+                    testing::EndsWith(std::string(" (") + VELTO1_ARCH + ")"));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        char version[32];
+        std::snprintf(version, sizeof version, "%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                      LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS));
+        EXPECT_EQ(std::string(version), VELTO1_VERSION);
+    }
 }
 
 // Runs an action on the next turn of whatever message loop runs (the modal

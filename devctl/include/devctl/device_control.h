@@ -187,6 +187,15 @@ class DeviceControl {
     typedef BOOL(__stdcall* CaptureFilterFound)(void* context, IBaseFilter* filter,
                                                 const char* friendlyName, DWORD match);
     DWORD ForEachCaptureFilter(const char* wantedName, CaptureFilterFound found, void* context);
+    // The same search with names as Unicode text, as the registry holds them
+    // (any length, any code page), that also hands out every matching device
+    // whose filter could not be created: with a null filter and the status of
+    // creating it (filter is null exactly when bindStatus is negative).
+    typedef BOOL(__stdcall* CaptureDeviceFoundW)(void* context, IBaseFilter* filter,
+                                                 HRESULT bindStatus, const wchar_t* friendlyName,
+                                                 DWORD match);
+    DWORD ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDeviceFoundW found,
+                                void* context);
 
     // GPIO and identification. Typed outputs (the BYTE of ReadGpio and
     // ReadRegister04, the WORD of ReadAc97) receive exactly their own size.

@@ -1,0 +1,282 @@
+// velto1cli's verdict at the edges, as an administrator's trial found them:
+// a device that can't be bound, names that hold line ends, that lie outside
+// the ANSI code page or that are longer than it allows, a log cut inside a
+// line, a log folder with a Japanese name; and the machine-readable output.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "common/console_text.h"
+#include "simdevice/devices/registration_root.h"
+#include "tests/cli/cli_fixture.h"
+#include "velto1_build_info.h"
+
+using clitest::CliTest;
+using clitest::Outcome;
+using clitest::Velto1cli;
+using velto1::Utf8Of;
+
+namespace {
+
+constexpr HRESULT kBindFails = static_cast<HRESULT>(0x80070001);
+
+class CliEdgeTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        DeleteFileW(log.c_str());
+    }
+    void TearDown() override {
+        DeleteFileW(log.c_str());
+        CliTest::TearDown();
+    }
+
+  public:
+    // For the rows' arrangements.
+    using CliTest::Settings;
+    using simbench::SimDeviceTest::Add;
+    // "a", a fresh USB 7450 Device.
+    void AddUpdatable() { Add(Settings(L"a", L"USB 7450 Device")); }
+    // "b", a fresh USB 5170 Device whose filter can't be created.
+    void AddUnbindable() {
+        sim::DeviceSettings settings = Settings(L"b", L"USB 5170 Device");
+        settings.bindStatus = kBindFails;
+        Add(settings);
+    }
+    // A name simdevctl refuses, written where DirectShow reads it.
+    static void Rename(const std::wstring& id, const std::wstring& name) {
+        const std::wstring key =
+            L"CLSID\\" + sim::GuidText(sim::CategoryOf(sim::DeviceCategory::VideoInput).guid) +
+            L"\\Instance\\" + id;
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"FriendlyName", REG_SZ,
+                                  name.c_str(), static_cast<DWORD>((name.size() + 1) * 2)),
+                  ERROR_SUCCESS);
+    }
+
+  protected:
+    const std::wstring log = clitest::TempPath(L"velto1cli-edges.log");
+};
+
+constexpr char kBindFailure[] =
+    "\"USB 5170 Device\" found by a known model, option byte not read: W001 device not opened: its "
+    "driver interface could not be bound, status 0x80070001 (exit code 13)\n";
+
+struct EdgeRow {
+    const char* what;
+    std::function<void(CliEdgeTest&)> arrange;
+    std::wstring arguments;  // " --log FILE" is added to every update
+    int exitCode;
+    std::string output;
+    size_t logLines;  // whole records in the log afterwards
+};
+
+class CliEdgeRowsTest : public CliEdgeTest {
+  public:
+    void ExpectRows(const std::vector<EdgeRow>& rows) {
+        for (const EdgeRow& row : rows) {
+            SCOPED_TRACE(row.what);
+            ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
+            DeleteFileW(log.c_str());
+            row.arrange(*this);
+            const bool update = row.arguments.rfind(L"update", 0) == 0;
+            const Outcome run =
+                Velto1cli(row.arguments + (update ? L" --log \"" + log + L"\"" : L""));
+            EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+            EXPECT_EQ(run.output, row.output);
+            if (update) {
+                EXPECT_EQ(clitest::ReadLog(log).size(), row.logLines);
+            }
+        }
+    }
+};
+
+TEST_F(CliEdgeRowsTest, EveryMatchingDeviceHasItsLineAndItsCode) {
+    ExpectRows({
+        {"a device whose filter can't be created counts with --all",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             t.AddUnbindable();
+         },
+         L"check --all", 13,
+         "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n" +
+             std::string(kBindFailure),
+         0},
+        {"the device passed over is told before the one taken",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             t.AddUnbindable();
+         },
+         L"check --name \"USB 5170\"", 13,
+         "\"USB 5170 Device\" found by name, option byte not read: W001 device not opened: its "
+         "driver interface could not be bound, status 0x80070001 (exit code 13)\n"
+         "\"USB 7450 Device\" found by a known model, option byte 0x85: update needed (exit code "
+         "10)\n",
+         0},
+        {"alone, it keeps its status", [](CliEdgeTest& t) { t.AddUnbindable(); }, L"update", 13,
+         kBindFailure, 1},
+        {"and with --all it is logged with the others",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             t.AddUnbindable();
+         },
+         L"update --all", 13,
+         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n" +
+             std::string(kBindFailure),
+         2},
+    });
+}
+
+TEST_F(CliEdgeRowsTest, NamesAreFoundAsTheyAreAndShownOnOneLine) {
+    ExpectRows({
+        {"a name with a tab, a control character, a line end and a second device's line",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             Rename(L"a",
+                    L"USB 7450 Device\t\x01\r\n\"USB 7451 Device\" found by name, option byte 0x85 "
+                    L"-> 0x05: updated (exit code 0)");
+         },
+         L"update", 0,
+         "\"USB 7450 Device\\x09\\x01\\x0D\\x0A\\\"USB 7451 Device\\\" found by name, option byte "
+         "0x85 -> "
+         "0x05: updated (exit code 0)\" found by name, option byte 0x85 -> 0x05: updated (exit "
+         "code 0)\n",
+         1},
+        {"a Japanese name on a Western code page",
+         [](CliEdgeTest& t) {
+             t.Add(t.Settings(L"a", L"\u6620\u50CF\u30AD\u30E3\u30D7\u30C1\u30E3"));
+         },
+         L"update --name \u6620\u50CF", 0,
+         "\"\xE6\x98\xA0\xE5\x83\x8F\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\x97\xE3\x83\x81\xE3\x83\xA3\" "
+         "found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n",
+         1},
+        {"an emoji", [](CliEdgeTest& t) { t.Add(t.Settings(L"a", L"USB 7450 Device \U0001F4F9")); },
+         L"check", 10,
+         "\"USB 7450 Device \xF0\x9F\x93\xB9\" found by name, option byte 0x85: update needed "
+         "(exit "
+         "code 10)\n",
+         0},
+        {"a name of 400 characters",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             Rename(L"a", L"USB 7450 Device " + std::wstring(384, L'x'));
+         },
+         L"check", 10,
+         "\"USB 7450 Device " + std::string(384, 'x') +
+             "\" found by name, option byte 0x85: update needed (exit code 10)\n",
+         0},
+    });
+}
+
+// The log's last line was cut short (a disk full, another tool): the next
+// record still starts a line of its own.
+TEST_F(CliEdgeTest, ARecordStartsOnItsOwnLineAfterALineWithoutItsEnd) {
+    AddUpdatable();
+    simtool::WriteFile(log, "cut short", 9);
+    const Outcome run = Velto1cli(L"update --log \"" + log + L"\"");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    const std::string text = clitest::FileText(log);
+    ASSERT_EQ(text.rfind("cut short\r\n", 0), 0u) << text;
+    const std::vector<clitest::LogLine> lines = clitest::ReadLogText(text.substr(11));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].outcome, "updated");
+}
+
+// A log folder with a Japanese name that does not exist: the message names it whole.
+TEST_F(CliEdgeTest, MessagesKeepEveryCharacter) {
+    AddUpdatable();
+    const std::wstring missing = clitest::TempPath(L"\u7121\u3044\\x.log");
+    const Outcome run = Velto1cli(L"update --log \"" + missing + L"\"");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_THAT(run.output, ::testing::EndsWith("velto1cli: could not write the log " +
+                                                Utf8Of(missing) + ": error 3\n"));
+}
+
+// --json: one object per device and line, read by a JSON parser as
+// PowerShell's ConvertFrom-Json reads it; a name beyond ASCII comes back whole.
+TEST_F(CliEdgeTest, JsonGivesOneObjectPerDeviceWithEveryField) {
+    Add(Settings(L"a", L"USB 7450 Device \u6620\u50CF \U0001F4F9 \"q\"\\"));
+    AddUnbindable();
+    const Outcome run = Velto1cli(L"update --all --json");
+    EXPECT_EQ(run.exitCode, 13) << run.output;
+    std::vector<nlohmann::json> objects;
+    std::stringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return c > 0; })) << line;
+        objects.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0], nlohmann::json::parse(u8R"({"device": "USB 7450 Device 映像 📹 \"q\"\\",
+                  "foundBy": "name", "before": "0x85", "after": "0x05", "outcome": "updated",
+                  "code": null, "exitCode": 0})"));
+    EXPECT_EQ(objects[1], nlohmann::json::parse(R"({"device": "USB 5170 Device",
+        "foundBy": "a known model", "before": null, "after": null,
+        "outcome": "W001 device not opened: its driver interface could not be bound, status 0x80070001",
+        "code": "W001", "exitCode": 13, "bindStatus": "0x80070001"})"));
+    EXPECT_EQ(OptionByte(L"a"), 0x05);
+
+    ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
+    const Outcome nothing = Velto1cli(L"check --json");
+    EXPECT_EQ(nothing.exitCode, 11);
+    EXPECT_EQ(nlohmann::json::parse(nothing.output),
+              nlohmann::json::parse(R"({"device": null, "foundBy": null, "before": null,
+                  "after": null, "outcome": "W001 device not found", "code": "W001",
+                  "exitCode": 11})"));
+}
+
+// The Intune rules of the deployment guide, as velto1cli's answers drive them:
+// install.cmd takes 11 (no device) and 12 (W002 only) as success; the
+// detection script counts the app installed when no device in check --all
+// --json waits for the update.
+TEST_F(CliEdgeTest, TheIntuneRulesGiveTheVerdictTheGuidePromises) {
+    const struct {
+        const char* pc;
+        std::function<void(CliEdgeTest&)> arrange;
+        int installCode;  // install.cmd's
+        bool detected;
+    } rows[] = {
+        {"no device", [](CliEdgeTest&) {}, 0, true},
+        {"only a W002 device",
+         [](CliEdgeTest& t) {
+             t.Add(t.Settings(L"a", L"USB 7450 Device",
+                              sim::EepromWith({{sim::kMarkerOffset, 0x30}})));
+         },
+         0, true},
+        {"a device that can't be bound", [](CliEdgeTest& t) { t.AddUnbindable(); }, 13, false},
+        {"a device updated, another unbindable",
+         [](CliEdgeTest& t) {
+             t.AddUpdatable();
+             t.AddUnbindable();
+         },
+         13, false},
+        {"a device updated", [](CliEdgeTest& t) { t.AddUpdatable(); }, 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pc);
+        ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
+        row.arrange(*this);
+        const int update = Velto1cli(L"update --all").exitCode;
+        EXPECT_EQ(update == 11 || update == 12 ? 0 : update, row.installCode);
+        const Outcome check = Velto1cli(L"check --all --json");
+        std::stringstream lines(check.output);
+        bool waiting = check.exitCode == 2;
+        for (std::string line; std::getline(lines, line);) {
+            const nlohmann::json device = nlohmann::json::parse(line);
+            waiting = waiting || (!device["device"].is_null() && device["exitCode"] != 0 &&
+                                  device["code"] != "W002");
+        }
+        EXPECT_EQ(!waiting, row.detected) << check.output;
+    }
+}
+
+TEST_F(CliEdgeTest, VersionSaysVersionArchitectureAndCommit) {
+    const Outcome run = Velto1cli(L"--version");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, std::string("velto1cli ") + VELTO1_VERSION + " " + VELTO1_ARCH +
+                              " commit " + VELTO1_COMMIT + "\n");
+    simtool::ExpectRefused(Velto1cli(L"check --version"), "velto1cli: --version goes alone");
+}
+
+}  // namespace
