@@ -1,12 +1,18 @@
 // Shared test support: access to DeviceControl's fields, a stand-in capture
-// filter, and a DeviceControl bound to a simulated chip.
+// filter, a DeviceControl bound to a simulated chip, and its device lock held
+// elsewhere.
 #pragma once
 
 #include <gmock/gmock.h>
 #include <strmif.h>
 #include <wrl/client.h>
 
+#include <future>
+#include <thread>
+
+#include "common/win32_owners.h"
 #include "devctl/device_control.h"
+#include "devctl/device_lock.h"
 #include "simdevice/chip/com_object.h"
 #include "simdevice/chip/driver.h"
 
@@ -98,4 +104,31 @@ struct SimBound {
     sim::SimDriver* driver;
     DeviceControl dc;
     unsigned base;
+};
+
+// Holds the device lock of SimBound's device (its filter is none a search of
+// the library handed out) on a thread of its own, as another program would,
+// until it goes.
+class LockHeldElsewhere {
+  public:
+    LockHeldElsewhere() : lock_(devctl_internal::OpenDeviceLock(nullptr)) {
+        std::future<void> isHeld = held_.get_future();
+        thread_ = std::thread([this] {
+            WaitForSingleObject(lock_.Get(), INFINITE);
+            held_.set_value();
+            stop_.get_future().wait();
+            ReleaseMutex(lock_.Get());
+        });
+        isHeld.wait();
+    }
+    ~LockHeldElsewhere() {
+        stop_.set_value();
+        thread_.join();
+    }
+
+  private:
+    velto1::UniqueHandle lock_;
+    std::promise<void> held_;
+    std::promise<void> stop_;
+    std::thread thread_;
 };

@@ -105,6 +105,26 @@ TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
     }
 }
 
+// Another program holds the device past the wait: the restore does not start,
+// sends nothing and says so.
+TEST(RegisterConsoleRestore, ADeviceHeldElsewhereIsNotWritten) {
+    SimBound bound;
+    bound.dc.SetDeviceWaitTime(100);
+    const LockHeldElsewhere other;
+    regconsole::ConsoleLog log;
+    PauseRecorder platform;
+    const sim::EepromImage cells = bound.chip->Eeprom()->Bytes();
+    EepromImage file(cells.begin(), cells.end());
+    file[0x20] ^= 0xFF;
+    const RestoreResult result = regconsole::WriteAndVerify(
+        bound.dc, platform, file, {0x20}, log, [](HRESULT) { ADD_FAILURE() << "not fatal"; });
+    EXPECT_TRUE(result.deviceBusy);
+    EXPECT_TRUE(bound.driver->Calls().empty());
+    EXPECT_EQ(regconsole::RestoreReport(1, result),
+              "EEPROM restore not started: another program held the device longer than 10 s. "
+              "Nothing was written.");
+}
+
 TEST(RegisterConsoleRestore, ReportListsEachByteThatDidNotVerify) {
     RestoreResult result;
     result.failures.push_back({0x21, 0x22, E_FAIL, S_OK, 0x20});

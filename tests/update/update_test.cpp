@@ -1,17 +1,14 @@
 // The EEPROM update as the user and the device see it, and dialog 102's
 // resource template.
-#include <future>
 #include <iterator>
 #include <map>
 #include <optional>
-#include <thread>
 #include <tuple>
 
 #include "appcore/app_device.h"
 #include "appcore/platform.h"
 #include "appcore/update_procedure.h"
 #include "app/update_dialog.h"
-#include "devctl/device_lock.h"
 #include "resources/resource.h"
 #include "simdevice/chip/gpio.h"
 #include "tests/common/driver_log.h"
@@ -155,39 +152,12 @@ TEST(Update, EachOutcomeShowsOneMessageAfterItsStepsAndEndsTheDialogWithOne) {
     }
 }
 
-// Holds a device's lock on a thread of its own, as another program would,
-// until it goes.
-class LockHeldElsewhere {
-  public:
-    explicit LockHeldElsewhere(HANDLE lock) : lock_(lock) {
-        std::future<void> isHeld = held_.get_future();
-        thread_ = std::thread([this] {
-            WaitForSingleObject(lock_.Get(), INFINITE);
-            held_.set_value();
-            stop_.get_future().wait();
-            ReleaseMutex(lock_.Get());
-        });
-        isHeld.wait();
-    }
-    ~LockHeldElsewhere() {
-        stop_.set_value();
-        thread_.join();
-    }
-
-  private:
-    velto1::UniqueHandle lock_;
-    std::promise<void> held_;
-    std::promise<void> stop_;
-    std::thread thread_;
-};
-
 // A device another program holds past the wait: the dialog's E001, and not
 // one call reached the driver.
 TEST(Update, ADeviceHeldTooLongElsewhereShowsE001AndSendsNothing) {
     UpdateBench b;
     b.dc.SetDeviceWaitTime(100);
-    // The bench's filter is none a search handed out: it has the shared lock.
-    const LockHeldElsewhere other(devctl_internal::OpenDeviceLock(nullptr));
+    const LockHeldElsewhere other;
     EXPECT_EQ(UpdateDialogProc(kDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0), TRUE);
     EXPECT_EQ(b.Events(), "box end 1");
     EXPECT_EQ(b.texts, std::vector<std::wstring>{kE001});

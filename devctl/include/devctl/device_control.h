@@ -26,7 +26,7 @@ constexpr HRESULT DEVCTL_S_INVALID_PARAMETER = ERROR_INVALID_PARAMETER;
 
 // Another program held the device longer than the wait allows; nothing was
 // sent. Negative, so that no not-negative test takes it for success.
-constexpr HRESULT DEVCTL_E_DEVICE_BUSY = HRESULT_FROM_WIN32(ERROR_TIMEOUT);  // 0x800705B4
+constexpr HRESULT DEVCTL_E_DEVICE_BUSY = static_cast<HRESULT>(0x800705B4);  // ERROR_TIMEOUT
 // How long a sequence waits for the device by default: longer than an update
 // holds it (four pauses of 500 ms and its transfers).
 constexpr DWORD kDeviceWaitMilliseconds = 10000;
