@@ -5,6 +5,7 @@
 
 #include "devctl/device_lock.h"
 #include "devctl/i2c_word.h"
+#include "devctl/recording_driver.h"
 
 #include <strmif.h>
 
@@ -76,7 +77,8 @@ DeviceControl::DeviceControl()
       remoteAddress(0),
       remoteI2cAddress(0),
       chipId(0),
-      newGeneration(0) {}
+      newGeneration(0),
+      callRecorder(nullptr) {}
 
 DeviceControl::~DeviceControl() = default;
 
@@ -130,6 +132,11 @@ void DeviceControl::ReleaseAudioFilters() {
 
 HRESULT DeviceControl::GetLastResult() const {
     return lastResult;
+}
+
+void DeviceControl::RecordCalls(CallRecorder* recorder) {
+    callRecorder = recorder;
+    driver = RecordDriverCalls(driver, recorder);
 }
 
 HRESULT DeviceControl::GetProperty(DWORD id, void* data) {
@@ -401,6 +408,7 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
         Close();
         return nullptr;
     }
+    driver = RecordDriverCalls(driver, callRecorder);
     // The identity reads are not examined: a failed read leaves what the driver left.
     GetProperty(CPROP_BOARD_CONFIG, &boardConfig);
     GetProperty(CPROP_REMOTE_ADDRESS, &remoteAddress);

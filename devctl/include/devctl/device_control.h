@@ -13,6 +13,7 @@
 #include "devctl/custom_property.h"
 
 struct IBaseFilter;
+class CallRecorder;
 
 // The library's own status codes: positive, so they pass a not-negative test.
 constexpr HRESULT DEVCTL_S_BUSY = ERROR_ACCESS_DENIED;           // 5: codec busy, GPIO input bit
@@ -58,6 +59,11 @@ class DeviceControl {
     void Close();
     void ReleaseAudioFilters();
     HRESULT GetLastResult() const;
+
+    // Records every driver call of this object in recorder (devctl/call_recorder.h)
+    // from now on, or from the next binding when not bound; null stops. The
+    // recorder stays the caller's and must outlive the recording.
+    void RecordCalls(CallRecorder* recorder);
 
     // Property channel. GetProperty and SetProperty hand data to the driver
     // as it is: for the three data properties the driver moves as many bytes
@@ -252,6 +258,7 @@ class DeviceControl {
     DWORD remoteI2cAddress;
     DWORD chipId;
     DWORD newGeneration;
+    CallRecorder* callRecorder;  // not owned; null: the driver's calls go straight to it
 };
 
 // Holds the device for one scope (DeviceControl::HoldDevice); Status() tells

@@ -1,0 +1,403 @@
+// The text form of a recording of driver calls: what the library's recorder
+// writes and the simulated device replays. Line-based, one call a line:
+//
+//   velto1-recording 1
+//   program velto1cli 1.0.0 x64
+//   device USB 7450 Device
+//   found-by name
+//   date 2026-12-08T09:41:07Z
+//   windows 10.0.19045
+//   call 1 Set id=0x00001007 sent=01a07a01 status=0x00000000 us=12
+//   call 2 Get id=0x00001008 returned=31000000 status=0x00000000 us=9
+//   end 2
+//
+// Each call is its request (slot and arguments, bytes sent) followed by the
+// driver's answer (bytes returned, status, elapsed microseconds). Bytes are
+// lower-case hexadecimal pairs, "-" for none, "null" for a null pointer.
+// Header texts escape backslashes and control characters as \xNN. The last
+// line counts the calls, so that a cut file is told from a short run.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace velto1 {
+
+constexpr char kRecordingMagic[] = "velto1-recording";
+constexpr DWORD kRecordingVersion = 1;
+// The header's lines after the first, in this order.
+constexpr const char* kRecordingHeaderKeys[] = {"program", "device", "found-by", "date", "windows"};
+constexpr size_t kRecordingHeaderCount = sizeof kRecordingHeaderKeys / sizeof *kRecordingHeaderKeys;
+// A call that took longer than this is not believed.
+constexpr DWORD kMaxRecordedMicros = 60 * 1000 * 1000;
+
+enum class CallSlot { Set, Get, Invoke, Transfer, SetDirect };
+
+struct CallBytes {
+    bool null = false;
+    std::vector<BYTE> bytes;
+    bool operator==(const CallBytes& other) const {
+        return null == other.null && bytes == other.bytes;
+    }
+};
+
+struct RecordedCall {
+    CallSlot slot = CallSlot::Set;
+    DWORD id = 0;          // the property id; Transfer: the target; Invoke: 0
+    DWORD values[3] = {};  // Invoke's three values; SetDirect's value first
+    DWORD readLength = 0;  // Transfer: the bytes asked for
+    CallBytes sent;        // Set and Transfer
+    CallBytes returned;    // Get and Transfer
+    HRESULT status = S_OK;
+    DWORD micros = 0;
+};
+
+inline const char* CallSlotName(CallSlot slot) {
+    switch (slot) {
+        case CallSlot::Set:
+            return "Set";
+        case CallSlot::Get:
+            return "Get";
+        case CallSlot::Invoke:
+            return "Invoke";
+        case CallSlot::Transfer:
+            return "Transfer";
+        case CallSlot::SetDirect:
+            return "SetDirect";
+    }
+    return "?";
+}
+
+inline std::string RecordingHex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(value));
+    return text;
+}
+
+inline std::string RecordingBytes(const CallBytes& data) {
+    if (data.null) {
+        return "null";
+    }
+    if (data.bytes.empty()) {
+        return "-";
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(data.bytes.size() * 2);
+    for (const BYTE b : data.bytes) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0xF];
+    }
+    return text;
+}
+
+// The request part of a call: "Set id=0x00001007 sent=01a07a01". It is what
+// a replay compares, and what it shows for the call it expected and the one
+// that came.
+inline std::string DescribeCallRequest(const RecordedCall& call) {
+    std::string text = CallSlotName(call.slot);
+    switch (call.slot) {
+        case CallSlot::Set:
+            return text + " id=" + RecordingHex(call.id) + " sent=" + RecordingBytes(call.sent);
+        case CallSlot::Get:
+            return text + " id=" + RecordingHex(call.id);
+        case CallSlot::Invoke:
+            return text + " first=" + RecordingHex(call.values[0]) +
+                   " second=" + RecordingHex(call.values[1]) +
+                   " third=" + RecordingHex(call.values[2]);
+        case CallSlot::Transfer:
+            return text + " target=" + RecordingHex(call.id) + " sent=" + RecordingBytes(call.sent) +
+                   " read=" + std::to_string(call.readLength);
+        case CallSlot::SetDirect:
+            return text + " id=" + RecordingHex(call.id) + " value=" + RecordingHex(call.values[0]);
+    }
+    return text;
+}
+
+inline bool SameCallRequest(const RecordedCall& a, const RecordedCall& b) {
+    return DescribeCallRequest(a) == DescribeCallRequest(b);
+}
+
+inline std::string FormatRecordedCall(DWORD number, const RecordedCall& call) {
+    std::string line = "call " + std::to_string(number) + " " + DescribeCallRequest(call);
+    if (call.slot == CallSlot::Get || call.slot == CallSlot::Transfer) {
+        line += " returned=" + RecordingBytes(call.returned);
+    }
+    return line + " status=" + RecordingHex(static_cast<DWORD>(call.status)) +
+           " us=" + std::to_string(call.micros) + "\n";
+}
+
+// A header value on one line: backslashes and control characters as \xNN.
+inline std::string EscapeRecordingText(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '\\') {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02x", byte);
+            escaped += code;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A recording read back: the header's values in kRecordingHeaderKeys order,
+// and the calls in order.
+struct Recording {
+    std::vector<std::string> header;
+    std::vector<RecordedCall> calls;
+};
+
+namespace recording_detail {
+
+inline bool ParseDecimal(const std::string& text, DWORD maxValue, DWORD* value) {
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    unsigned long long number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (number > maxValue) {
+        return false;
+    }
+    *value = static_cast<DWORD>(number);
+    return true;
+}
+
+inline int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// "0x" and exactly eight lower-case digits.
+inline bool ParseWord(const std::string& text, DWORD* value) {
+    if (text.size() != 10 || text[0] != '0' || text[1] != 'x') {
+        return false;
+    }
+    DWORD number = 0;
+    for (size_t i = 2; i < text.size(); ++i) {
+        const int digit = HexValue(text[i]);
+        if (digit < 0) {
+            return false;
+        }
+        number = number << 4 | static_cast<DWORD>(digit);
+    }
+    *value = number;
+    return true;
+}
+
+inline bool ParseBytes(const std::string& text, CallBytes* data) {
+    *data = CallBytes();
+    if (text == "null") {
+        data->null = true;
+        return true;
+    }
+    if (text == "-") {
+        return true;
+    }
+    if (text.empty() || text.size() % 2 != 0 || text.size() > 2 * 0xFFFF) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexValue(text[i]);
+        const int low = HexValue(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        data->bytes.push_back(static_cast<BYTE>(high << 4 | low));
+    }
+    return true;
+}
+
+inline std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start <= line.size()) {
+        const size_t space = line.find(' ', start);
+        const size_t end = space == std::string::npos ? line.size() : space;
+        words.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+// The call's words after "call N": the slot, then key=value in the order
+// FormatRecordedCall writes them.
+inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* call,
+                           std::string* problem) {
+    static const CallSlot kSlots[] = {CallSlot::Set, CallSlot::Get, CallSlot::Invoke,
+                                      CallSlot::Transfer, CallSlot::SetDirect};
+    bool known = false;
+    for (const CallSlot slot : kSlots) {
+        if (words[2] == CallSlotName(slot)) {
+            call->slot = slot;
+            known = true;
+        }
+    }
+    if (!known) {
+        *problem = "unknown slot \"" + words[2] + "\"";
+        return false;
+    }
+    std::vector<std::string> keys;
+    switch (call->slot) {
+        case CallSlot::Set:
+            keys = {"id", "sent"};
+            break;
+        case CallSlot::Get:
+            keys = {"id", "returned"};
+            break;
+        case CallSlot::Invoke:
+            keys = {"first", "second", "third"};
+            break;
+        case CallSlot::Transfer:
+            keys = {"target", "sent", "read", "returned"};
+            break;
+        case CallSlot::SetDirect:
+            keys = {"id", "value"};
+            break;
+    }
+    keys.push_back("status");
+    keys.push_back("us");
+    if (words.size() != 3 + keys.size()) {
+        *problem = std::string(CallSlotName(call->slot)) + " takes " + std::to_string(keys.size()) +
+                   " fields, the line has " + std::to_string(words.size() - 3);
+        return false;
+    }
+    DWORD status = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string& word = words[3 + i];
+        const std::string& key = keys[i];
+        if (word.compare(0, key.size() + 1, key + "=") != 0) {
+            *problem = "expected " + key + "= where the line has \"" + word + "\"";
+            return false;
+        }
+        const std::string value = word.substr(key.size() + 1);
+        bool ok = true;
+        if (key == "id" || key == "target") {
+            ok = ParseWord(value, &call->id);
+        } else if (key == "first" || key == "value") {
+            ok = ParseWord(value, &call->values[0]);
+        } else if (key == "second") {
+            ok = ParseWord(value, &call->values[1]);
+        } else if (key == "third") {
+            ok = ParseWord(value, &call->values[2]);
+        } else if (key == "sent") {
+            ok = ParseBytes(value, &call->sent);
+        } else if (key == "returned") {
+            ok = ParseBytes(value, &call->returned);
+        } else if (key == "read") {
+            ok = ParseDecimal(value, 0xFFFF, &call->readLength);
+        } else if (key == "status") {
+            ok = ParseWord(value, &status);
+        } else if (key == "us") {
+            ok = ParseDecimal(value, kMaxRecordedMicros, &call->micros);
+        }
+        if (!ok) {
+            *problem = "unreadable " + key + " \"" + value + "\"";
+            return false;
+        }
+    }
+    call->status = static_cast<HRESULT>(status);
+    if (call->slot == CallSlot::Transfer && !call->returned.null &&
+        call->returned.bytes.size() != call->readLength) {
+        *problem = "Transfer returned " + std::to_string(call->returned.bytes.size()) +
+                   " bytes, not the " + std::to_string(call->readLength) + " read";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace recording_detail
+
+// Reads a whole recording. On refusal returns false with the line number
+// (from 1) and the reason; nothing of the recording is to be used then.
+inline bool ParseRecording(const std::string& text, Recording* recording, DWORD* lineNumber,
+                           std::string* problem) {
+    using namespace recording_detail;
+    *recording = Recording();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const bool ended = end != std::string::npos;
+        end = ended ? end : text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    auto refuse = [&](size_t index, const std::string& reason) {
+        *lineNumber = static_cast<DWORD>(index + 1);
+        *problem = reason;
+        return false;
+    };
+    const std::string first = std::string(kRecordingMagic) + " ";
+    if (lines.empty() || lines[0].compare(0, first.size(), first) != 0) {
+        return refuse(0, std::string("not a recording: the first line is not \"") +
+                             kRecordingMagic + " VERSION\"");
+    }
+    DWORD version = 0;
+    if (!ParseDecimal(lines[0].substr(first.size()), 0xFFFF, &version) ||
+        version != kRecordingVersion) {
+        return refuse(0, "format version \"" + lines[0].substr(first.size()) +
+                             "\"; this program reads version " +
+                             std::to_string(kRecordingVersion));
+    }
+    for (size_t i = 0; i < kRecordingHeaderCount; ++i) {
+        const std::string key = std::string(kRecordingHeaderKeys[i]) + " ";
+        if (i + 1 >= lines.size()) {
+            return refuse(lines.size(), "the recording ends inside its header");
+        }
+        if (lines[i + 1].compare(0, key.size(), key) != 0) {
+            return refuse(i + 1, "expected the header line \"" + key + "...\"");
+        }
+        recording->header.push_back(lines[i + 1].substr(key.size()));
+    }
+    for (size_t i = kRecordingHeaderCount + 1; i < lines.size(); ++i) {
+        const std::vector<std::string> words = Words(lines[i]);
+        const DWORD expected = static_cast<DWORD>(recording->calls.size() + 1);
+        DWORD number = 0;
+        if (words[0] == "end") {
+            if (words.size() != 2 || !ParseDecimal(words[1], 0xFFFFFFFF, &number) ||
+                number != recording->calls.size()) {
+                return refuse(i, "the end line does not count the " +
+                                     std::to_string(recording->calls.size()) + " calls");
+            }
+            if (i + 1 != lines.size()) {
+                return refuse(i + 1, "text after the end line");
+            }
+            return true;
+        }
+        if (words[0] != "call" || words.size() < 3) {
+            return refuse(i, "expected \"call N SLOT ...\" or \"end N\"");
+        }
+        if (!ParseDecimal(words[1], 0xFFFFFFFF, &number) || number != expected) {
+            return refuse(i, "expected call " + std::to_string(expected));
+        }
+        RecordedCall call;
+        std::string reason;
+        if (!ParseCallWords(words, &call, &reason)) {
+            return refuse(i, reason);
+        }
+        recording->calls.push_back(std::move(call));
+    }
+    return refuse(lines.size(), "the recording is cut short: no end line");
+}
+
+}  // namespace velto1
