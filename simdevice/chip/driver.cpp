@@ -58,6 +58,12 @@ std::optional<HRESULT> SimDriver::InjectedFault(DriverSlot slot, DWORD id) {
             chip_->Set(*select, &it->second);
         }
     }
+    if (auto it = faults_.foreignSelectionOn.find(id); it != faults_.foreignSelectionOn.end() &&
+                                                       (slot == DriverSlot::Get || slot == DriverSlot::Set)) {
+        if (const std::optional<DWORD> select = SelectionPropertyOf(id)) {
+            chip_->Set(*select, &it->second);
+        }
+    }
     if (faults_.unplugFromCall && call >= *faults_.unplugFromCall) {
         return faults_.unpluggedStatus;
     }
@@ -113,6 +119,14 @@ HRESULT SimDriver::Get(DWORD id, void* data) {
             return Log(DriverSlot::Get, id, 0, *fault);
         }
         const size_t size = chip_->DataSize(id);
+        if (faults_.shortReadBy && SelectionPropertyOf(id) && data) {
+            // The chip fills a buffer of its own; the caller gets the shorter part.
+            std::vector<BYTE> full(std::max<size_t>(size, sizeof(DWORD)));
+            const HRESULT status = chip_->Get(id, full.data());
+            std::memcpy(data, full.data(), size - std::min<size_t>(size, faults_.shortReadBy));
+            return Log(DriverSlot::Get, id, SUCCEEDED(status) ? LeadingWord(data, size) : 0,
+                       status);
+        }
         const HRESULT status = chip_->Get(id, data);
         return Log(DriverSlot::Get, id, SUCCEEDED(status) ? LeadingWord(data, size) : 0, status);
     });

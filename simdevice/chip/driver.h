@@ -59,6 +59,10 @@ struct FaultPlan {
     // sets the selection that the call's data property moves by (the register
     // select, the alternate select or the I2C descriptor) to this word.
     std::map<CallOf, DWORD> foreignSelectionBefore;
+    // The same before every Get and Set of the data property (the key).
+    std::map<DWORD, DWORD> foreignSelectionOn;
+    // Every data Get delivers this many bytes fewer than its selection counts.
+    unsigned shortReadBy = 0;
 };
 
 class SimDriver : public ComObject<ICustomProperty> {

@@ -41,12 +41,21 @@ struct DeviceSettings {
     ChipIdentity identity;
     // The EEPROM's backing file; empty keeps the EEPROM in memory only.
     std::wstring eepromFile;
+    // A recording whose calls the device's driver replays instead of the
+    // chip's answers (empty: none), and the first call that differed from it,
+    // as the replaying program left it.
+    std::wstring replayFile;
+    std::wstring replayDivergence;
     bool offersCustomProperty = true;
     // Injected driver faults, counted per bound filter.
     std::map<unsigned, HRESULT> failAtCall;
     std::map<DWORD, HRESULT> failOnProperty;
     std::map<DWORD, HRESULT> failOnI2cWrite;  // the Nth I2C data write (from 1)
     unsigned unplugFromCall = 0;              // 0: never
+    // Another program's selection word, set before every call of a data
+    // property (the key); kept as a fault map's "ID=WORD".
+    std::map<DWORD, HRESULT> foreignSelection;
+    unsigned shortReadBy = 0;  // every data Get delivers this many bytes fewer
     // A failure status makes binding the device's filter fail.
     HRESULT bindStatus = S_OK;
     // The chip's state when a binding creates it (filters of one device alive

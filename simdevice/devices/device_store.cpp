@@ -13,6 +13,8 @@ namespace sim {
 
 namespace {
 
+constexpr wchar_t kReplayDivergenceValue[] = L"SimReplayDivergence";
+
 std::wstring InstanceKeyPath(const GUID& category, const std::wstring& id) {
     return L"CLSID\\" + GuidText(category) + L"\\Instance\\" + id;
 }
@@ -213,6 +215,31 @@ HRESULT RemoveAllDevices() {
     return S_OK;
 }
 
+HRESULT KeepReplayDivergence(const std::wstring& id, const std::wstring& divergence) {
+    if (!ValidDeviceId(id)) {
+        return E_INVALIDARG;
+    }
+    // The filter knows its id, not its category: the id is unique across them.
+    UniqueRegKey instance;
+    LONG opened = ERROR_FILE_NOT_FOUND;
+    for (const CategoryInfo& info : DeviceCategories()) {
+        opened = RegOpenKeyExW(HKEY_CLASSES_ROOT, InstanceKeyPath(info.guid, id).c_str(), 0,
+                               KEY_QUERY_VALUE | KEY_SET_VALUE, instance.Put());
+        if (opened == ERROR_SUCCESS) {
+            break;
+        }
+    }
+    if (opened != ERROR_SUCCESS) {
+        return HRESULT_FROM_WIN32(opened);
+    }
+    if (RegQueryValueExW(instance.Get(), kReplayDivergenceValue, nullptr, nullptr, nullptr,
+                         nullptr) == ERROR_SUCCESS) {
+        return S_FALSE;
+    }
+    return HRESULT_FROM_WIN32(SetValue(instance.Get(), kReplayDivergenceValue,
+                                       {StoredValue::Type::Text, 0, divergence}));
+}
+
 std::vector<DeviceSettings> ListDevices() {
     const RegistrationRoot root;
     std::vector<DeviceSettings> devices;
@@ -229,6 +256,7 @@ std::vector<DeviceSettings> ListDevices() {
             settings.id = id;
             settings.category = info.category;
             settings.friendlyName = source.String(L"FriendlyName").value_or(L"");
+            settings.replayDivergence = source.String(kReplayDivergenceValue).value_or(L"");
             devices.push_back(std::move(settings));
         }
     }

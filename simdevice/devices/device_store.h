@@ -25,6 +25,10 @@ HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
 // S_OK when removed, S_FALSE when there was no such device.
 HRESULT RemoveDevice(const std::wstring& id);
 HRESULT RemoveAllDevices();
+// The devices with their settings, and the replay's first divergence.
 std::vector<DeviceSettings> ListDevices();
+// Keeps the first divergence of the device's replay in its instance key
+// (AddDevice starts afresh); a later one leaves it as it is.
+HRESULT KeepReplayDivergence(const std::wstring& id, const std::wstring& divergence);
 
 }  // namespace sim

@@ -4,6 +4,7 @@
 
 #include "common/hex_text.h"
 #include "simdevice/chip/eeprom_file.h"
+#include "simdevice/chip/replay_driver.h"
 
 namespace sim {
 
@@ -134,6 +135,7 @@ const SettingForm kFailCall = {
 
 constexpr wchar_t kPropertyStatus[] = L"ID=STATUS";
 constexpr wchar_t kNthStatus[] = L"N=STATUS";
+constexpr wchar_t kPropertyWord[] = L"ID=WORD";
 
 // A map of faults keyed by property or by call number, one "KEY=STATUS" per
 // option given.
@@ -166,6 +168,25 @@ const SettingForm kUnplugFrom = {
     },
     [](const DeviceSettings& settings) {
         return settings.unplugFromCall ? std::to_wstring(settings.unplugFromCall) : std::wstring();
+    },
+};
+
+const SettingForm kShortRead = {
+    Type::Dword,
+    [](const std::wstring& option, const std::wstring& value, DeviceSettings& settings) {
+        DWORD bytes = 0;
+        if (!ParseNumber(value, bytes) || bytes == 0 || bytes > 0xFFFF) {
+            return Needs(option, L"a byte count from 1 to 0xFFFF", value);
+        }
+        settings.shortReadBy = bytes;
+        return std::wstring();
+    },
+    [](const DeviceSettings& settings) { return Number(settings.shortReadBy); },
+    [](const StoredValue& value, DeviceSettings& settings) {
+        settings.shortReadBy = value.number;
+    },
+    [](const DeviceSettings& settings) {
+        return settings.shortReadBy ? std::to_wstring(settings.shortReadBy) : std::wstring();
     },
 };
 
@@ -281,6 +302,37 @@ const SettingForm kEepromFile = {
     },
 };
 
+// The recording is read whole when the device is added: one that would not
+// replay is refused with its line and reason, and nothing is registered.
+const SettingForm kReplayFile = {
+    Type::Text,
+    [](const std::wstring&, const std::wstring& value, DeviceSettings& settings) {
+        const std::optional<std::wstring> full = FullPath(value);
+        if (!full || HasControlCharacter(value) || full->size() >= MAX_PATH) {
+            return L"--replay needs a file path, not " + velto1::Quoted(value);
+        }
+        velto1::Recording recording;
+        std::wstring problem;
+        if (!LoadRecording(*full, &recording, &problem)) {
+            return L"--replay " + velto1::Quoted(*full) + L" refused: " + problem;
+        }
+        settings.replayFile = *full;
+        return std::wstring();
+    },
+    [](const DeviceSettings& settings) { return Text(settings.replayFile); },
+    [](const StoredValue& value, DeviceSettings& settings) { settings.replayFile = value.text; },
+    [](const DeviceSettings& settings) {
+        if (settings.replayFile.empty()) {
+            return std::wstring();
+        }
+        std::wstring shown = L"\"" + settings.replayFile + L"\"";
+        if (!settings.replayDivergence.empty()) {
+            shown += L" replay-diverged=\"" + settings.replayDivergence + L"\"";
+        }
+        return shown;
+    },
+};
+
 }  // namespace
 
 const std::vector<Setting>& Settings() {
@@ -299,12 +351,15 @@ const std::vector<Setting>& Settings() {
         {L"--fail-property",     L"ID=STATUS", "every call on property ID returns STATUS",              L"SimFailOnProperty",   L"fail-property",      &kFaultMap<&DeviceSettings::failOnProperty, kPropertyStatus>},
         {L"--fail-i2c-write",    L"N=STATUS", "the Nth I2C data write returns STATUS (repeatable)",     L"SimFailOnI2cWrite",   L"fail-i2c-write",     &kFaultMap<&DeviceSettings::failOnI2cWrite, kNthStatus>},
         {L"--unplug-from",       L"N",      "from the Nth driver call on: device unplugged",            L"SimUnplugFromCall",   L"unplug-from",        &kUnplugFrom},
+        {L"--foreign-selection", L"ID=WORD", "before every call of data property ID another program selects WORD", L"SimForeignSelection", L"foreign-selection", &kFaultMap<&DeviceSettings::foreignSelection, kPropertyWord>},
+        {L"--short-read",        L"N",      "every data Get delivers N bytes fewer than selected",      L"SimShortRead",        L"short-read",         &kShortRead},
         {L"--fail-bind",         L"STATUS", "binding the device's filter fails with STATUS",            L"SimBindStatus",       L"fail-bind",          &kFailBind},
         {L"--remote-code",       L"T:A:C",  "remote-control frame waiting: toggle 0|1, address, key (repeatable)", L"SimRemoteCodes", L"remote-code", &kRemoteCode},
         {L"--codec-busy",        L"N|forever", "the codec reads busy for N polls, or always",           L"SimCodecBusy",        L"codec-busy",         &kCodecBusy},
         {L"--ac97",              L"INDEX=VALUE", "initial value of an AC97 codec register (repeatable)", L"SimAc97Registers",  L"ac97",               &kAc97},
         {L"--config-103e",       L"N",      "initial configuration word (property 0x103E)",             L"SimConfig103E",       L"config-103e",        &kConfig103E},
         {L"--eeprom",            L"FILE",   "EEPROM backing file, 256 bytes, created fresh when missing", L"SimEepromFile",     L"eeprom",             &kEepromFile},
+        {L"--replay",            L"FILE",   "the driver answers every call from this recording, in order", L"SimReplayFile",    L"replay",             &kReplayFile},
     };
     // clang-format on
     return settings;

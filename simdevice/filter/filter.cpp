@@ -8,6 +8,8 @@
 #include "simdevice/chip/com_object.h"
 #include "simdevice/chip/eeprom_file.h"
 #include "simdevice/chip/remote_receiver.h"
+#include "simdevice/chip/replay_driver.h"
+#include "simdevice/devices/device_store.h"
 #include "simdevice/devices/settings_table.h"
 #include "simdevice/filter/module.h"
 
@@ -85,6 +87,39 @@ class ChipTable {
 
 ChipTable& Chips() {
     static ChipTable table;
+    return table;
+}
+
+// A device's replay goes on across the filters a process binds to it; it
+// starts afresh in each process, as the recorded program's run did.
+class ReplayTable {
+  public:
+    // The device's replay session, or null when its recording can't be read.
+    std::shared_ptr<ReplaySession> SessionFor(const DeviceSettings& settings) {
+        AcquireSRWLockExclusive(&lock_);
+        std::shared_ptr<ReplaySession>& session = sessions_[settings.id + L"|" + settings.replayFile];
+        if (!session) {
+            velto1::Recording recording;
+            std::wstring problem;
+            if (LoadRecording(settings.replayFile, &recording, &problem)) {
+                const std::wstring id = settings.id;
+                session = std::make_shared<ReplaySession>(
+                    std::move(recording),
+                    [id](const std::wstring& divergence) { KeepReplayDivergence(id, divergence); });
+            }
+        }
+        std::shared_ptr<ReplaySession> found = session;
+        ReleaseSRWLockExclusive(&lock_);
+        return found;
+    }
+
+  private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::map<std::wstring, std::shared_ptr<ReplaySession>> sessions_;
+};
+
+ReplayTable& Replays() {
+    static ReplayTable table;
     return table;
 }
 
@@ -300,29 +335,37 @@ SimDriver* SimCaptureFilter::Driver() {
     return driver_.Get();
 }
 
+ICustomProperty* SimCaptureFilter::Answering() {
+    SimDriver* driver = Driver();
+    if (replay_) {
+        return replay_.Get();
+    }
+    return driver;
+}
+
 HRESULT SimCaptureFilter::ReservedSlot3() {
     return E_NOTIMPL;
 }
 HRESULT SimCaptureFilter::Set(DWORD id, const void* data) {
-    SimDriver* driver = Driver();
+    ICustomProperty* driver = Answering();
     return driver ? driver->Set(id, data) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Get(DWORD id, void* data) {
-    SimDriver* driver = Driver();
+    ICustomProperty* driver = Answering();
     return driver ? driver->Get(id, data) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Invoke(DWORD first, DWORD second, DWORD third) {
-    SimDriver* driver = Driver();
+    ICustomProperty* driver = Answering();
     return driver ? driver->Invoke(first, second, third) : kNoDriver;
 }
 HRESULT SimCaptureFilter::Transfer(DWORD target, DWORD writeLength, const void* writeData,
                                    DWORD readLength, void* readData) {
-    SimDriver* driver = Driver();
+    ICustomProperty* driver = Answering();
     return driver ? driver->Transfer(target, writeLength, writeData, readLength, readData)
                   : kNoDriver;
 }
 HRESULT SimCaptureFilter::SetDirect(DWORD id, DWORD value) {
-    SimDriver* driver = Driver();
+    ICustomProperty* driver = Answering();
     return driver ? driver->SetDirect(id, value) : kNoDriver;
 }
 
@@ -349,8 +392,19 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
         driver->Faults().onCall[{DriverSlot::Set, CPROP_I2C_DATA, static_cast<unsigned>(nth)}] =
             status;
     }
+    for (const auto& [id, word] : settings.foreignSelection) {
+        driver->Faults().foreignSelectionOn[id] = static_cast<DWORD>(word);
+    }
+    driver->Faults().shortReadBy = settings.shortReadBy;
     if (settings.unplugFromCall != 0) {
         driver->Faults().unplugFromCall = settings.unplugFromCall;
+    }
+    if (!settings.replayFile.empty()) {
+        std::shared_ptr<ReplaySession> session = Replays().SessionFor(settings);
+        if (!session) {
+            return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        }
+        *replay_.ReleaseAndGetAddressOf() = new ReplayDriver(std::move(session));
     }
     driver_ = std::move(driver);
     settings_ = settings;

@@ -72,11 +72,15 @@ class SimCaptureFilter : public IBaseFilter,
     virtual ~SimCaptureFilter();
     HRESULT Configure(const DeviceSettings& settings, const std::wstring& friendlyName);
     SimDriver* Driver();
+    // What answers the driver slots: the replay when the device has one, else
+    // the simulated chip's driver.
+    ICustomProperty* Answering();
 
     LONG refs_ = 1;
     DeviceSettings settings_;
     std::wstring friendlyName_;
     Microsoft::WRL::ComPtr<SimDriver> driver_;
+    Microsoft::WRL::ComPtr<ICustomProperty> replay_;
     FILTER_STATE state_ = State_Stopped;
     Microsoft::WRL::ComPtr<IReferenceClock> clock_;
     IFilterGraph* graph_ = nullptr;  // not owned: the graph owns the filter

@@ -20,5 +20,6 @@ int RunCodec(const WantedName& name, const Words& words);
 int RunRemote(const WantedName& name, const Words& words);
 int RunI2c(const WantedName& name, const Words& words);
 int RunEeprom(const WantedName& name, const Words& words);
+int RunConformance(const WantedName& name, const Words& words);
 
 }  // namespace chipctl

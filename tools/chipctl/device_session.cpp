@@ -13,9 +13,33 @@ namespace {
 
 constexpr size_t kNameBufferSize = 260;  // the library's name buffers
 
+std::wstring& RecordingPath() {
+    static std::wstring path;
+    return path;
+}
+
 }  // namespace
 
+void RecordCallsTo(const std::wstring& path) {
+    RecordingPath() = path;
+}
+
+DeviceSession::~DeviceSession() {
+    device_.Close();
+    if (recorder_) {
+        const DWORD error = recorder_->Save(RecordingPath().c_str());
+        if (error != ERROR_SUCCESS) {
+            Err(L"chipctl: could not write the recording " + RecordingPath() + L": error " +
+                std::to_wstring(error) + L"\n");
+        }
+    }
+}
+
 DeviceSession::DeviceSession(const std::optional<std::string>& name) {
+    if (!RecordingPath().empty()) {
+        recorder_ = std::make_unique<CallRecorder>("chipctl");
+        device_.RecordCalls(recorder_.get());
+    }
     if (name) {
         wantedName_ = *name;
         return;
@@ -44,6 +68,10 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
         return kDeviceFailure;
     }
     friendlyName_ = friendlyName;
+    if (recorder_) {
+        recorder_->SetDevice(friendlyName, match == DeviceControl::kMatchedKnownModel ? "known-model"
+                                                                                     : "name");
+    }
     return kSuccess;
 }
 

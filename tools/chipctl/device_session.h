@@ -7,19 +7,26 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "common/win32_owners.h"
+#include "devctl/call_recorder.h"
 #include "devctl/device_control.h"
 
 namespace chipctl {
+
+// From now on, every session records its driver calls and writes them to path
+// when it ends (--record FILE). A recording that can't be written is said on
+// stderr and changes no exit code.
+void RecordCallsTo(const std::wstring& path);
 
 class DeviceSession {
   public:
     // name: from --name; without it, the registry's capture name or its default.
     explicit DeviceSession(const std::optional<std::string>& name);
-    ~DeviceSession() { device_.Close(); }
+    ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
@@ -39,6 +46,7 @@ class DeviceSession {
     int Locate(Microsoft::WRL::ComPtr<IBaseFilter>* filter);
 
     velto1::ComInitScope com_;  // outlives the device, which Close releases first
+    std::unique_ptr<CallRecorder> recorder_;  // outlives the device's binding
     DeviceControl device_;
     std::string wantedName_;
     const wchar_t* nameSource_ = L"option";

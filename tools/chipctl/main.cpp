@@ -14,11 +14,12 @@
 #include "tools/chipctl/arguments.h"
 #include "tools/chipctl/commands.h"
 #include "tools/chipctl/console_io.h"
+#include "tools/chipctl/device_session.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: chipctl [--name NAME] COMMAND [ARGUMENTS]\n"
+    "usage: chipctl [--name NAME] [--record FILE] COMMAND [ARGUMENTS]\n"
     "\n"
     "Finds the capture device through the device library and works on its bridge chip.\n"
     "The device is the first whose friendly name begins with NAME (default: the name in\n"
@@ -48,6 +49,10 @@ constexpr char kUsage[] =
     "                                0xFE a held key, 0xFF no key; on a later chip, which\n"
     "                                decodes none, the raw code bytes, one code per line\n"
     "  pages                         show the driver's property pages\n"
+    "  conformance [--record FILE]   a read-only check of the driver: PASS, WARN or FAIL\n"
+    "                                and a reason per check; exit code 1 when one failed\n"
+    "  --record FILE                 write every driver call of the command to FILE, a\n"
+    "                                recording that simdevctl add --replay plays back\n"
     "  help                          this text\n"
     "\n"
     "Numbers are hexadecimal, with or without 0x; ADDR is the 8-bit bus address\n"
@@ -64,6 +69,7 @@ constexpr Command kCommands[] = {
     {L"reg", chipctl::RunRegister},  {L"i2c", chipctl::RunI2c},
     {L"eeprom", chipctl::RunEeprom}, {L"codec", chipctl::RunCodec},
     {L"remote", chipctl::RunRemote}, {L"pages", chipctl::RunPages},
+    {L"conformance", chipctl::RunConformance},
 };
 
 }  // namespace
@@ -98,7 +104,16 @@ int main() {
         }
         name = bytes;
     }
-    const size_t next = nameWords;
+    size_t next = nameWords;
+    // --record FILE may follow: every driver call of the command goes to FILE.
+    if (next < words.size() && words[next] == L"--record") {
+        if (next + 1 >= words.size() || words[next + 1].empty() ||
+            words[next + 1].rfind(L"--", 0) == 0) {
+            return chipctl::UsageError(L"--record needs a file");
+        }
+        chipctl::RecordCallsTo(words[next + 1]);
+        next += 2;
+    }
     if (next >= words.size()) {
         std::fputs(kUsage, stderr);
         return chipctl::kUsageError;

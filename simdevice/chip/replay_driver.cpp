@@ -1,0 +1,218 @@
+#include "simdevice/chip/replay_driver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "common/win32_owners.h"
+#include "simdevice/chip/chip.h"
+
+namespace sim {
+
+namespace {
+
+// A recording file larger than this is not one program's run.
+constexpr DWORD kMaxRecordingBytes = 64 * 1024 * 1024;
+
+std::wstring Widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());  // the format's texts are ASCII
+}
+
+velto1::CallBytes BytesAt(const void* data, size_t size) {
+    velto1::CallBytes bytes;
+    bytes.null = data == nullptr;
+    if (data) {
+        const auto* first = static_cast<const BYTE*>(data);
+        bytes.bytes.assign(first, first + size);
+    }
+    return bytes;
+}
+
+size_t SelectionCount(DWORD selectId, DWORD word) {
+    return selectId == CPROP_I2C_TRANSFER ? DecodeI2cDescriptor(word).count : (word & 0xFF);
+}
+
+std::optional<DWORD> SelectionPropertyOf(DWORD dataId) {
+    switch (dataId) {
+        case CPROP_REG_DATA:
+            return CPROP_REG_SELECT;
+        case CPROP_ALT_REG_DATA:
+            return CPROP_ALT_REG_SELECT;
+        case CPROP_I2C_DATA:
+            return CPROP_I2C_TRANSFER;
+        default:
+            return std::nullopt;
+    }
+}
+
+// A Get never returns more bytes than the selection in force counts (one
+// word for any other property), so that a replay writes only where the
+// recorded program's buffer was.
+bool CheckReturnedSizes(const velto1::Recording& recording, DWORD* callNumber,
+                        std::string* problem) {
+    std::map<DWORD, DWORD> selections;
+    for (size_t i = 0; i < recording.calls.size(); ++i) {
+        const velto1::RecordedCall& call = recording.calls[i];
+        if (call.slot == velto1::CallSlot::Set && call.status >= 0 && !call.sent.null &&
+            call.sent.bytes.size() == sizeof(DWORD)) {
+            DWORD word = 0;
+            std::memcpy(&word, call.sent.bytes.data(), sizeof word);
+            selections[call.id] = word;
+        }
+        if (call.slot != velto1::CallSlot::Get) {
+            continue;
+        }
+        const std::optional<DWORD> select = SelectionPropertyOf(call.id);
+        const size_t most = select ? SelectionCount(*select, selections[*select]) : sizeof(DWORD);
+        if (call.returned.bytes.size() > most) {
+            *callNumber = static_cast<DWORD>(i + 1);
+            *problem = "Get returned " + std::to_string(call.returned.bytes.size()) +
+                       " bytes where the selection moves " + std::to_string(most);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadRecording(const std::wstring& path, velto1::Recording* recording, std::wstring* problem) {
+    velto1::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size)) {
+        *problem = L"can't read the recording (error " + std::to_wstring(GetLastError()) + L")";
+        return false;
+    }
+    if (size.QuadPart > kMaxRecordingBytes) {
+        *problem = L"the recording is larger than 64 MB";
+        return false;
+    }
+    std::string text(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!text.empty() && (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read,
+                                    nullptr) ||
+                          read != text.size())) {
+        *problem = L"can't read the recording (error " + std::to_wstring(GetLastError()) + L")";
+        return false;
+    }
+    DWORD line = 0;
+    std::string reason;
+    if (!velto1::ParseRecording(text, recording, &line, &reason)) {
+        *problem = L"line " + std::to_wstring(line) + L": " + Widen(reason);
+        return false;
+    }
+    DWORD call = 0;
+    if (!CheckReturnedSizes(*recording, &call, &reason)) {
+        *problem = L"line " + std::to_wstring(call + velto1::kRecordingHeaderCount + 1) + L": " +
+                   Widen(reason);
+        return false;
+    }
+    return true;
+}
+
+const velto1::RecordedCall* ReplaySession::Answer(const velto1::RecordedCall& request) {
+    if (!divergence_.empty()) {
+        return nullptr;
+    }
+    const size_t number = next_ + 1;
+    if (next_ < recording_.calls.size() &&
+        velto1::SameCallRequest(recording_.calls[next_], request)) {
+        return &recording_.calls[next_++];
+    }
+    const std::string expected =
+        next_ < recording_.calls.size()
+            ? velto1::DescribeCallRequest(recording_.calls[next_])
+            : "the end of the recording (" + std::to_string(recording_.calls.size()) + " calls)";
+    divergence_ = L"call " + std::to_wstring(number) + L": expected " + Widen(expected) +
+                  L", came " + Widen(velto1::DescribeCallRequest(request));
+    if (onDivergence_) {
+        onDivergence_(divergence_);
+    }
+    return nullptr;
+}
+
+size_t ReplayDriver::DataSize(DWORD id) const {
+    switch (id) {
+        case CPROP_REG_DATA:
+            return registerSelect_ & 0xFF;
+        case CPROP_ALT_REG_DATA:
+            return altSelect_ & 0xFF;
+        case CPROP_I2C_DATA:
+            return DecodeI2cDescriptor(i2cDescriptor_).count;
+        default:
+            return sizeof(DWORD);
+    }
+}
+
+HRESULT ReplayDriver::Play(const velto1::RecordedCall& request, void* out, size_t capacity) {
+    const velto1::RecordedCall* answer = session_->Answer(request);
+    if (!answer) {
+        return kReplayDiverged;
+    }
+    if (out && !answer->returned.null) {
+        std::memcpy(out, answer->returned.bytes.data(),
+                    std::min(capacity, answer->returned.bytes.size()));
+    }
+    if (answer->micros >= 1000) {
+        Sleep(answer->micros / 1000);
+    }
+    return answer->status;
+}
+
+HRESULT ReplayDriver::Set(DWORD id, const void* data) {
+    velto1::RecordedCall request;
+    request.slot = velto1::CallSlot::Set;
+    request.id = id;
+    request.sent = BytesAt(data, DataSize(id));
+    const HRESULT status = Play(request, nullptr, 0);
+    if (status >= 0 && data) {
+        DWORD word = 0;
+        std::memcpy(&word, data, sizeof word);
+        if (id == CPROP_REG_SELECT) {
+            registerSelect_ = word;
+        } else if (id == CPROP_ALT_REG_SELECT) {
+            altSelect_ = word;
+        } else if (id == CPROP_I2C_TRANSFER) {
+            i2cDescriptor_ = word;
+        }
+    }
+    return status;
+}
+
+HRESULT ReplayDriver::Get(DWORD id, void* data) {
+    velto1::RecordedCall request;
+    request.slot = velto1::CallSlot::Get;
+    request.id = id;
+    return Play(request, data, DataSize(id));
+}
+
+HRESULT ReplayDriver::Invoke(DWORD first, DWORD second, DWORD third) {
+    velto1::RecordedCall request;
+    request.slot = velto1::CallSlot::Invoke;
+    request.values[0] = first;
+    request.values[1] = second;
+    request.values[2] = third;
+    return Play(request, nullptr, 0);
+}
+
+HRESULT ReplayDriver::Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                               DWORD readLength, void* readData) {
+    velto1::RecordedCall request;
+    request.slot = velto1::CallSlot::Transfer;
+    request.id = target;
+    request.readLength = readLength;
+    request.sent = BytesAt(writeData, writeLength);
+    return Play(request, readData, readLength);
+}
+
+HRESULT ReplayDriver::SetDirect(DWORD id, DWORD value) {
+    velto1::RecordedCall request;
+    request.slot = velto1::CallSlot::SetDirect;
+    request.id = id;
+    request.values[0] = value;
+    return Play(request, nullptr, 0);
+}
+
+}  // namespace sim
