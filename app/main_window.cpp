@@ -108,11 +108,27 @@ int RunVelto1(HINSTANCE instance) {
         return 0;
     }
     LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_VELTO1));  // loaded, never used
+    // For support: with VELTO1_RECORD naming a file, the device's driver
+    // calls are written there at the end. Nothing else of the run changes.
+    wchar_t recording[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(kRecordVariable, recording, MAX_PATH);
+    const bool record = length > 0 && length < MAX_PATH;
+    if (record) {
+        StartAppRecording("velto1");
+    }
     OpenAppDevice();
     // The update dialog is the program's one visible window and its only
     // message loop. It runs as a wide dialog so that its Japanese texts reach
     // the screen unconverted whatever the system's ANSI code page.
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_UPDATE), nullptr, UpdateDialogProc, 0);
     CloseAppDevice();
+    if (record) {
+        // The updater has no console and no log: a failure goes to a debugger only.
+        if (SaveAppRecording(recording) != ERROR_SUCCESS) {
+            OutputDebugStringW(
+                L"velto1: the recording named by VELTO1_RECORD could not be written\n");
+        }
+        StopAppRecording();
+    }
     return 0;
 }

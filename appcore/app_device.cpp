@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <utility>
+
+#include "devctl/call_recorder.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -20,6 +23,7 @@ constexpr size_t kNameBufferSize = 260;  // the library's name buffers
 // (a thread already in the multithreaded apartment) is not.
 bool appComInitialised = false;
 char appDeviceName[kNameBufferSize] = "";
+CallRecorder* appRecorder = nullptr;  // owned; null while not recording
 
 void UninitialiseAppCom() {
     if (std::exchange(appComInitialised, false)) {
@@ -33,7 +37,14 @@ bool OpenAndName(DeviceControl& device) {
     GetCaptureDeviceName(wanted);
     char found[kNameBufferSize] = "";
     ComPtr<IBaseFilter> filter;
-    *filter.GetAddressOf() = device.FindCaptureDevice(wanted, found, nullptr);
+    DWORD match = DeviceControl::kMatchedByName;
+    *filter.GetAddressOf() = device.FindCaptureDevice(wanted, found, &match);
+    if (appRecorder) {
+        appRecorder->SetDevice(
+            found,
+            filter ? match == DeviceControl::kMatchedKnownModel ? "known-model" : "name" : "none");
+        device.RecordCalls(appRecorder);
+    }
     if (!filter || !device.BindFilter(filter.Get())) {
         return false;
     }
@@ -67,4 +78,31 @@ void CloseAppDevice() {
 
 const char* AppDeviceName() {
     return appDeviceName;
+}
+
+void StartAppRecording(const char* program) {
+    if (appRecorder) {
+        return;
+    }
+    appRecorder = new (std::nothrow) CallRecorder(program);
+    if (appRecorder && AppDevice) {
+        appRecorder->SetDevice(appDeviceName, "name");
+        AppDevice->RecordCalls(appRecorder);
+    }
+}
+
+bool AppRecording() {
+    return appRecorder != nullptr;
+}
+
+DWORD SaveAppRecording(const wchar_t* path) {
+    return appRecorder ? appRecorder->Save(path) : ERROR_INVALID_FUNCTION;
+}
+
+void StopAppRecording() {
+    if (AppDevice) {
+        AppDevice->RecordCalls(nullptr);
+    }
+    delete appRecorder;
+    appRecorder = nullptr;
 }

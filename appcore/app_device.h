@@ -18,3 +18,16 @@ void CloseAppDevice();
 // The friendly name (ANSI code page) of the device the last opening bound;
 // empty while none is open.
 const char* AppDeviceName();
+
+// Recording of the device's driver calls (devctl/call_recorder.h). From
+// StartAppRecording on, AppDevice and every later opening record in memory,
+// under the program's name; SaveAppRecording writes what was recorded so far
+// (ERROR_SUCCESS or the Win32 error) and StopAppRecording ends it. A
+// recording never changes what the device does.
+void StartAppRecording(const char* program);
+bool AppRecording();
+DWORD SaveAppRecording(const wchar_t* path);
+void StopAppRecording();
+
+// The environment variable that names the file velto1.exe records to.
+constexpr wchar_t kRecordVariable[] = L"VELTO1_RECORD";

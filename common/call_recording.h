@@ -109,7 +109,8 @@ inline std::string DescribeCallRequest(const RecordedCall& call) {
                    " second=" + RecordingHex(call.values[1]) +
                    " third=" + RecordingHex(call.values[2]);
         case CallSlot::Transfer:
-            return text + " target=" + RecordingHex(call.id) + " sent=" + RecordingBytes(call.sent) +
+            return text + " target=" + RecordingHex(call.id) +
+                   " sent=" + RecordingBytes(call.sent) +
                    " read=" + std::to_string(call.readLength);
         case CallSlot::SetDirect:
             return text + " id=" + RecordingHex(call.id) + " value=" + RecordingHex(call.values[0]);
@@ -356,13 +357,12 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
     if (!ParseDecimal(lines[0].substr(first.size()), 0xFFFF, &version) ||
         version != kRecordingVersion) {
         return refuse(0, "format version \"" + lines[0].substr(first.size()) +
-                             "\"; this program reads version " +
-                             std::to_string(kRecordingVersion));
+                             "\"; this program reads version " + std::to_string(kRecordingVersion));
     }
     for (size_t i = 0; i < kRecordingHeaderCount; ++i) {
         const std::string key = std::string(kRecordingHeaderKeys[i]) + " ";
         if (i + 1 >= lines.size()) {
-            return refuse(lines.size(), "the recording ends inside its header");
+            return refuse(lines.size() - 1, "the recording ends inside its header");
         }
         if (lines[i + 1].compare(0, key.size(), key) != 0) {
             return refuse(i + 1, "expected the header line \"" + key + "...\"");
@@ -397,7 +397,7 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
         }
         recording->calls.push_back(std::move(call));
     }
-    return refuse(lines.size(), "the recording is cut short: no end line");
+    return refuse(lines.size() - 1, "the recording is cut short: no end line");
 }
 
 }  // namespace velto1

@@ -228,6 +228,35 @@ void OnGpioWrite(HWND dialog) {
     ReportStatus(dialog, "GPIO write", status);
 }
 
+// Recording for support: the device is opened afresh, so that the recording
+// starts where a replay starts, at the binding; a second press writes it to
+// the file typed beside the button. A recording that can't be written is said
+// in the log and changes nothing else.
+void OnRecord(HWND dialog) {
+    ConsoleState& state = StateOf(dialog);
+    if (!AppRecording()) {
+        CloseAppDevice();
+        StartAppRecording("regconsole");
+        state.log.Add("recording the driver's calls from the device's binding on");
+        OpenAppDevice();
+        SetDlgItemTextA(dialog, IDC_RECORD, "Stop && sa&ve");
+        ShowDeviceState(dialog);
+        return;
+    }
+    wchar_t path[MAX_PATH] = L"";
+    GetDlgItemTextW(dialog, IDC_RECORD_FILE, path, MAX_PATH);
+    if (!path[0]) {
+        ShowMessage(dialog, "Recording: type the file to save it to beside the button.");
+        return;
+    }
+    const DWORD error = SaveAppRecording(path);
+    state.log.Add(error == ERROR_SUCCESS ? std::string("recording saved")
+                                         : "recording not saved: error " + std::to_string(error));
+    StopAppRecording();
+    SetDlgItemTextA(dialog, IDC_RECORD, "Rec&ord calls");
+    ShowLog(dialog);
+}
+
 // One handler per command; false for an id that is not the console's.
 bool OnCommand(HWND dialog, int id) {
     struct Command {
@@ -249,6 +278,7 @@ bool OnCommand(HWND dialog, int id) {
         {IDC_EEPROM_SAVE, OnEepromSave},
         {IDC_EEPROM_RESTORE, OnEepromRestore},
         {IDC_LOG_COPY, OnCopyLog},
+        {IDC_RECORD, OnRecord},
     };
     for (const Command& command : commands) {
         if (command.id == id) {
@@ -317,5 +347,6 @@ int RunRegisterConsole(HINSTANCE instance) {
     OpenAppDevice();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CONSOLE), nullptr, ConsoleDialogProc, 0);
     CloseAppDevice();
+    StopAppRecording();  // a recording not saved is dropped
     return 0;
 }

@@ -49,5 +49,7 @@
 // Log
 #define IDC_LOG 1501
 #define IDC_LOG_COPY 1502
+#define IDC_RECORD_FILE 1503
+#define IDC_RECORD 1504
 
 #endif

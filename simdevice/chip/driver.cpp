@@ -58,8 +58,9 @@ std::optional<HRESULT> SimDriver::InjectedFault(DriverSlot slot, DWORD id) {
             chip_->Set(*select, &it->second);
         }
     }
-    if (auto it = faults_.foreignSelectionOn.find(id); it != faults_.foreignSelectionOn.end() &&
-                                                       (slot == DriverSlot::Get || slot == DriverSlot::Set)) {
+    if (auto it = faults_.foreignSelectionOn.find(id);
+        it != faults_.foreignSelectionOn.end() &&
+        (slot == DriverSlot::Get || slot == DriverSlot::Set)) {
         if (const std::optional<DWORD> select = SelectionPropertyOf(id)) {
             chip_->Set(*select, &it->second);
         }

@@ -91,9 +91,9 @@ bool LoadRecording(const std::wstring& path, velto1::Recording* recording, std::
     }
     std::string text(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!text.empty() && (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read,
-                                    nullptr) ||
-                          read != text.size())) {
+    if (!text.empty() &&
+        (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr) ||
+         read != text.size())) {
         *problem = L"can't read the recording (error " + std::to_wstring(GetLastError()) + L")";
         return false;
     }

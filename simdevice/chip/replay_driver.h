@@ -29,7 +29,8 @@ bool LoadRecording(const std::wstring& path, velto1::Recording* recording, std::
 class ReplaySession {
   public:
     // onDivergence gets the first divergence's text, once.
-    ReplaySession(velto1::Recording recording, std::function<void(const std::wstring&)> onDivergence)
+    ReplaySession(velto1::Recording recording,
+                  std::function<void(const std::wstring&)> onDivergence)
         : recording_(std::move(recording)), onDivergence_(std::move(onDivergence)) {}
 
     // The recorded call that answers request, or null after a divergence.

@@ -236,8 +236,8 @@ HRESULT KeepReplayDivergence(const std::wstring& id, const std::wstring& diverge
                          nullptr) == ERROR_SUCCESS) {
         return S_FALSE;
     }
-    return HRESULT_FROM_WIN32(SetValue(instance.Get(), kReplayDivergenceValue,
-                                       {StoredValue::Type::Text, 0, divergence}));
+    return HRESULT_FROM_WIN32(
+        SetValue(instance.Get(), kReplayDivergenceValue, {StoredValue::Type::Text, 0, divergence}));
 }
 
 std::vector<DeviceSettings> ListDevices() {

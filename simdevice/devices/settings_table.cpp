@@ -182,9 +182,7 @@ const SettingForm kShortRead = {
         return std::wstring();
     },
     [](const DeviceSettings& settings) { return Number(settings.shortReadBy); },
-    [](const StoredValue& value, DeviceSettings& settings) {
-        settings.shortReadBy = value.number;
-    },
+    [](const StoredValue& value, DeviceSettings& settings) { settings.shortReadBy = value.number; },
     [](const DeviceSettings& settings) {
         return settings.shortReadBy ? std::to_wstring(settings.shortReadBy) : std::wstring();
     },

@@ -97,7 +97,8 @@ class ReplayTable {
     // The device's replay session, or null when its recording can't be read.
     std::shared_ptr<ReplaySession> SessionFor(const DeviceSettings& settings) {
         AcquireSRWLockExclusive(&lock_);
-        std::shared_ptr<ReplaySession>& session = sessions_[settings.id + L"|" + settings.replayFile];
+        std::shared_ptr<ReplaySession>& session =
+            sessions_[settings.id + L"|" + settings.replayFile];
         if (!session) {
             velto1::Recording recording;
             std::wstring problem;

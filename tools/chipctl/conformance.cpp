@@ -117,7 +117,8 @@ class Conformance {
         DWORD vendor = 0, product = 0;
         const HRESULT status = device_.GetVendorProductIds(&vendor, &product);
         if (status != S_OK) {
-            return Report(Verdict::Fail, L"ids", Failed(L"reading the vendor and product ids", status));
+            return Report(Verdict::Fail, L"ids",
+                          Failed(L"reading the vendor and product ids", status));
         }
         const std::wstring ids = L"vendor " + Hex(vendor, 4) + L", product " + Hex(product, 4);
         Report(vendor || product ? Verdict::Pass : Verdict::Warn, L"ids",
@@ -127,7 +128,8 @@ class Conformance {
     void CheckGpio() {
         const Bytes first = ReadTwice(1, [this](BYTE* b) { return device_.ReadGpio(b); });
         if (first.status != S_OK) {
-            return Report(Verdict::Fail, L"gpio", Failed(L"reading the GPIO register", first.status));
+            return Report(Verdict::Fail, L"gpio",
+                          Failed(L"reading the GPIO register", first.status));
         }
         if (!first.delivered) {
             return Report(Verdict::Fail, L"gpio",
@@ -165,8 +167,8 @@ class Conformance {
                 referenceProblem_ =
                     half.status != S_OK
                         ? Failed(L"the 8-bit sub-address read of the EEPROM", half.status)
-                        : L"the 8-bit sub-address read of the EEPROM answered success without "
-                          L"delivering the bytes";
+                        : L"the 8-bit sub-address read of the EEPROM answered success but left "
+                          L"bytes of the buffer as they were (fewer bytes moved than selected)";
                 return false;
             }
             reference_.insert(reference_.end(), half.bytes.begin(), half.bytes.end());
@@ -206,7 +208,8 @@ class Conformance {
                 got = ReadTwice(kLayoutBytes, [this, &read](BYTE* b) {
                     DWORD none = 0;
                     const HRESULT placed = device_.ReadI2c(kEeprom, read.subAddress, 0, &none);
-                    return placed != S_OK ? placed : device_.ReadI2cDirect(kEeprom, kLayoutBytes, b);
+                    return placed != S_OK ? placed
+                                          : device_.ReadI2cDirect(kEeprom, kLayoutBytes, b);
                 });
             } else {
                 const I2cTransferMeaning transfer = {read.layout, kEeprom, read.subAddress,
@@ -219,13 +222,12 @@ class Conformance {
                 return Report(Verdict::Fail, L"i2c-layouts", Failed(name, got.status));
             }
             if (got.status != S_OK) {
-                unsupported += (unsupported.empty() ? L"" : L", ") + name + L" (" +
-                               Status(got.status) + L")";
-            } else if (!got.delivered ||
-                       got.bytes != Expected(read.subAddress, kLayoutBytes)) {
+                unsupported +=
+                    (unsupported.empty() ? L"" : L", ") + name + L" (" + Status(got.status) + L")";
+            } else if (!got.delivered || got.bytes != Expected(read.subAddress, kLayoutBytes)) {
                 different += (different.empty() ? L"" : L", ") + name +
                              (got.delivered ? L" read " + HexBytes(got.bytes)
-                                            : std::wstring(L" delivered no bytes"));
+                                            : std::wstring(L" moved fewer bytes than selected"));
             } else {
                 supported += L", " + name;
             }
@@ -287,9 +289,10 @@ class Conformance {
     }
     std::wstring MovedProblem(const RawRead& read, DWORD count, DWORD start) {
         if (read.moved > count) {
-            return L"moved " + std::wstring(read.moved >= kGuardAfter ? L"bytes outside the buffer"
-                                                                    : std::to_wstring(read.moved) +
-                                                                          L" bytes") +
+            return L"moved " +
+                   std::wstring(read.moved >= kGuardAfter
+                                    ? L"bytes outside the buffer"
+                                    : std::to_wstring(read.moved) + L" bytes") +
                    L" where " + std::to_wstring(count) + L" were selected";
         }
         if (read.moved < count) {
@@ -333,9 +336,8 @@ class Conformance {
         }
         const std::wstring problem = MovedProblem(read, kCount, 0);
         Report(problem.empty() ? Verdict::Pass : Verdict::Fail, L"selection-kept",
-               problem.empty()
-                   ? L"one selection served a Get after another call, and a second Get"
-                   : L"after another call and a second Get, the data " + problem);
+               problem.empty() ? L"one selection served a Get after another call, and a second Get"
+                               : L"after another call and a second Get, the data " + problem);
     }
 
     void CheckProperties() {
@@ -357,9 +359,10 @@ class Conformance {
                        L" answered " + Status(unknown);
         }
         if (readOnly >= 0) {
-            problems += (problems.empty() ? L"" : L"; ") +
-                        std::wstring(L"a Set of the read-only CPROP_CHIP_ID with the value read (") +
-                        Hex(chip, 8) + L") answered " + Status(readOnly);
+            problems +=
+                (problems.empty() ? L"" : L"; ") +
+                std::wstring(L"a Set of the read-only CPROP_CHIP_ID with the value read (") +
+                Hex(chip, 8) + L") answered " + Status(readOnly);
         }
         Report(problems.empty() ? Verdict::Pass : Verdict::Fail, L"properties",
                problems.empty() ? L"unknown " + Hex(kUnknownProperty, 4) + L": " + Status(unknown) +

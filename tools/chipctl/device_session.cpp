@@ -69,8 +69,8 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
     }
     friendlyName_ = friendlyName;
     if (recorder_) {
-        recorder_->SetDevice(friendlyName, match == DeviceControl::kMatchedKnownModel ? "known-model"
-                                                                                     : "name");
+        recorder_->SetDevice(friendlyName,
+                             match == DeviceControl::kMatchedKnownModel ? "known-model" : "name");
     }
     return kSuccess;
 }

@@ -45,7 +45,7 @@ class DeviceSession {
   private:
     int Locate(Microsoft::WRL::ComPtr<IBaseFilter>* filter);
 
-    velto1::ComInitScope com_;  // outlives the device, which Close releases first
+    velto1::ComInitScope com_;                // outlives the device, which Close releases first
     std::unique_ptr<CallRecorder> recorder_;  // outlives the device's binding
     DeviceControl device_;
     std::string wantedName_;

@@ -65,10 +65,14 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"find", chipctl::RunFind},     {L"info", chipctl::RunInfo},
-    {L"reg", chipctl::RunRegister},  {L"i2c", chipctl::RunI2c},
-    {L"eeprom", chipctl::RunEeprom}, {L"codec", chipctl::RunCodec},
-    {L"remote", chipctl::RunRemote}, {L"pages", chipctl::RunPages},
+    {L"find", chipctl::RunFind},
+    {L"info", chipctl::RunInfo},
+    {L"reg", chipctl::RunRegister},
+    {L"i2c", chipctl::RunI2c},
+    {L"eeprom", chipctl::RunEeprom},
+    {L"codec", chipctl::RunCodec},
+    {L"remote", chipctl::RunRemote},
+    {L"pages", chipctl::RunPages},
     {L"conformance", chipctl::RunConformance},
 };
 

@@ -1,0 +1,235 @@
+// Recordings of driver calls, end to end with the real programs: a run with
+// --record replayed through simdevctl add --replay gives the same output and
+// exit code; a replay that differs is kept and listed; recordings that would
+// not replay are refused; chipctl conformance against each simulated fault.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/common/simtool_fixture.h"
+
+using simtool::Chipctl;
+using simtool::Outcome;
+using simtool::Simdevctl;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+std::wstring TempFile(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+std::string ReadText(const std::wstring& path) {
+    std::string text;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        for (int c; (c = std::fgetc(file)) != EOF;) {
+            text += static_cast<char>(c);
+        }
+        std::fclose(file);
+    }
+    return text;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    simtool::WriteFile(path, text.data(), text.size());
+}
+
+Outcome Velto1cli(const std::wstring& arguments) {
+    return simtool::Run(L"velto1cli.exe", arguments);
+}
+
+Outcome RunProgram(const std::wstring& program, const std::wstring& arguments) {
+    return program == L"velto1cli" ? Velto1cli(arguments) : Chipctl(arguments);
+}
+
+class RecordingTest : public simtool::FileDeviceTest {
+  protected:
+    RecordingTest() : FileDeviceTest(L"velto1-recording-test.bin") {}
+    void SetUp() override {
+        FileDeviceTest::SetUp();
+        DeleteFileW(recording.c_str());
+    }
+    void TearDown() override {
+        FileDeviceTest::TearDown();
+        DeleteFileW(recording.c_str());
+    }
+    Outcome AddReplay(const std::wstring& file) {
+        return Simdevctl(L"add cam --name \"USB 7450 Device\" --replay \"" + file + L"\"");
+    }
+    // The device's line in simdevctl's list.
+    std::string Listed() { return Simdevctl(L"list").output; }
+
+    const std::wstring recording = TempFile(L"velto1-recording-test.rec");
+};
+
+// A run with --record, then the same command on a device that replays it.
+struct RecordedRun {
+    const wchar_t* program;
+    const wchar_t* command;  // after the program's options
+    const wchar_t* device;   // simdevctl add options of the recorded device
+};
+
+TEST_F(RecordingTest, AReplayedRunGivesTheRecordedOutputAndExitCode) {
+    const RecordedRun rows[] = {
+        {L"chipctl", L"info", L""},
+        {L"chipctl", L"eeprom dump", L""},
+        {L"chipctl", L"reg read 10 4", L""},
+        {L"chipctl", L"i2c read --sub 7A A0 1", L"--fail-property 0x1008=0x80004005"},
+    };
+    for (const RecordedRun& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.command)));
+        AddWithTool(row.device);
+        const Outcome recorded =
+            RunProgram(row.program, L"--record \"" + recording + L"\" " + row.command);
+        ASSERT_THAT(ReadText(recording), HasSubstr("\nend ")) << recorded.output;
+        ASSERT_EQ(AddReplay(recording).exitCode, 0);
+        const Outcome replayed = RunProgram(row.program, row.command);
+        EXPECT_EQ(replayed.exitCode, recorded.exitCode);
+        EXPECT_EQ(replayed.output, recorded.output);
+        EXPECT_THAT(Listed(), Not(HasSubstr("replay-diverged")));
+    }
+}
+
+TEST_F(RecordingTest, AnotherCommandDivergesAndTheDeviceKeepsTheFirstDivergence) {
+    AddWithTool();
+    ASSERT_EQ(Chipctl(L"--record \"" + recording + L"\" info").exitCode, 0);
+    ASSERT_EQ(AddReplay(recording).exitCode, 0);
+    // After the binding's four reads, info reads the chip id where the dump
+    // reads the EEPROM's first 0x40 bytes.
+    const Outcome dump = Chipctl(L"eeprom dump");
+    EXPECT_EQ(dump.exitCode, 1) << dump.output;
+    EXPECT_THAT(dump.output, HasSubstr("0x80040E25"));
+    const char kDivergence[] =
+        "replay-diverged=\"call 5: expected Get id=0x0000101c, came Set id=0x00001007 "
+        "sent=4000a001\"";
+    EXPECT_THAT(Listed(), HasSubstr(kDivergence));
+    Chipctl(L"info");  // a later run diverges elsewhere; the first divergence stays
+    EXPECT_THAT(Listed(), HasSubstr(kDivergence));
+}
+
+// A recording that would not replay: refused with its line and reason, and
+// no device is registered.
+struct RefusedRecording {
+    std::string text;
+    const char* reason;
+};
+
+constexpr char kHeader[] =
+    "velto1-recording 1\nprogram chipctl 1.0.0 x64\ndevice USB 7450 Device\n"
+    "found-by name\ndate 2026-12-08T09:00:00Z\nwindows 10.0.19045\n";
+constexpr char kCall[] = "call 1 Get id=0x0000103b returned=02000000 status=0x00000000 us=6\n";
+
+TEST_F(RecordingTest, ARecordingThatWouldNotReplayIsRefusedWithItsLine) {
+    const std::string header = kHeader, call = kCall;
+    const RefusedRecording rows[] = {
+        {"", "line 1: not a recording: the first line is not \"velto1-recording VERSION\""},
+        {"velto1-recording 2\n", "line 1: format version \"2\"; this program reads version 1"},
+        {"velto1-recording 1\nprogram chipctl 1.0.0 x64\n",
+         "line 2: the recording ends inside its header"},
+        {"velto1-recording 1\ndevice USB 7450 Device\n",
+         "line 2: expected the header line \"program ...\""},
+        {(header + call).c_str(), "line 7: the recording is cut short: no end line"},
+        {(header + call + "end 2\n").c_str(), "line 8: the end line does not count the 1 calls"},
+        {(header + "call 1 Get id=banana\nend 1\n").c_str(),
+         "line 7: Get takes 4 fields, the line has 1"},
+        {(header + "call 1 Poke id=0x00001000 status=0x00000000 us=1\nend 1\n").c_str(),
+         "line 7: unknown slot \"Poke\""},
+        {(header + "call 2 Get id=0x0000103b returned=02 status=0x00000000 us=1\nend 1\n").c_str(),
+         "line 7: expected call 1"},
+        {(header +
+          "call 1 Get id=0x0000103b returned=0200000000000000 status=0x00000000 us=1\nend 1\n")
+             .c_str(),
+         "line 7: Get returned 8 bytes where the selection moves 4"},
+        {(header + "call 1 Get id=0x00001008 returned=31 status=0x00000000 us=1\nend 1\n").c_str(),
+         "line 7: Get returned 1 bytes where the selection moves 0"},
+        {(header + call + "end 1\nmore\n").c_str(), "line 9: text after the end line"},
+    };
+    for (const RefusedRecording& row : rows) {
+        SCOPED_TRACE(row.reason);
+        WriteText(recording, row.text);
+        const Outcome add = AddReplay(recording);
+        simtool::ExpectRefused(add, "simdevctl: --replay");
+        EXPECT_THAT(add.output, HasSubstr(std::string("refused: ") + row.reason + " ("));
+        EXPECT_EQ(Listed(), "");
+    }
+}
+
+// chipctl conformance on a device with one fault: each check's verdict, in
+// order ("latency" without one: it depends on the machine's load).
+struct ConformanceRow {
+    const wchar_t* device;  // simdevctl add options
+    int exitCode;
+    const char* verdicts;
+};
+
+std::string Verdicts(const std::string& output) {
+    std::istringstream lines(output);
+    std::string verdicts;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(':');
+        const std::string head = line.substr(0, colon);
+        if (head.rfind("PASS ", 0) == 0 || head.rfind("WARN ", 0) == 0 ||
+            head.rfind("FAIL ", 0) == 0) {
+            verdicts +=
+                (verdicts.empty() ? "" : " ") + (head.substr(5) == "latency" ? "latency" : head);
+        }
+    }
+    return verdicts;
+}
+
+TEST_F(RecordingTest, TheConformanceCheckReportsEachFaultAndNothingOnAHealthyDevice) {
+    const ConformanceRow rows[] = {
+        {L"", 0,
+         "PASS ids PASS gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties "
+         "latency"},
+        {L"--fail-property 0x1006=0x80004005", 1,  // register data: the GPIO register
+         "PASS ids FAIL gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties "
+         "latency"},
+        {L"--unplug-from 8", 1, "PASS ids FAIL gpio"},
+        {L"--fail-bind 0x80004005", 1, "FAIL bind"},
+        {L"--fail-property 0x1008=0", 1,  // I2C data: answers 0 without acting
+         "WARN ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
+         "latency"},
+        {L"--foreign-selection 0x1008=0x01A01008", 1,
+         "PASS ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
+         "latency"},
+    };
+    for (const ConformanceRow& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.device)));
+        AddWithTool(row.device);
+        const sim::EepromImage before = Bytes();
+        const Outcome run = Chipctl(L"conformance");
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        EXPECT_EQ(Verdicts(run.output), row.verdicts) << run.output;
+        EXPECT_EQ(Bytes(), before) << "the check wrote the EEPROM";
+    }
+}
+
+TEST_F(RecordingTest, AReplayedConformanceCheckGivesTheRecordedVerdicts) {
+    AddWithTool(L"--fail-property 0x1006=0x80004005");
+    const Outcome recorded = Chipctl(L"conformance --record \"" + recording + L"\"");
+    ASSERT_EQ(AddReplay(recording).exitCode, 0);
+    const Outcome replayed = Chipctl(L"conformance");
+    EXPECT_EQ(replayed.exitCode, recorded.exitCode);
+    EXPECT_EQ(Verdicts(replayed.output), Verdicts(recorded.output));
+    EXPECT_THAT(Listed(), Not(HasSubstr("replay-diverged")));
+}
+
+TEST_F(RecordingTest, ARecordingThatCannotBeWrittenChangesNoOutcome) {
+    AddWithTool();
+    const Outcome plain = Chipctl(L"info");
+    const Outcome recorded =
+        Chipctl(L"--record \"" + TempFile(L"no-such-folder\\x.rec") + L"\" info");
+    EXPECT_EQ(recorded.exitCode, plain.exitCode);
+    EXPECT_THAT(recorded.output, HasSubstr(plain.output));
+    EXPECT_THAT(recorded.output, HasSubstr("chipctl: could not write the recording "));
+}
+
+}  // namespace
