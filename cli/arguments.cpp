@@ -13,6 +13,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                                         {L"--name", true},
                                         {L"--log", true},
                                         {L"--version", false},
+                                        {L"--record", true},
                                     });
     for (const std::wstring& word : line.Words()) {
         if (word.size() > 1 && word[0] == L'-') {
@@ -46,6 +47,9 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     }
     if (const std::wstring* log = line.Value(L"--log")) {
         options->log = *log;
+    }
+    if (const std::wstring* record = line.Value(L"--record")) {
+        options->record = *record;
     }
     if (options->command == Command::Help && !line.Given().empty()) {
         line.Problem(L"help takes no options");

@@ -14,10 +14,11 @@ enum class Command { Help, Version, Update, Check };
 
 struct Options {
     Command command = Command::Help;
-    bool all = false;                  // every attached device, not only the first
-    bool json = false;                 // one JSON object per device instead of a line of text
-    std::optional<std::wstring> name;  // --name: the beginning of a device's friendly name
-    std::optional<std::wstring> log;   // --log FILE (update only)
+    bool all = false;                    // every attached device, not only the first
+    bool json = false;                   // one JSON object per device instead of a line of text
+    std::optional<std::wstring> name;    // --name: the beginning of a device's friendly name
+    std::optional<std::wstring> log;     // --log FILE (update only)
+    std::optional<std::wstring> record;  // --record FILE: the driver calls of the run
 };
 
 // Fills options from the words after the program's name; on refusal returns

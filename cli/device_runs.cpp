@@ -3,14 +3,20 @@
 #include <strmif.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
 
 #include "appcore/outcome_table.h"
 #include "appcore/update_procedure.h"
 #include "cli/device_report.h"
 #include "cli/outcomes.h"
 #include "cli/update_log.h"
+#include "common/ansi_text.h"
 #include "common/console_text.h"
 #include "common/win32_owners.h"
+#include "devctl/call_recorder.h"
 #include "devctl/device_control.h"
 
 namespace cli {
@@ -18,6 +24,59 @@ namespace cli {
 namespace {
 
 constexpr size_t kNameBufferSize = 260;  // the library's name buffers
+
+// The recording's header holds names in the ANSI code page, as the library has them.
+std::string AnsiText(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_ACP, 0, text, -1, &bytes[0], size, nullptr, nullptr);
+    }
+    bytes.resize(std::strlen(bytes.c_str()));
+    return bytes;
+}
+
+// --record FILE: the first device's recording is FILE, the Nth's FILE with
+// "-N" before its extension.
+std::wstring NumberedPath(const std::wstring& path, unsigned number) {
+    if (number <= 1) {
+        return path;
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    const size_t dot = path.find_last_of(L'.');
+    const size_t at = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
+                          ? dot
+                          : path.size();
+    return path.substr(0, at) + L"-" + std::to_wstring(number) + path.substr(at);
+}
+
+// A file-name piece of a text: what a file name can't hold becomes "_".
+std::wstring FileNamePiece(const std::wstring& text) {
+    std::wstring piece;
+    for (const wchar_t c : text) {
+        piece += c < 0x20 || std::wcschr(L"<>:\"/\\|?*. ", c) ? L'_' : c;
+    }
+    return piece.substr(0, 64);
+}
+
+// The flight recorder's file beside the log:
+// velto1-COMPUTER-DEVICE-YYYYMMDDTHHMMSSZ.rec, the time in UTC.
+std::wstring FlightRecordingPath(const std::wstring& log, const std::wstring& device) {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(computer, &size)) {
+        computer[0] = L'\0';
+    }
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    wchar_t time[32];
+    swprintf(time, 32, L"%04u%02u%02uT%02u%02u%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    const size_t slash = log.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"" : log.substr(0, slash + 1);
+    return folder + L"velto1-" + FileNamePiece(computer) + L"-" + FileNamePiece(device) + L"-" +
+           time + L".rec";
+}
 
 class CommandRun {
   public:
@@ -32,6 +91,14 @@ class CommandRun {
     bool RunDevice(IBaseFilter* filter, HRESULT bindStatus, const wchar_t* friendlyName,
                    DWORD match) {
         DeviceControl device;
+        // --record, and the flight recorder of --log: the calls are kept in
+        // memory and written only when asked for or when the device failed.
+        CallRecorder recorder("velto1cli");
+        if (options_.record || options_.log) {
+            recorder.SetDevice(AnsiText(friendlyName).c_str(),
+                               match == DeviceControl::kMatchedKnownModel ? "known-model" : "name");
+            device.RecordCalls(&recorder);
+        }
         const bool bound = filter && device.BindFilter(filter) != nullptr;
         const UpdateMode mode =
             options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
@@ -41,6 +108,13 @@ class CommandRun {
             result.status = filter ? device.GetLastResult() : bindStatus;
         }
         device.Close();
+        ++devices_;
+        if (options_.record) {
+            Save(recorder, NumberedPath(*options_.record, devices_));
+        }
+        if (options_.log && IsFailure(result.outcome)) {
+            Save(recorder, FlightRecordingPath(*options_.log, friendlyName));
+        }
         Report({true, friendlyName, wantedName_, match, result});
         return options_.all || !filter;
     }
@@ -48,6 +122,9 @@ class CommandRun {
     // Nothing found: the procedure's W001, as the updater's with no device.
     void RunNoDevice() {
         const UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
+        if (options_.record) {
+            Save(CallRecorder("velto1cli"), *options_.record);  // no device: no calls
+        }
         Report({false, L"", wantedName_, 0, result});
     }
 
@@ -83,8 +160,24 @@ class CommandRun {
         }
     }
 
+    // A recording that can't be written changes nothing of the run: it is said on stderr.
+    static void Save(const CallRecorder& recorder, const std::wstring& path) {
+        const DWORD error = recorder.Save(path.c_str());
+        if (error != ERROR_SUCCESS) {
+            std::fprintf(stderr, "velto1cli: could not write the recording %ls: error %lu\n",
+                         path.c_str(), static_cast<unsigned long>(error));
+            std::fflush(stderr);
+        }
+    }
+    // The outcomes with a W or E code in the outcome table: what a roll-out's
+    // flight recorder keeps.
+    static bool IsFailure(UpdateOutcome outcome) {
+        return DescribeOutcome(outcome).code != nullptr;
+    }
+
     const Options& options_;
     const std::wstring wantedName_;
+    unsigned devices_ = 0;
     int worst_ = kExitSuccess;
     bool logFailed_ = false;
 };

@@ -20,8 +20,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json]\n"
-    "       velto1cli check [--all] [--name NAME] [--json]\n"
+    "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json] [--record FILE]\n"
+    "       velto1cli check [--all] [--name NAME] [--json] [--record FILE]\n"
     "       velto1cli help\n"
     "       velto1cli --version\n"
     "\n"
@@ -33,8 +33,12 @@ constexpr char kUsage[] =
     "  --all         every attached device of a supported model, not only the first\n"
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"
-    "  --log FILE    append one UTF-8 line per device to FILE (may be shared)\n"
+    "  --log FILE    append one UTF-8 line per device to FILE (may be shared); a device\n"
+    "                whose outcome is a W or E code also leaves a recording of its driver\n"
+    "                calls beside FILE, named for the computer, the device and the time\n"
     "  --json        one JSON object per device and line instead of the text line\n"
+    "  --record FILE write the driver calls to FILE (the second device's to FILE-2, ...),\n"
+    "                a recording that simdevctl add --replay plays back\n"
     "  --version     the version, architecture and commit of this program\n"
     "\n"
     "One line per device on stdout, also for a matching device that could not be bound.\n"

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/ansi_text.h"
+#include "common/module_folder.h"
+#include "simdevice/chip/eeprom.h"
 #include "tests/common/simtool_fixture.h"
 
 using simtool::Chipctl;
@@ -45,8 +48,50 @@ Outcome Velto1cli(const std::wstring& arguments) {
     return simtool::Run(L"velto1cli.exe", arguments);
 }
 
-Outcome RunProgram(const std::wstring& program, const std::wstring& arguments) {
-    return program == L"velto1cli" ? Velto1cli(arguments) : Chipctl(arguments);
+// "velto1cli update" or "chipctl info": the program beside the test and its arguments.
+Outcome RunCommand(const std::string& command) {
+    const size_t space = command.find(' ');
+    const std::wstring program = velto1::WidenAnsi(command.substr(0, space));
+    const std::wstring arguments =
+        space == std::string::npos ? L"" : velto1::WidenAnsi(command.substr(space + 1));
+    return simtool::Run(program + L".exe", arguments);
+}
+
+// NAME.expected: "command PROGRAM ARGUMENTS", "exit CODE", then an "output
+// LINE" for each line the run prints.
+struct Expected {
+    std::string command;
+    int exitCode = -1;
+    std::string output;
+};
+
+Expected ReadExpected(const std::string& text) {
+    Expected expected;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("command ", 0) == 0) {
+            expected.command = line.substr(8);
+        } else if (line.rfind("exit ", 0) == 0) {
+            expected.exitCode = std::stoi(line.substr(5));
+        } else if (line.rfind("output ", 0) == 0) {
+            expected.output += line.substr(7) + "\n";
+        }
+    }
+    return expected;
+}
+
+// The device name in a recording's header.
+std::string DeviceOf(const std::wstring& path) {
+    std::istringstream lines(ReadText(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("device ", 0) == 0) {
+            return line.substr(7);
+        }
+    }
+    return "";
 }
 
 class RecordingTest : public simtool::FileDeviceTest {
@@ -72,27 +117,142 @@ class RecordingTest : public simtool::FileDeviceTest {
 // A run with --record, then the same command on a device that replays it.
 struct RecordedRun {
     const wchar_t* program;
-    const wchar_t* command;  // after the program's options
+    const wchar_t* command;  // after chipctl's options, before velto1cli's
     const wchar_t* device;   // simdevctl add options of the recorded device
+    BYTE marker;             // EEPROM byte 0x7A
+    BYTE option;             // EEPROM byte 8
 };
+
+constexpr BYTE kMarker = 0x31, kFresh = 0x85, kUpdated = 0x05;
 
 TEST_F(RecordingTest, AReplayedRunGivesTheRecordedOutputAndExitCode) {
     const RecordedRun rows[] = {
-        {L"chipctl", L"info", L""},
-        {L"chipctl", L"eeprom dump", L""},
-        {L"chipctl", L"reg read 10 4", L""},
-        {L"chipctl", L"i2c read --sub 7A A0 1", L"--fail-property 0x1008=0x80004005"},
+        {L"velto1cli", L"update", L"", kMarker, kFresh},
+        {L"velto1cli", L"update", L"", kMarker, kUpdated},
+        {L"velto1cli", L"check", L"", kMarker, kFresh},
+        {L"velto1cli", L"update", L"", 0x00, kFresh},  // W002
+        {L"velto1cli", L"update", L"--fail-i2c-write 1=0x80004005", kMarker, kFresh},
+        {L"velto1cli", L"update", L"--short-read 1", kMarker, kFresh},
+        {L"chipctl", L"info", L"", kMarker, kFresh},
+        {L"chipctl", L"eeprom dump", L"", kMarker, kFresh},
+        {L"chipctl", L"reg read 10 4", L"", kMarker, kFresh},
+        {L"chipctl", L"i2c read --sub 7A A0 1", L"--fail-property 0x1008=0x80004005", kMarker,
+         kFresh},
     };
     for (const RecordedRun& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.command)));
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.command) + L" " + row.device));
         AddWithTool(row.device);
-        const Outcome recorded =
-            RunProgram(row.program, L"--record \"" + recording + L"\" " + row.command);
+        const sim::EepromImage image = sim::EepromWith(
+            {{sim::kMarkerOffset, row.marker}, {sim::kOptionByteOffset, row.option}});
+        simtool::WriteFile(eeprom, image.data(), image.size());
+        const std::wstring record = L"--record \"" + recording + L"\"";
+        const Outcome recorded = row.program == std::wstring(L"velto1cli")
+                                     ? Velto1cli(std::wstring(row.command) + L" " + record)
+                                     : Chipctl(record + L" " + row.command);
         ASSERT_THAT(ReadText(recording), HasSubstr("\nend ")) << recorded.output;
         ASSERT_EQ(AddReplay(recording).exitCode, 0);
-        const Outcome replayed = RunProgram(row.program, row.command);
+        const Outcome replayed = row.program == std::wstring(L"velto1cli") ? Velto1cli(row.command)
+                                                                           : Chipctl(row.command);
         EXPECT_EQ(replayed.exitCode, recorded.exitCode);
         EXPECT_EQ(replayed.output, recorded.output);
+        EXPECT_THAT(Listed(), Not(HasSubstr("replay-diverged")));
+    }
+}
+
+TEST_F(RecordingTest, ACheckReplayedUnderUpdateDivergesAtTheWriteAndIsNeverUpdated) {
+    AddWithTool();
+    ASSERT_EQ(Velto1cli(L"check --record \"" + recording + L"\"").exitCode, 10);
+    ASSERT_EQ(AddReplay(recording).exitCode, 0);
+    const Outcome update = Velto1cli(L"update");
+    EXPECT_EQ(update.exitCode, 23) << update.output;  // E003: the write failed
+    EXPECT_THAT(update.output, Not(HasSubstr(": updated")));
+    EXPECT_THAT(Listed(), HasSubstr(": expected the end of the recording"));
+    EXPECT_THAT(Listed(), HasSubstr(", came Set id=0x00001007 sent=0108a001\""));
+}
+
+// velto1cli --log keeps each device's calls and writes them beside the log
+// only when the device's outcome is a W or E code.
+struct FlightRow {
+    const wchar_t* device;  // simdevctl add options
+    BYTE marker;
+    bool written;
+};
+
+TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
+    const std::wstring folder = TempFile(L"velto1-flight-test");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring log = folder + L"\\update.log";
+    auto recordings = [&folder] {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((folder + L"\\*.rec").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                names.push_back(found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        return names;
+    };
+    const FlightRow rows[] = {
+        {L"", kMarker, false},
+        {L"", 0x00, true},                                  // W002
+        {L"--fail-i2c-write 1=0x80004005", kMarker, true},  // E003
+    };
+    for (const FlightRow& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.device)));
+        for (const std::wstring& name : recordings()) {
+            DeleteFileW((folder + L"\\" + name).c_str());
+        }
+        AddWithTool(row.device);
+        const sim::EepromImage image = sim::EepromWith({{sim::kMarkerOffset, row.marker}});
+        simtool::WriteFile(eeprom, image.data(), image.size());
+        const Outcome original = Velto1cli(L"update --log \"" + log + L"\"");
+        const std::vector<std::wstring> written = recordings();
+        ASSERT_EQ(written.size(), row.written ? 1u : 0u);
+        if (row.written) {
+            EXPECT_EQ(written[0].rfind(L"velto1-", 0), 0u);
+            EXPECT_NE(written[0].find(L"-USB_7450_Device-"), std::wstring::npos);
+            const std::string text = ReadText(folder + L"\\" + written[0]);
+            EXPECT_THAT(text, HasSubstr("\ndevice USB 7450 Device\n"));
+            // Replayed, the recording gives the same outcome.
+            ASSERT_EQ(AddReplay(folder + L"\\" + written[0]).exitCode, 0);
+            const Outcome replayed = Velto1cli(L"update");
+            EXPECT_EQ(replayed.exitCode, original.exitCode);
+            EXPECT_EQ(replayed.output, original.output);
+        }
+    }
+    for (const std::wstring& name : recordings()) {
+        DeleteFileW((folder + L"\\" + name).c_str());
+    }
+    DeleteFileW(log.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Each recording of the corpus (tests/recordings/NAME.rec) replayed through
+// the program and command that made it gives what NAME.expected says.
+TEST_F(RecordingTest, TheCorpusReplaysAsExpected) {
+    const std::wstring corpus = velto1::ModuleFolder() + L"recordings\\";
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((corpus + L"*.rec").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no recordings in the corpus";
+    std::vector<std::wstring> names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const std::wstring stem = name.substr(0, name.size() - 4);
+        const Expected expected = ReadExpected(ReadText(corpus + stem + L".expected"));
+        ASSERT_FALSE(expected.command.empty()) << "no command in " << stem.c_str() << ".expected";
+        const Outcome add =
+            Simdevctl(L"add cam --name \"" + velto1::WidenAnsi(DeviceOf(corpus + name)) +
+                      L"\" --replay \"" + corpus + name + L"\"");
+        ASSERT_EQ(add.exitCode, 0) << add.output;
+        const Outcome run = RunCommand(expected.command);
+        EXPECT_EQ(run.exitCode, expected.exitCode);
+        EXPECT_EQ(run.output, expected.output);
         EXPECT_THAT(Listed(), Not(HasSubstr("replay-diverged")));
     }
 }
