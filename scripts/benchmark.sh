@@ -6,9 +6,10 @@
 # duration of a successful update (OK to the outcome message) against its
 # floor of 2.0 s, the four pauses; and velto1cli's update and check of one
 # device from process start to exit, against their floors of 2.0 s and 1.0 s
-# (four pauses and two). Medians, with min and max. Last, the device lock's
-# cost: one acquire and release of the free lock (an update takes it about ten
-# times: once for the whole update, once for each of its sequences).
+# (four pauses and two), and velto1cli update with every driver call recorded
+# (--record) against the same without. Medians, with min and max. Last, the
+# device lock's cost: one acquire and release of the free lock (an update takes
+# it about ten times: once for the whole update, once for each of its sequences).
 #
 #   scripts/benchmark.sh [RUNS] [--arch x86|x64]    (default 5 runs, both)
 #
@@ -54,10 +55,12 @@ for arch in "${arches[@]}"; do
     cli="$build/cli/velto1cli.exe"
     for _ in $(seq "$runs"); do
         times=()
-        for command in update check; do
+        # The third: update with every driver call recorded (off in the first).
+        for command in update check "update --record Z:$(echo "$build/bench.rec" | tr / '\\')"; do
             wine "$simdevctl" add bench --name "USB 7450 Device" --eeprom "$eeprom" --reset-eeprom >/dev/null
             start=$(date +%s.%N)
-            wine "$cli" "$command" >/dev/null || true
+            # shellcheck disable=SC2086
+            wine "$cli" $command >/dev/null || true
             times+=("$(echo "$(date +%s.%N) - $start" | bc)")
         done
         echo "$arch cli ${times[*]}" >>"$results"
@@ -90,4 +93,14 @@ row "start to dialog, device absent" absent 3
 row "successful update, OK to message" present 4
 row "velto1cli update, start to exit" cli 3
 row "velto1cli check, start to exit" cli 4
+row "velto1cli update --record" cli 5
+# Recording off is the plain update: the driver is called directly, with no
+# recorder between; on, its cost is the difference of the two medians.
+printf '%-34s' "recording's cost on an update"
+for arch in "${arches[@]}"; do
+    off=$(stats "$arch" cli 3 | cut -d' ' -f1)
+    on=$(stats "$arch" cli 5 | cut -d' ' -f1)
+    printf ' %-26s' "$(echo "$on $off" | awk '{printf "%+.1f%% (off: no recorder)", ($1 - $2) / $2 * 100}')"
+done
+echo
 cat "$lock_results"

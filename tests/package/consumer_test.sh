@@ -22,7 +22,8 @@ case "$check" in
 Installed)
     # The package and nothing else; its headers include only the system's
     # headers and each other.
-    expected="include/devctl/custom_property.h
+    expected="include/devctl/call_recorder.h
+include/devctl/custom_property.h
 include/devctl/device_control.h
 include/devctl/i2c_layout.h
 include/devctl/i2c_word.h

@@ -95,7 +95,8 @@ SdkContents)
     [ "$(basename "$zip")" = "velto1-sdk-$(git -C "$src" describe --always --dirty).zip" ] || fail "named $zip"
     entries=""
     for arch in x86 x64; do
-        entries+="$arch/bin/chipctl.exe $arch/bin/regconsole.exe $arch/include/devctl/custom_property.h "
+        entries+="$arch/bin/chipctl.exe $arch/bin/regconsole.exe $arch/include/devctl/call_recorder.h "
+        entries+="$arch/include/devctl/custom_property.h "
         entries+="$arch/include/devctl/device_control.h $arch/include/devctl/i2c_layout.h $arch/include/devctl/i2c_word.h "
         entries+="$arch/lib/cmake/devctl/devctlConfig.cmake $arch/lib/cmake/devctl/devctlConfigVersion.cmake "
         entries+="$arch/lib/cmake/devctl/devctlTargets-release.cmake $arch/lib/cmake/devctl/devctlTargets.cmake "
@@ -113,7 +114,7 @@ SdkContents)
             cmp "$work/sdk/$arch/${file%%:*}" "$src/build/mingw-$arch/${file#*:}" ||
                 fail "$arch/${file%%:*} is not the build's"
         done
-        for header in custom_property.h device_control.h i2c_layout.h i2c_word.h; do
+        for header in call_recorder.h custom_property.h device_control.h i2c_layout.h i2c_word.h; do
             cmp "$work/sdk/$arch/include/devctl/$header" "$src/devctl/include/devctl/$header" ||
                 fail "$arch/include/devctl/$header is not the source's"
         done

@@ -349,3 +349,36 @@ TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing
 }
 
 }  // namespace
+
+// Record calls opens the device afresh and records from its binding on; a
+// console started on a device that replays the recording logs what the
+// recorded one did, and its replay never diverges.
+TEST_F(RegisterConsoleEndToEnd, ARecordedSessionReplaysWithTheSameLog) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring recording = std::wstring(folder) + L"regconsole-e2e.rec";
+    DeleteFileW(recording.c_str());
+    Open(Device());
+    const size_t before = console_.Log().size();
+    console_.Press(IDC_RECORD);
+    console_.Choose(IDC_REG_SPACE, 0);
+    console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"0010"}});
+    const std::wstring recorded = console_.Log().substr(before);
+    EXPECT_TRUE(
+        Has(console_.Press(IDC_RECORD, {{IDC_RECORD_FILE, recording}}), L"recording saved"));
+    console_.Close();
+
+    sim::DeviceSettings replaying = Device();
+    replaying.replayFile = recording;
+    Open(replaying);
+    console_.Choose(IDC_REG_SPACE, 0);
+    console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"0010"}});
+    const std::wstring head = L"recording the driver's calls from the device's binding on\r\n";
+    ASSERT_TRUE(Has(recorded, head));
+    EXPECT_EQ(console_.Log(), recorded.substr(recorded.find(head) + head.size()));
+    console_.Close();
+    for (const sim::DeviceSettings& device : sim::ListDevices()) {
+        EXPECT_EQ(device.replayDivergence, L"");
+    }
+    DeleteFileW(recording.c_str());
+}
