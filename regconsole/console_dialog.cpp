@@ -106,6 +106,9 @@ void OnInitDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_I2C_SUBADDRESS, "00");
     SetDlgItemTextA(dialog, IDC_I2C_COUNT, "1");
     SetDlgItemTextA(dialog, IDC_GPIO_MASK, "00");
+    // EM_SETCUEBANNER: what the field beside Record calls is for, while it is empty.
+    SendDlgItemMessageW(dialog, IDC_RECORD_FILE, 0x1501, FALSE,
+                        reinterpret_cast<LPARAM>(L"recording file"));
     state->viewFont = CreateFontW(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                   FIXED_PITCH | FF_MODERN, L"Courier New");
