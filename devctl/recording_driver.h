@@ -2,8 +2,9 @@
 // passes every call to the driver and adds it to a CallRecorder.
 #pragma once
 
-#include "devctl/call_recorder.h"
 #include "devctl/custom_property.h"
+
+class CallRecorder;
 
 // Puts driver (whose reference is taken over) behind a recorder; returns the
 // interface to use in its place. When recorder is null, or driver already
