@@ -9,7 +9,8 @@
 # (four pauses and two), and velto1cli update with every driver call recorded
 # (--record) against the same without. Medians, with min and max. Last, the
 # device lock's cost: one acquire and release of the free lock (an update takes
-# it about ten times: once for the whole update, once for each of its sequences).
+# it about ten times: once for the whole update, once for each of its sequences),
+# and recording's per driver call, off and on.
 #
 #   scripts/benchmark.sh [RUNS] [--arch x86|x64]    (default 5 runs, both)
 #
@@ -65,6 +66,10 @@ for arch in "${arches[@]}"; do
         done
         echo "$arch cli ${times[*]}" >>"$results"
     done
+    bench="$build/tests/recording/recording_bench.exe"
+    if [ -f "$bench" ]; then
+        wine "$bench" "USB 7450 Device" | sed "s/^/$arch /" >>"$lock_results"
+    fi
     holder="$build/tests/sharing/device_holder.exe"
     if [ -f "$holder" ]; then
         wine "$holder" time-lock "USB 7450 Device" | sed "s/^/$arch /" >>"$lock_results"
