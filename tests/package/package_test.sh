@@ -83,7 +83,7 @@ Contents)
     grep -q "^Version [0-9]*\.[0-9]*\.[0-9]* (commit $(git -C "$src" rev-parse --short=12 HEAD))" "$readme" ||
         fail "README.txt does not name the version and commit"
     for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build" \
-                "velto1cli" "velto1cli check" "SYSTEM"; do
+                "velto1cli" "velto1cli check" "SYSTEM" "VELTO1_RECORD"; do
         grep -q "$text" "$readme" || fail "README.txt lacks '$text'"
     done
     [ "$(grep -n '\[日本語\]' "$readme" | cut -d: -f1)" -lt "$(grep -n '\[English\]' "$readme" | cut -d: -f1)" ] ||
