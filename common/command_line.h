@@ -37,13 +37,13 @@ class CommandLine {
                 words_.push_back(word);
                 continue;
             }
-            const auto spec = std::find_if(options.begin(), options.end(),
+            const auto known = std::find_if(options.begin(), options.end(),
                                            [&word](const OptionSpec& o) { return word == o.name; });
-            if (spec == options.end()) {
+            if (known == options.end()) {
                 Problem(L"unknown option " + Quoted(word));
-            } else if (Has(word.c_str()) && !spec->repeatable) {
+            } else if (Has(word.c_str()) && !known->repeatable) {
                 Problem(word + L" is given twice");
-            } else if (!spec->takesValue) {
+            } else if (!known->takesValue) {
                 given_.push_back({word, L""});
             } else if (i + 1 >= words.size()) {
                 Problem(word + L" needs a value");
