@@ -37,8 +37,9 @@ class CommandLine {
                 words_.push_back(word);
                 continue;
             }
-            const auto known = std::find_if(options.begin(), options.end(),
-                                           [&word](const OptionSpec& o) { return word == o.name; });
+            const auto known =
+                std::find_if(options.begin(), options.end(),
+                             [&word](const OptionSpec& o) { return word == o.name; });
             if (known == options.end()) {
                 Problem(L"unknown option " + Quoted(word));
             } else if (Has(word.c_str()) && !known->repeatable) {
