@@ -210,7 +210,8 @@ TEST_F(ChipctlTest, RefusedArgumentsLeaveTheDeviceAlone) {
     // Help is the usage and succeeds; no command at all is a usage error.
     const Outcome help = Chipctl(L"help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.output.rfind("usage: chipctl [--name NAME] [--record FILE] COMMAND", 0), 0u) << help.output;
+    EXPECT_EQ(help.output.rfind("usage: chipctl [--name NAME] [--record FILE] COMMAND", 0), 0u)
+        << help.output;
     const Outcome bare = Chipctl(L"");
     EXPECT_EQ(bare.exitCode, 2);
     EXPECT_EQ(bare.output, help.output);

@@ -245,9 +245,8 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
 
     const Outcome help = Velto1cli(L"help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_THAT(
-        help.output,
-        StartsWith("usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json] [--record FILE]\n"));
+    EXPECT_THAT(help.output, StartsWith("usage: velto1cli update [--all] [--name NAME] [--log "
+                                        "FILE] [--json] [--record FILE]\n"));
     for (const OutcomeDescription& row : kOutcomeTable) {
         EXPECT_THAT(help.output, HasSubstr(std::string(row.exitCode < 10 ? "   " : "  ") +
                                            std::to_string(row.exitCode) + "  " + row.text + "\n"));
