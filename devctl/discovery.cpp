@@ -378,6 +378,8 @@ DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDev
                 }
                 if (status < 0) {
                     filter.Reset();
+                } else {
+                    devctl_internal::NoteFoundDevice(filter.Get(), entry.id);
                 }
                 entry.handedOut = true;
                 handedOut.push_back(entry.id);
