@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "common/hex_text.h"
+
 namespace velto1 {
 
 constexpr char kRecordingMagic[] = "velto1-recording";
@@ -156,32 +158,9 @@ struct Recording {
 
 namespace recording_detail {
 
-inline bool ParseDecimal(const std::string& text, DWORD maxValue, DWORD* value) {
-    if (text.empty() || text.size() > 10) {
-        return false;
-    }
-    unsigned long long number = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        number = number * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (number > maxValue) {
-        return false;
-    }
-    *value = static_cast<DWORD>(number);
-    return true;
-}
-
+// Lower-case digits only: a recording has one spelling, so that it diffs.
 inline int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
+    return c >= 'A' && c <= 'F' ? -1 : HexDigitValue(c);
 }
 
 // "0x" and exactly eight lower-case digits.
@@ -301,11 +280,11 @@ inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* 
         } else if (key == "returned") {
             ok = ParseBytes(value, &call->returned);
         } else if (key == "read") {
-            ok = ParseDecimal(value, 0xFFFF, &call->readLength);
+            ok = velto1::ParseDecimalNumber(value, 0xFFFF, &call->readLength);
         } else if (key == "status") {
             ok = ParseWord(value, &status);
         } else if (key == "us") {
-            ok = ParseDecimal(value, kMaxRecordedMicros, &call->micros);
+            ok = velto1::ParseDecimalNumber(value, kMaxRecordedMicros, &call->micros);
         }
         if (!ok) {
             *problem = "unreadable " + key + " \"" + value + "\"";
@@ -354,7 +333,7 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
                              kRecordingMagic + " VERSION\"");
     }
     DWORD version = 0;
-    if (!ParseDecimal(lines[0].substr(first.size()), 0xFFFF, &version) ||
+    if (!velto1::ParseDecimalNumber(lines[0].substr(first.size()), 0xFFFF, &version) ||
         version != kRecordingVersion) {
         return refuse(0, "format version \"" + lines[0].substr(first.size()) +
                              "\"; this program reads version " + std::to_string(kRecordingVersion));
@@ -374,7 +353,7 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
         const DWORD expected = static_cast<DWORD>(recording->calls.size() + 1);
         DWORD number = 0;
         if (words[0] == "end") {
-            if (words.size() != 2 || !ParseDecimal(words[1], 0xFFFFFFFF, &number) ||
+            if (words.size() != 2 || !velto1::ParseDecimalNumber(words[1], 0xFFFFFFFF, &number) ||
                 number != recording->calls.size()) {
                 return refuse(i, "the end line does not count the " +
                                      std::to_string(recording->calls.size()) + " calls");
@@ -387,7 +366,7 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
         if (words[0] != "call" || words.size() < 3) {
             return refuse(i, "expected \"call N SLOT ...\" or \"end N\"");
         }
-        if (!ParseDecimal(words[1], 0xFFFFFFFF, &number) || number != expected) {
+        if (!velto1::ParseDecimalNumber(words[1], 0xFFFFFFFF, &number) || number != expected) {
             return refuse(i, "expected call " + std::to_string(expected));
         }
         RecordedCall call;

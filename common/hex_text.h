@@ -100,12 +100,8 @@ inline bool AsciiOf(std::wstring_view text, std::string* ascii) {
     return true;
 }
 
-// Reads 0x and hexadecimal digits, or decimal digits, as the simulator's
-// tools take their numbers; at most maxValue.
-inline bool ParseHexOrDecimalNumber(std::string_view text, DWORD maxValue, DWORD* value) {
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        return ParseHexNumber(text, maxValue, value);
-    }
+// Reads decimal digits only (no sign, no space); at most maxValue.
+inline bool ParseDecimalNumber(std::string_view text, DWORD maxValue, DWORD* value) {
     if (text.empty()) {
         return false;
     }
@@ -121,6 +117,15 @@ inline bool ParseHexOrDecimalNumber(std::string_view text, DWORD maxValue, DWORD
     }
     *value = static_cast<DWORD>(number);
     return true;
+}
+
+// Reads 0x and hexadecimal digits, or decimal digits, as the simulator's
+// tools take their numbers; at most maxValue.
+inline bool ParseHexOrDecimalNumber(std::string_view text, DWORD maxValue, DWORD* value) {
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        return ParseHexNumber(text, maxValue, value);
+    }
+    return ParseDecimalNumber(text, maxValue, value);
 }
 
 // value as "0x" (unless prefixed is false) and at least minDigits upper-case

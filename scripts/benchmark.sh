@@ -7,7 +7,9 @@
 # floor of 2.0 s, the four pauses; and velto1cli's update and check of one
 # device from process start to exit, against their floors of 2.0 s and 1.0 s
 # (four pauses and two), and velto1cli update with every driver call recorded
-# (--record) against the same without. Medians, with min and max. Last, the
+# (--record) against the same without, and the update less what Wine's start
+# and end of a process cost (velto1cli --version, measured the same way).
+# Medians, with min and max. Last, the
 # device lock's cost: one acquire and release of the free lock (an update takes
 # it about ten times: once for the whole update, once for each of its sequences),
 # and recording's per driver call, off and on.
@@ -57,7 +59,9 @@ for arch in "${arches[@]}"; do
     for _ in $(seq "$runs"); do
         times=()
         # The third: update with every driver call recorded (off in the first).
-        for command in update check "update --record Z:$(echo "$build/bench.rec" | tr / '\\')"; do
+        # The fourth: a run that starts, prints its version and ends, which is
+        # what Wine's process start and end cost every program.
+        for command in update check "update --record Z:$(echo "$build/bench.rec" | tr / '\\')" --version; do
             wine "$simdevctl" add bench --name "USB 7450 Device" --eeprom "$eeprom" --reset-eeprom >/dev/null
             start=$(date +%s.%N)
             # shellcheck disable=SC2086
@@ -99,6 +103,16 @@ row "successful update, OK to message" present 4
 row "velto1cli update, start to exit" cli 3
 row "velto1cli check, start to exit" cli 4
 row "velto1cli update --record" cli 5
+row "process start and end (--version)" cli 6
+# The update's own time: the floor's 5% covers the search, the transfers and
+# the messages, not Wine's process start, which a qemu-emulated CPU multiplies.
+printf '%-34s' "velto1cli update, less start/end"
+for arch in "${arches[@]}"; do
+    update=$(stats "$arch" cli 3 | cut -d' ' -f1)
+    start=$(stats "$arch" cli 6 | cut -d' ' -f1)
+    printf ' %-26s' "$(echo "$update $start" | awk '{printf "%.3f s (%.3f x floor)", $1 - $2, ($1 - $2) / 2.0}')"
+done
+echo
 # Recording off is the plain update: the driver is called directly, with no
 # recorder between; on, its cost is the difference of the two medians.
 printf '%-34s' "recording's cost on an update"

@@ -12,13 +12,15 @@
 #include <tuple>
 #include <vector>
 
+#include "common/call_recording.h"
 #include "devctl/custom_property.h"
 #include "simdevice/chip/com_object.h"
 #include "simdevice/chip/chip.h"
 
 namespace sim {
 
-enum class DriverSlot { Set, Get, Invoke, Transfer, SetDirect };
+// The driver's five call slots, as recordings name them.
+using DriverSlot = velto1::CallSlot;
 
 // One call as the driver saw it. word: for Set the first (up to four) bytes
 // passed; for Get the bytes delivered; for SetDirect the value; for Invoke the
