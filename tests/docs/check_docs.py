@@ -8,8 +8,10 @@ a heading of its file. Every command line shown for one of the project's
 programs (in a code block or a code span) may name only options that the
 program accepts: for an .exe, the options its own help text names (`EXE help`,
 run through RUNNER, e.g. the build's wine-run); for a script in scripts/, the
-options its argument loop matches. Prints one line per fault and exits 1 when
-there is any.
+options its argument loop matches. The exit codes in the deployment guide's
+table must be the ones velto1cli's help lists (which it takes from the
+program's outcome table), each row with the help's W or E code. Prints one
+line per fault and exits 1 when there is any.
 """
 import pathlib
 import re
@@ -118,12 +120,43 @@ def check_commands(path, lines, programs, faults):
                     faults.append("%s:%d: %s does not accept %s" % (path.name, number, program, option))
 
 
+EXIT_CODE_LINE = re.compile(r"^\s+(\d+)\s+(.*\S)\s*$")
+WARNING_OR_ERROR = re.compile(r"\b[WE]\d{3}\b")
+
+
+def check_exit_codes(guide, help_text, faults):
+    """The guide's exit-code table against the codes and W/E codes velto1cli's help lists."""
+    listed = {}
+    lines = help_text.splitlines()
+    start = next((i for i, line in enumerate(lines) if line.startswith("Exit code")), None)
+    for line in lines[start + 1:] if start is not None else []:
+        match = EXIT_CODE_LINE.match(line)
+        if match:
+            listed.setdefault(int(match.group(1)), set()).update(WARNING_OR_ERROR.findall(match.group(2)))
+    if not listed:
+        faults.append("velto1cli help lists no exit codes")
+        return
+    documented = {}
+    for number, line in enumerate(guide.read_text(encoding="utf-8").splitlines(), 1):
+        cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
+        if line.startswith("|") and len(cells) == 3 and cells[0].isdigit():
+            documented[int(cells[0])] = (number, set(WARNING_OR_ERROR.findall(cells[1])))
+    for code in sorted(set(listed) | set(documented)):
+        if code not in documented:
+            faults.append("%s: exit code %d (velto1cli help) is not in the table" % (guide.name, code))
+        elif code not in listed:
+            faults.append("%s:%d: exit code %d is not one velto1cli gives" % (guide.name, documented[code][0], code))
+        elif documented[code][1] != listed[code]:
+            faults.append("%s:%d: exit code %d is %s in velto1cli help" % (
+                guide.name, documented[code][0], code, "/".join(sorted(listed[code])) or "without a W or E code"))
+
+
 def main():
     source = pathlib.Path(sys.argv[1]).resolve()
     programs = {}
     for script in (source / "scripts").glob("*.sh"):
         programs[script.name] = script_options(script)
-    arguments, runner = sys.argv[2:], []
+    arguments, runner, helps = sys.argv[2:], [], {}
     if arguments[:1] == ["--emulator"]:
         runner, arguments = [arguments[1]], arguments[2:]
     for argument in arguments:
@@ -132,7 +165,8 @@ def main():
             run = subprocess.run(runner + [exe, "help"], capture_output=True, timeout=300)
         except subprocess.TimeoutExpired:
             sys.exit("check_docs: %s help did not end within 300 s" % exe)
-        programs[name] = set(OPTION.findall(run.stdout.decode("utf-8", "replace")))
+        helps[name] = run.stdout.decode("utf-8", "replace")
+        programs[name] = set(OPTION.findall(helps[name]))
         if run.returncode != 0 or not programs[name]:
             sys.exit("check_docs: %s help ended with %d and named no option" % (exe, run.returncode))
     faults, files = [], [source / "README.md"] + sorted((source / "docs").glob("*.md"))
@@ -151,6 +185,8 @@ def main():
                 joined.append(pending)
                 pending = None
         check_commands(path, joined + spans, programs, faults)
+    if "velto1cli" in helps:
+        check_exit_codes(source / "docs" / "deploying.md", helps["velto1cli"], faults)
     for fault in faults:
         print(fault)
     print("check_docs: %d files, %d faults" % (len(files), len(faults)))
