@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/call_recording.h"
+#include "common/com_object.h"
 #include "common/win32_owners.h"
 #include "devctl/i2c_word.h"
 #include "devctl/recording_driver.h"
@@ -142,7 +143,7 @@ DWORD CallRecorder::Save(const wchar_t* path) const {
 // Passes every call on and records it. The bytes of a data property are as
 // many as the selection this driver last passed on counts (the library never
 // moves data after a failed select); every other property moves one word.
-class RecordingDriver final : public ICustomProperty {
+class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
   public:
     RecordingDriver(ICustomProperty* driver, CallRecorder* recorder)
         : driver_(driver), recorder_(recorder) {
@@ -151,34 +152,7 @@ class RecordingDriver final : public ICustomProperty {
         ticksPerSecond_ = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
         RecordingDrivers().Add(this);
     }
-    RecordingDriver(const RecordingDriver&) = delete;
-    RecordingDriver& operator=(const RecordingDriver&) = delete;
-
     void SetRecorder(CallRecorder* recorder) { recorder_ = recorder; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(ICustomProperty)) {
-            *object = static_cast<ICustomProperty*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) {
-            driver_->Release();
-            delete this;
-        }
-        return static_cast<ULONG>(refs);
-    }
 
     HRESULT STDMETHODCALLTYPE ReservedSlot3() override { return driver_->ReservedSlot3(); }
 
@@ -260,7 +234,10 @@ class RecordingDriver final : public ICustomProperty {
     }
 
   private:
-    ~RecordingDriver() { RecordingDrivers().Remove(this); }
+    ~RecordingDriver() override {
+        RecordingDrivers().Remove(this);
+        driver_->Release();
+    }
 
     static LONGLONG Now() {
         LARGE_INTEGER now;
@@ -305,7 +282,6 @@ class RecordingDriver final : public ICustomProperty {
         return call.status;
     }
 
-    LONG refs_ = 1;
     ICustomProperty* driver_;
     CallRecorder* recorder_;
     LONGLONG ticksPerSecond_ = 1;

@@ -14,7 +14,7 @@
 
 #include "common/call_recording.h"
 #include "devctl/custom_property.h"
-#include "simdevice/chip/com_object.h"
+#include "common/com_object.h"
 #include "simdevice/chip/chip.h"
 
 namespace sim {
@@ -67,7 +67,7 @@ struct FaultPlan {
     unsigned shortReadBy = 0;
 };
 
-class SimDriver : public ComObject<ICustomProperty> {
+class SimDriver : public velto1::ComObject<ICustomProperty> {
   public:
     explicit SimDriver(std::shared_ptr<SimChip> chip);
 

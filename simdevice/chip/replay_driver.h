@@ -13,7 +13,7 @@
 
 #include "common/call_recording.h"
 #include "devctl/custom_property.h"
-#include "simdevice/chip/com_object.h"
+#include "common/com_object.h"
 
 namespace sim {
 
@@ -47,7 +47,7 @@ class ReplaySession {
     std::wstring divergence_;
 };
 
-class ReplayDriver : public ComObject<ICustomProperty> {
+class ReplayDriver : public velto1::ComObject<ICustomProperty> {
   public:
     explicit ReplayDriver(std::shared_ptr<ReplaySession> session) : session_(std::move(session)) {}
 

@@ -5,7 +5,7 @@
 
 #include "common/win32_owners.h"
 #include "simdevice/chip/codec.h"
-#include "simdevice/chip/com_object.h"
+#include "common/com_object.h"
 #include "simdevice/chip/eeprom_file.h"
 #include "simdevice/chip/remote_receiver.h"
 #include "simdevice/chip/replay_driver.h"
@@ -125,7 +125,7 @@ ReplayTable& Replays() {
 }
 
 // A filter without pins has nothing to enumerate.
-class EmptyPinEnumerator : public ComObject<IEnumPins> {
+class EmptyPinEnumerator : public velto1::ComObject<IEnumPins> {
   public:
     EmptyPinEnumerator() { ModuleObjectCreated(); }
 

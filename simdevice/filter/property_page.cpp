@@ -10,7 +10,7 @@
 #include <cwchar>
 #include <new>
 
-#include "simdevice/chip/com_object.h"
+#include "common/com_object.h"
 #include "simdevice/filter/resource.h"
 #include "simdevice/devices/device_ids.h"
 #include "simdevice/filter/filter.h"
@@ -22,7 +22,7 @@ namespace sim {
 
 namespace {
 
-class SimDevicePropertyPage : public ComObject<IPropertyPage> {
+class SimDevicePropertyPage : public velto1::ComObject<IPropertyPage> {
   public:
     SimDevicePropertyPage() { ModuleObjectCreated(); }
 

@@ -13,7 +13,7 @@
 #include "common/win32_owners.h"
 #include "devctl/device_control.h"
 #include "devctl/device_lock.h"
-#include "simdevice/chip/com_object.h"
+#include "common/com_object.h"
 #include "simdevice/chip/driver.h"
 
 // Reads and plants DeviceControl's fields for tests that need to see or set
@@ -42,7 +42,7 @@ struct DeviceControlTestAccess {
 // A stand-in capture filter that answers QueryInterface for IUnknown,
 // IBaseFilter, and ICustomProperty when it holds a driver (it may be null).
 // Every other method fails the test: the library has no business calling it.
-class FakeCaptureFilter : public sim::ComObject<IBaseFilter> {
+class FakeCaptureFilter : public velto1::ComObject<IBaseFilter> {
   public:
     explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {

@@ -1,12 +1,13 @@
-// IUnknown for the simulated device's COM objects that expose one interface:
-// QueryInterface for that interface and IUnknown, and a reference count that
-// deletes the object when it drops to zero.
+// IUnknown for this project's own COM objects that expose one interface (the
+// library's recording driver, the simulated device's objects): QueryInterface
+// for that interface and IUnknown, and a reference count that deletes the
+// object when it drops to zero.
 #pragma once
 
 #include <windows.h>
 #include <unknwn.h>
 
-namespace sim {
+namespace velto1 {
 
 template <typename Interface>
 class ComObject : public Interface {
@@ -46,4 +47,4 @@ class ComObject : public Interface {
     LONG refs_ = 1;
 };
 
-}  // namespace sim
+}  // namespace velto1
