@@ -24,16 +24,6 @@ namespace {
 constexpr HRESULT kBindFails = static_cast<HRESULT>(0x80070001);
 
 class CliEdgeTest : public CliTest {
-  protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        DeleteFileW(log.c_str());
-    }
-    void TearDown() override {
-        DeleteFileW(log.c_str());
-        CliTest::TearDown();
-    }
-
   public:
     // For the rows' arrangements.
     using CliTest::Settings;
@@ -55,9 +45,6 @@ class CliEdgeTest : public CliTest {
                                   name.c_str(), static_cast<DWORD>((name.size() + 1) * 2)),
                   ERROR_SUCCESS);
     }
-
-  protected:
-    const std::wstring log = clitest::TempPath(L"velto1cli-edges.log");
 };
 
 constexpr char kBindFailure[] =

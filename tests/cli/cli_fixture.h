@@ -105,12 +105,16 @@ class CliTest : public simbench::SimDeviceTest {
         return simtool::FileBytes(Eeprom(id))[sim::kOptionByteOffset];
     }
 
+    // The log a test has velto1cli write; none at the start and the end.
+    const std::wstring log = TempPath(L"velto1cli-test.log");
+
   private:
-    static void RemoveFiles() {
+    void RemoveFiles() const {
         for (const wchar_t* id : {L"a", L"b"}) {
             DeleteFileW(Eeprom(id).c_str());
             DeleteFileW((Eeprom(id) + sim::kEepromLockSuffix).c_str());
         }
+        DeleteFileW(log.c_str());
     }
 };
 

@@ -35,18 +35,7 @@ std::string UserName() {
     return Utf8Of(name);
 }
 
-class CliLogTest : public CliTest {
-  protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        DeleteFileW(log.c_str());
-    }
-    void TearDown() override {
-        DeleteFileW(log.c_str());
-        CliTest::TearDown();
-    }
-    const std::wstring log = clitest::TempPath(L"velto1cli-test.log");
-};
+class CliLogTest : public CliTest {};
 
 TEST_F(CliLogTest, TwoRunsAppendOneLineEachWithTimeComputerUserAndOutcome) {
     // A name beyond ASCII: the log holds it in UTF-8 whatever the code page.
