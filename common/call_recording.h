@@ -46,6 +46,17 @@ struct CallBytes {
     }
 };
 
+// The size bytes at data, or a null pointer as the driver was handed one.
+inline CallBytes CallBytesAt(const void* data, size_t size) {
+    CallBytes bytes;
+    bytes.null = data == nullptr;
+    if (data) {
+        const auto* first = static_cast<const BYTE*>(data);
+        bytes.bytes.assign(first, first + size);
+    }
+    return bytes;
+}
+
 struct RecordedCall {
     CallSlot slot = CallSlot::Set;
     DWORD id = 0;          // the property id; Transfer: the target; Invoke: 0

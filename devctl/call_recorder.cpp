@@ -88,16 +88,6 @@ LiveRecordingDrivers& RecordingDrivers() {
     return drivers;
 }
 
-velto1::CallBytes BytesAt(const void* data, size_t size) {
-    velto1::CallBytes bytes;
-    bytes.null = data == nullptr;
-    if (data) {
-        const auto* first = static_cast<const BYTE*>(data);
-        bytes.bytes.assign(first, first + size);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 CallRecorder::CallRecorder(const char* program)
@@ -163,7 +153,7 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
         velto1::RecordedCall call;
         call.slot = velto1::CallSlot::Set;
         call.id = id;
-        call.sent = BytesAt(data, DataSize(id));
+        call.sent = velto1::CallBytesAt(data, DataSize(id));
         const LONGLONG start = Now();
         call.status = driver_->Set(id, data);
         call.micros = MicrosSince(start);
@@ -183,7 +173,7 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
         const LONGLONG start = Now();
         call.status = driver_->Get(id, data);
         call.micros = MicrosSince(start);
-        call.returned = BytesAt(data, DataSize(id));
+        call.returned = velto1::CallBytesAt(data, DataSize(id));
         return Add(call);
     }
 
@@ -211,11 +201,11 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
         call.slot = velto1::CallSlot::Transfer;
         call.id = target;
         call.readLength = readLength;
-        call.sent = BytesAt(writeData, writeLength);
+        call.sent = velto1::CallBytesAt(writeData, writeLength);
         const LONGLONG start = Now();
         call.status = driver_->Transfer(target, writeLength, writeData, readLength, readData);
         call.micros = MicrosSince(start);
-        call.returned = BytesAt(readData, readLength);
+        call.returned = velto1::CallBytesAt(readData, readLength);
         return Add(call);
     }
 

@@ -62,6 +62,23 @@ I2cTransfer DecodeI2cDescriptor(DWORD descriptor) {
     return {address, WORD{middle}, (size_t{top} << 8) | low};
 }
 
+std::optional<DWORD> SelectionPropertyOf(DWORD dataId) {
+    switch (dataId) {
+        case CPROP_REG_DATA:
+            return CPROP_REG_SELECT;
+        case CPROP_ALT_REG_DATA:
+            return CPROP_ALT_REG_SELECT;
+        case CPROP_I2C_DATA:
+            return CPROP_I2C_TRANSFER;
+        default:
+            return std::nullopt;
+    }
+}
+
+size_t SelectionCount(DWORD selectId, DWORD word) {
+    return selectId == CPROP_I2C_TRANSFER ? DecodeI2cDescriptor(word).count : (word & 0xFF);
+}
+
 SimChip::SimChip(const ChipIdentity& identity, std::optional<EepromImage> eeprom)
     : SimChip(identity, eeprom.has_value(), ChipMemory::Private()) {
     PowerOn(eeprom.value_or(FreshProductEeprom()));

@@ -133,4 +133,11 @@ struct I2cTransfer {
 };
 I2cTransfer DecodeI2cDescriptor(DWORD descriptor);
 
+// The select property whose word says how many bytes a data property moves;
+// none for any other property.
+std::optional<DWORD> SelectionPropertyOf(DWORD dataId);
+
+// The bytes that a select property's word counts for its data property.
+size_t SelectionCount(DWORD selectId, DWORD word);
+
 }  // namespace sim

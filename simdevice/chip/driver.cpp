@@ -17,20 +17,6 @@ DWORD LeadingWord(const void* data, size_t size) {
     return word;
 }
 
-// The property whose word says how many bytes a data property moves.
-std::optional<DWORD> SelectionPropertyOf(DWORD dataId) {
-    switch (dataId) {
-        case CPROP_REG_DATA:
-            return CPROP_REG_SELECT;
-        case CPROP_ALT_REG_DATA:
-            return CPROP_ALT_REG_SELECT;
-        case CPROP_I2C_DATA:
-            return CPROP_I2C_TRANSFER;
-        default:
-            return std::nullopt;
-    }
-}
-
 }  // namespace
 
 SimDriver::SimDriver(std::shared_ptr<SimChip> chip) : chip_(std::move(chip)) {

@@ -19,33 +19,6 @@ std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());  // the format's texts are ASCII
 }
 
-velto1::CallBytes BytesAt(const void* data, size_t size) {
-    velto1::CallBytes bytes;
-    bytes.null = data == nullptr;
-    if (data) {
-        const auto* first = static_cast<const BYTE*>(data);
-        bytes.bytes.assign(first, first + size);
-    }
-    return bytes;
-}
-
-size_t SelectionCount(DWORD selectId, DWORD word) {
-    return selectId == CPROP_I2C_TRANSFER ? DecodeI2cDescriptor(word).count : (word & 0xFF);
-}
-
-std::optional<DWORD> SelectionPropertyOf(DWORD dataId) {
-    switch (dataId) {
-        case CPROP_REG_DATA:
-            return CPROP_REG_SELECT;
-        case CPROP_ALT_REG_DATA:
-            return CPROP_ALT_REG_SELECT;
-        case CPROP_I2C_DATA:
-            return CPROP_I2C_TRANSFER;
-        default:
-            return std::nullopt;
-    }
-}
-
 // A Get never returns more bytes than the selection in force counts (one
 // word for any other property), so that a replay writes only where the
 // recorded program's buffer was.
@@ -165,7 +138,7 @@ HRESULT ReplayDriver::Set(DWORD id, const void* data) {
     velto1::RecordedCall request;
     request.slot = velto1::CallSlot::Set;
     request.id = id;
-    request.sent = BytesAt(data, DataSize(id));
+    request.sent = velto1::CallBytesAt(data, DataSize(id));
     const HRESULT status = Play(request, nullptr, 0);
     if (status >= 0 && data) {
         DWORD word = 0;
@@ -203,7 +176,7 @@ HRESULT ReplayDriver::Transfer(DWORD target, DWORD writeLength, const void* writ
     request.slot = velto1::CallSlot::Transfer;
     request.id = target;
     request.readLength = readLength;
-    request.sent = BytesAt(writeData, writeLength);
+    request.sent = velto1::CallBytesAt(writeData, writeLength);
     return Play(request, readData, readLength);
 }
 
