@@ -11,6 +11,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "devctl/operation_hold.h"
+
 namespace {
 
 // Register map (main space, one byte per access unless counted).
@@ -75,6 +77,10 @@ HRESULT DeviceControl::WaitForCodec() {
 }
 
 HRESULT DeviceControl::ReadAc97(DWORD index, WORD* value) {
+    if (!driver) {
+        return DEVCTL_S_NOT_BOUND;
+    }
+    const devctl_internal::OperationHold hold(*this);
     if (const HRESULT wait = WaitForCodec(); wait != S_OK) {
         return wait;
     }
@@ -89,6 +95,10 @@ HRESULT DeviceControl::ReadAc97(DWORD index, WORD* value) {
 }
 
 HRESULT DeviceControl::WriteAc97(DWORD index, const WORD* value) {
+    if (!driver) {
+        return DEVCTL_S_NOT_BOUND;
+    }
+    const devctl_internal::OperationHold hold(*this);
     if (const HRESULT wait = WaitForCodec(); wait != S_OK) {
         return wait;
     }
@@ -116,6 +126,7 @@ HRESULT DeviceControl::ReadRemoteCode(DWORD* code) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    const devctl_internal::OperationHold hold(*this);
     BYTE bytes[kRemoteCodeBytes] = {};
     const HRESULT status =
         ReadRemoteCodeRegister(newGeneration ? kRemoteCodeNew : kRemoteCodeOld, bytes);
@@ -136,6 +147,7 @@ HRESULT DeviceControl::ReadRemoteKey(DWORD* key) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    const devctl_internal::OperationHold hold(*this);
     BYTE bytes[kRemoteCodeBytes] = {};
     ReadRemoteCodeRegister(kRemoteCodeOld, bytes);
     const BYTE toggle = bytes[0] & kToggleBit;
@@ -233,6 +245,7 @@ BOOL DeviceControl::ClearRegister0CBit5() {
     if (!driver) {
         return FALSE;
     }
+    const devctl_internal::OperationHold hold(*this);
     DWORD value = 0;
     if (ReadRegisters(kRegister0C, 1, &value) < 0 || (value & kRegister0CBit5) == 0) {
         return FALSE;

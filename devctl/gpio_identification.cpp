@@ -3,6 +3,7 @@
 // else derived from the chip code.
 #include "common/eeprom_layout.h"
 #include "devctl/device_control.h"
+#include "devctl/operation_hold.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ HRESULT DeviceControl::SetGpioBits(DWORD mask) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    const devctl_internal::OperationHold hold(*this);
     const WORD gpioRegister = GpioRegistersFor(newGeneration).gpio;
     DWORD value = 0;
     const HRESULT read = ReadRegisters(gpioRegister, 1, &value);
@@ -102,6 +104,7 @@ HRESULT DeviceControl::ReadGpio(BYTE* data) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
+    const devctl_internal::OperationHold hold(*this);
     const GpioRegisters registers = GpioRegistersFor(newGeneration);
     DWORD current = gpioInputMask & 0xFF;
     ReadRegisters(registers.gpio, 1, &current);
@@ -137,6 +140,11 @@ BOOL DeviceControl::TryWriteGpio(const BYTE* data) {
 HRESULT DeviceControl::GetVendorProductIds(DWORD* vendor, DWORD* product) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
+    }
+    // Its first call is a lone select, which waits for nothing: a busy device gets no call.
+    const devctl_internal::OperationHold hold(*this);
+    if (!hold.Held()) {
+        return lastResult;
     }
     if (TrySelectI2cDevice(velto1::eeprom::kBusAddress)) {
         DWORD identity = 0;

@@ -2,6 +2,7 @@
 // the AC97 codec, the remote-control receiver and its I2C alias, board
 // information, the configuration word, and the order of checks when unbound.
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <functional>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/com_object.h"
+#include "devctl/device_lock.h"
 #include "simdevice/chip/codec.h"
 #include "simdevice/chip/driver.h"
 #include "simdevice/chip/remote_receiver.h"
@@ -288,6 +291,116 @@ TEST_F(Services, NotBoundOrderOfChecks) {
         EXPECT_EQ(Toggle(), 0x80u);
         EXPECT_EQ(outputs, std::vector<BYTE>(8, 0xCC));
         EXPECT_EQ(length, row.length);
+    }
+}
+
+// A driver in front of the simulated one that notes, at each call, how many
+// times over the calling thread holds the device lock (it lets go until it
+// can't, then takes the lock back as often).
+class LockDepthProbe : public velto1::ComObject<ICustomProperty> {
+  public:
+    explicit LockDepthProbe(ICustomProperty* driver)
+        : driver_(driver), lock_(devctl_internal::OpenDeviceLock(nullptr)) {}
+
+    // For each call: whether the device was held beyond the call's own
+    // select + data sequence, which holds it once; a lone call holds nothing.
+    std::vector<bool> heldBeyondSequence;
+
+    HRESULT STDMETHODCALLTYPE ReservedSlot3() override { return driver_->ReservedSlot3(); }
+    HRESULT STDMETHODCALLTYPE Set(DWORD id, const void* data) override {
+        Note(id);
+        return driver_->Set(id, data);
+    }
+    HRESULT STDMETHODCALLTYPE Get(DWORD id, void* data) override {
+        Note(id);
+        return driver_->Get(id, data);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DWORD first, DWORD second, DWORD third) override {
+        Note(0);
+        return driver_->Invoke(first, second, third);
+    }
+    HRESULT STDMETHODCALLTYPE Transfer(DWORD target, DWORD writeLength, const void* writeData,
+                                       DWORD readLength, void* readData) override {
+        Note(0);
+        return driver_->Transfer(target, writeLength, writeData, readLength, readData);
+    }
+    HRESULT STDMETHODCALLTYPE SetDirect(DWORD id, DWORD value) override {
+        Note(id);
+        return driver_->SetDirect(id, value);
+    }
+
+  private:
+    void Note(DWORD id) {
+        unsigned depth = 0;
+        while (ReleaseMutex(lock_.Get())) {
+            ++depth;
+        }
+        for (unsigned i = 0; i < depth; ++i) {
+            WaitForSingleObject(lock_.Get(), INFINITE);
+        }
+        const bool inSequence = id == CPROP_REG_SELECT || id == CPROP_REG_DATA ||
+                                id == CPROP_ALT_REG_SELECT || id == CPROP_ALT_REG_DATA ||
+                                id == CPROP_I2C_TRANSFER || id == CPROP_I2C_DATA;
+        heldBeyondSequence.push_back(depth > (inSequence ? 1u : 0u));
+    }
+
+    Microsoft::WRL::ComPtr<ICustomProperty> driver_;
+    velto1::UniqueHandle lock_;
+};
+
+// An operation of several sequences holds the device from its first call to
+// its last: another program's sequence can't land between a read and the
+// write made of it, a command and its answer, or a key and its acknowledge.
+TEST(ServicesHold, AnOperationOfSeveralSequencesHoldsTheDeviceThroughout) {
+    const struct {
+        const char* what;
+        std::function<void(DeviceControl&)> arrange;
+        Op op;
+    } cases[] = {
+        {"GPIO bits", {}, OP(d.SetGpioBits(0x01))},
+        {"GPIO read", {}, OP(d.ReadGpio(static_cast<BYTE*>(o)))},
+        {"ids", {}, OP(d.GetVendorProductIds(static_cast<DWORD*>(o), static_cast<DWORD*>(o) + 1))},
+        {"codec read", {}, OP(d.ReadAc97(2, static_cast<WORD*>(o)))},
+        {"codec write", {}, OP(d.WriteAc97(2, static_cast<WORD*>(o)))},
+        {"remote code", {}, OP(d.ReadRemoteCode(static_cast<DWORD*>(o)))},
+        {"remote key", {}, OP(d.ReadRemoteKey(static_cast<DWORD*>(o)))},
+        {"remote code, buffer form", {}, OP((n = 4, d.GetRemoteCode(o, &n)))},
+        {"register 0x0C bit 5",
+         [](DeviceControl& d) {
+             const BYTE bit5 = 0x20;
+             ASSERT_EQ(d.WriteRegisters(0x0C, 1, &bit5), S_OK);
+         },
+         OP(d.ClearRegister0CBit5())},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        Microsoft::WRL::ComPtr<sim::SimDriver> driver;
+        driver.Attach(sim::CreateSimDriver(std::make_shared<sim::SimChip>(sim::ChipIdentity{})));
+        Microsoft::WRL::ComPtr<LockDepthProbe> probe;
+        probe.Attach(new LockDepthProbe(driver.Get()));
+        Microsoft::WRL::ComPtr<FakeCaptureFilter> filter;
+        filter.Attach(new FakeCaptureFilter(probe.Get()));
+        DeviceControl dc;
+        ASSERT_NE(dc.BindFilter(filter.Get()), nullptr);
+        if (row.arrange) {
+            row.arrange(dc);
+        }
+        probe->heldBeyondSequence.clear();
+        BYTE outputs[8] = {};
+        DWORD length = 0;
+        row.op(dc, outputs, length);
+        EXPECT_GE(probe->heldBeyondSequence.size(), 3u) << "more than one sequence";
+        EXPECT_EQ(probe->heldBeyondSequence,
+                  std::vector<bool>(probe->heldBeyondSequence.size(), true));
+        // Held elsewhere past the wait: the device busy, and nothing sent.
+        const LockHeldElsewhere other;
+        dc.SetDeviceWaitTime(1);
+        probe->heldBeyondSequence.clear();
+        row.op(dc, outputs, length);
+        EXPECT_EQ(dc.GetLastResult(), DEVCTL_E_DEVICE_BUSY);
+        EXPECT_EQ(probe->heldBeyondSequence.size(), 0u) << "calls sent to a busy device";
+        EXPECT_EQ(dc.GetDeviceWaitTime(), 1u) << "the wait as the caller set it";
+        dc.Close();
     }
 }
 

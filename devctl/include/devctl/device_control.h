@@ -92,7 +92,10 @@ class DeviceControl {
     // lock belongs to the calling thread. Programs that drive the driver
     // without this library (GetProperty and SetProperty included) can still
     // come between two calls: the data moves through the library's own
-    // buffers all the same, and a read-back tells what was stored.
+    // buffers all the same, and a read-back tells what was stored. The
+    // operations below that take several sequences (SetGpioBits, ReadGpio,
+    // GetVendorProductIds, the codec's, the remote control's code and key
+    // reads, ClearRegister0CBit5) hold the device for all of them.
     HRESULT HoldDevice();
     void ReleaseDevice();
     // The wait for the device, kDeviceWaitMilliseconds until set.
