@@ -96,7 +96,7 @@ class ReplayTable {
   public:
     // The device's replay session, or null when its recording can't be read.
     std::shared_ptr<ReplaySession> SessionFor(const DeviceSettings& settings) {
-        AcquireSRWLockExclusive(&lock_);
+        const velto1::ExclusiveLockScope lock(lock_);
         std::shared_ptr<ReplaySession>& session =
             sessions_[settings.id + L"|" + settings.replayFile];
         if (!session) {
@@ -109,9 +109,7 @@ class ReplayTable {
                     [id](const std::wstring& divergence) { KeepReplayDivergence(id, divergence); });
             }
         }
-        std::shared_ptr<ReplaySession> found = session;
-        ReleaseSRWLockExclusive(&lock_);
-        return found;
+        return session;
     }
 
   private:
