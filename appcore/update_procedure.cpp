@@ -64,7 +64,6 @@ UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
     }
     result.optionRead = true;
     result.optionBefore = word;
-    // A lying read (0, no data) leaves the marker here: "already updated", data-safe.
     if (!(word & kNotUpdatedBit)) {
         return Ended(result, UpdateOutcome::AlreadyUpdated);
     }
@@ -80,7 +79,7 @@ UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
     }
 
     PauseBetweenSteps();
-    word = kNotUpdatedBit;  // a read-back that answers 0 and delivers nothing ends in E005
+    word = kNotUpdatedBit;  // a verifying read starts from a value that fails the check
     status = device->ReadI2c(kEepromAddress, kOptionByteOffset, 1, &word);
     if (status != S_OK) {
         return Ended(result, UpdateOutcome::ReadBackFailed, status);

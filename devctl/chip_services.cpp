@@ -89,7 +89,7 @@ HRESULT DeviceControl::ReadAc97(DWORD index, WORD* value) {
         return status;
     }
     DWORD word = *value;  // a read delivers a whole 32-bit word; the caller's is 16 bits
-    const HRESULT status = ReadRegisters(kCodecData, sizeof *value, &word);
+    const HRESULT status = ReadRegistersWithEffect(kCodecData, sizeof *value, &word);
     *value = LOWORD(word);
     return status;
 }
@@ -114,7 +114,7 @@ HRESULT DeviceControl::WriteAc97(DWORD index, const WORD* value) {
 // current toggle, so that a driver error never shows as a key press nor
 // moves the toggle.
 HRESULT DeviceControl::ReadRemoteCodeRegister(DWORD index, BYTE* code) {
-    const HRESULT status = ReadRegisters(index, kRemoteCodeBytes, code);
+    const HRESULT status = ReadRegistersWithEffect(index, kRemoteCodeBytes, code);
     if (status < 0) {
         std::memset(code, 0, kRemoteCodeBytes);
         code[0] = static_cast<BYTE>(remoteToggle);
@@ -136,7 +136,7 @@ HRESULT DeviceControl::ReadRemoteCode(DWORD* code) {
         return status;
     }
     DWORD acknowledge = 0;
-    ReadRegisters(kRemoteAckOld, 1, &acknowledge);
+    ReadRegistersWithEffect(kRemoteAckOld, 1, &acknowledge);
     return lastResult;
 }
 
@@ -163,7 +163,7 @@ HRESULT DeviceControl::ReadRemoteKey(DWORD* key) {
         remoteToggle = toggle;
     }
     DWORD acknowledge = 0;
-    ReadRegisters(kRemoteAckOld, 1, &acknowledge);
+    ReadRegistersWithEffect(kRemoteAckOld, 1, &acknowledge);
     return lastResult;
 }
 

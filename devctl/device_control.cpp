@@ -78,7 +78,8 @@ DeviceControl::DeviceControl()
       remoteI2cAddress(0),
       chipId(0),
       newGeneration(0),
-      callRecorder(nullptr) {}
+      callRecorder(nullptr),
+      recentSequences() {}
 
 DeviceControl::~DeviceControl() = default;
 
@@ -171,11 +172,11 @@ DWORD DeviceControl::GetValue103C() {
 // The data moves through a buffer of the library's own, as large as the most
 // the property can move (capacity): the driver moves as many bytes as the
 // selection it holds says, and that may be another program's selection or
-// one our select did not replace. A read's buffer starts with what the
-// caller's held and hands back ReadBufferSize(count) bytes; a write's holds
-// the count bytes, the rest zero, so no driver reads past the caller's data.
+// one our select did not replace. A read hands back ReadBufferSize(count)
+// bytes, and only when it succeeded; a write's buffer holds the count bytes,
+// the rest zero, so no driver reads past the caller's data.
 HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count,
-                                  size_t capacity, void* data, bool write) {
+                                  size_t capacity, void* data, DataMove move) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
@@ -187,50 +188,130 @@ HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord
     if (!staging) {
         return Record(E_OUTOFMEMORY);
     }
+    const bool write = move == DataMove::Write;
     // A null data pointer stays null: the driver answers it as it does.
     const size_t callerBytes = !data ? 0 : write ? count : ReadBufferSize(count);
-    void* const driverData = data ? staging.get() : nullptr;
+    RecentSequence& recent = RecentSequenceOf(selectId);
     if (write) {
         std::memset(staging.get(), 0, capacity);
-    }
-    if (callerBytes) {
-        std::memcpy(staging.get(), data, callerBytes);
-    }
-    if (Record(driver->Set(selectId, &selectWord)) >= 0) {
-        if (write) {
-            Record(driver->Set(dataId, driverData));
-        } else {
-            Record(driver->Get(dataId, driverData));
-            if (callerBytes) {
-                std::memcpy(data, staging.get(), callerBytes);
-            }
+        if (callerBytes) {
+            std::memcpy(staging.get(), data, callerBytes);
         }
+        if (Record(driver->Set(selectId, &selectWord)) >= 0) {
+            Record(driver->Set(dataId, data ? staging.get() : nullptr));
+        }
+    } else {
+        ReadDelivered(selectId, dataId, selectWord, data ? count : 0, staging.get(), callerBytes,
+                      data, move);
     }
     if (lastResult < 0) {
         DWORD reset = 0;
         driver->Set(selectId, &reset);
+        recent = RecentSequence{};
+        return lastResult;
+    }
+    recent.selectWord = selectWord;
+    recent.length = static_cast<DWORD>(data ? std::min<size_t>(count, kRecentBytes) : 0);
+    std::memcpy(recent.bytes, staging.get(), recent.length);
+    if (!write && callerBytes) {
+        std::memcpy(data, staging.get(), callerBytes);
     }
     return lastResult;
 }
 
+// The select and the data Get of a read, with the proof that the counted bytes
+// are the driver's (see the data buffers in the header); the bytes land in
+// staging, whose first callerBytes start as the caller's.
+HRESULT DeviceControl::ReadDelivered(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count,
+                                     BYTE* staging, size_t callerBytes, const void* callerData,
+                                     DataMove move) {
+    const auto getFilled = [&](BYTE fill) {
+        if (callerBytes) {
+            std::memcpy(staging, callerData, callerBytes);
+        }
+        std::memset(staging, fill, count);
+        return Record(driver->Get(dataId, callerData ? staging : nullptr));
+    };
+    const auto showsFill = [&](BYTE fill) {
+        return std::find(staging, staging + count, fill) != staging + count;
+    };
+    // One Get, and where a byte shows the fill a second over its complement.
+    const auto getProven = [&]() -> HRESULT {
+        if (getFilled(kUndeliveredFill) < 0 || count == 0) {
+            return lastResult;
+        }
+        if (move == DataMove::ReadWithEffect) {
+            const bool allFill =
+                std::all_of(staging, staging + count, [](BYTE b) { return b == kUndeliveredFill; });
+            return allFill ? Record(DEVCTL_E_NOT_DELIVERED) : lastResult;
+        }
+        if (!showsFill(kUndeliveredFill)) {
+            return lastResult;
+        }
+        std::unique_ptr<BYTE[]> first(new (std::nothrow) BYTE[count]);
+        if (!first) {
+            return Record(E_OUTOFMEMORY);
+        }
+        std::memcpy(first.get(), staging, count);
+        const HRESULT firstStatus = lastResult;
+        const BYTE complement = static_cast<BYTE>(~kUndeliveredFill);
+        if (getFilled(complement) < 0) {
+            return lastResult;
+        }
+        // A byte is the driver's when it left the fill at least once alike.
+        for (DWORD i = 0; i < count; ++i) {
+            if (staging[i] == complement && first[i] != complement) {
+                return Record(DEVCTL_E_NOT_DELIVERED);
+            }
+        }
+        // The first answer's positive status stands: asking again does not mend it.
+        return lastResult == S_OK ? Record(firstStatus) : lastResult;
+    };
+    if (Record(driver->Set(selectId, &selectWord)) < 0 || getProven() < 0) {
+        return lastResult;
+    }
+    // The bytes of the sequence before, under another word: perhaps its
+    // selection, still in force; select again and read once more.
+    const RecentSequence& recent = RecentSequenceOf(selectId);
+    const size_t compared = std::min<size_t>(count, recent.length);
+    if (move == DataMove::ReadWithEffect || compared == 0 || recent.selectWord == selectWord ||
+        std::memcmp(staging, recent.bytes, compared) != 0) {
+        return lastResult;
+    }
+    if (Record(driver->Set(selectId, &selectWord)) < 0) {
+        return lastResult;
+    }
+    return getProven();
+}
+
+DeviceControl::RecentSequence& DeviceControl::RecentSequenceOf(DWORD selectId) {
+    const size_t kind = selectId == CPROP_REG_SELECT ? 0 : selectId == CPROP_ALT_REG_SELECT ? 1 : 2;
+    return recentSequences[kind];
+}
+
 HRESULT DeviceControl::ReadRegisters(DWORD index, DWORD count, void* data) {
     return AccessData(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
-                      count & 0xFF, kMaxRegisterData, data, false);
+                      count & 0xFF, kMaxRegisterData, data, DataMove::Read);
+}
+
+HRESULT DeviceControl::ReadRegistersWithEffect(DWORD index, DWORD count, void* data) {
+    return AccessData(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
+                      count & 0xFF, kMaxRegisterData, data, DataMove::ReadWithEffect);
 }
 
 HRESULT DeviceControl::WriteRegisters(DWORD index, DWORD count, const void* data) {
     return AccessData(CPROP_REG_SELECT, CPROP_REG_DATA, RegisterSelectWord(index, count),
-                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), true);
+                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), DataMove::Write);
 }
 
 HRESULT DeviceControl::ReadAltRegisters(DWORD index, DWORD count, void* data) {
     return AccessData(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, AltRegisterSelectWord(index, count),
-                      count & 0xFF, kMaxRegisterData, data, false);
+                      count & 0xFF, kMaxRegisterData, data, DataMove::Read);
 }
 
 HRESULT DeviceControl::WriteAltRegisters(DWORD index, DWORD count, const void* data) {
     return AccessData(CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, AltRegisterSelectWord(index, count),
-                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), true);
+                      count & 0xFF, kMaxRegisterData, const_cast<void*>(data), DataMove::Write);
 }
 
 HRESULT DeviceControl::SelectI2cDevice(DWORD address) {
@@ -266,7 +347,7 @@ HRESULT DeviceControl::TransferI2c(DWORD descriptor, void* data, DWORD direction
 HRESULT DeviceControl::TransferI2cCounted(DWORD descriptor, DWORD count, void* data,
                                           DWORD direction) {
     return AccessData(CPROP_I2C_TRANSFER, CPROP_I2C_DATA, descriptor, count, kMaxI2cData, data,
-                      direction == kI2cWrite);
+                      direction == kI2cWrite ? DataMove::Write : DataMove::Read);
 }
 
 HRESULT DeviceControl::ReadI2cDirect(DWORD address, DWORD count, void* data) {

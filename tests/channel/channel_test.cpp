@@ -45,8 +45,9 @@ sim::CallOf FirstGet(DWORD id) {
 }
 // clang-format off
 const Sequence kSequences[] = {
-    // Select, then data; any direction but 1 reads; a positive status is kept.
-    {OP(TransferI2c(0x00A00001, data, 2)), FirstGet(kI2cData), 3, 3, 3, "Set:I2C_TRANSFER=A00001 Get:I2C_DATA=0!3"},
+    // Select, then data; any direction but 1 reads; a positive status is kept,
+    // also when the read that delivered nothing is read once more.
+    {OP(TransferI2c(0x00A00001, data, 2)), FirstGet(kI2cData), 3, 3, 3, "Set:I2C_TRANSFER=A00001 Get:I2C_DATA=0!3 Get:I2C_DATA=5A"},
     {OP(TransferI2c(0x01A00801, data, 1)), kNone, 0, 0, 0, "Set:I2C_TRANSFER=1A00801 Set:I2C_DATA=85"},
     // After a failure the selection is reset to 0; the reset's status is dropped.
     {OP(ReadRegisters(0x08, 1, data)), FirstGet(CPROP_REG_DATA), kFail, kFail, kFail, "Set:REG_SELECT=801 Get:REG_DATA=0!8007001F Set:REG_SELECT=0"},

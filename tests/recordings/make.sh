@@ -52,6 +52,13 @@ record update-e003            31 85 "--fail-i2c-write 1=0x80004005" velto1cli up
 record update-e004            31 85 "--fail-call 19=0x80004005"     velto1cli update
 record update-e005            31 85 "--fail-i2c-write 1=0"          velto1cli update
 record update-short-read      31 85 "--short-read 1"                velto1cli update
+# Drivers that answer success and deliver nothing, or keep the selection before.
+record update-gpio-read-undelivered   31 85 "--fail-call 6=0"       velto1cli update
+record update-marker-undelivered      31 85 "--fail-call 13=0"      velto1cli update
+record update-option-select-ignored   31 85 "--fail-call 14=0"      velto1cli update
+record update-option-undelivered      31 85 "--fail-call 15=0"      velto1cli update
+record update-read-back-undelivered   31 85 "--fail-call 19=0"      velto1cli update
+record update-i2c-never-delivered     31 85 "--fail-property 0x1008=0" velto1cli update
 record chipctl-eeprom-dump    31 85 ""                              chipctl eeprom dump
 run "$bin/simdevctl.exe" remove --all >/dev/null
 rm -f "$eeprom" "$eeprom.lock" "$recording"

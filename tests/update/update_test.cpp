@@ -130,8 +130,9 @@ TEST(Update, EachOutcomeShowsOneMessageAfterItsStepsAndEndsTheDialogWithOne) {
         {0x31, 0xC5, {}, nullptr, FullRun("C5", "45", "45"), kCompleted, 0x45},  // bit 7 alone cleared
         // A failed GPIO read writes nothing to the GPIO register (the select is reset); the update goes on.
         {0x31, 0x85, {{kGpioRead, E_FAIL}}, nullptr, "R08=00!E_FAIL Set:REG_SELECT=0 Set:I2C_DEVICE=A0 RA0:04=74506C3D |500 RA0:7A=31 |500 RA0:08=85 |500 WA0:08=05 |500 RA0:08=05", kCompleted, 0x05},
-        // A write that never reaches the EEPROM and a read-back that delivers nothing, both answering 0.
-        {0x31, 0x85, {{kOptionWrite, S_OK}, {kReadBack, S_OK}}, nullptr, FullRun("85", "05", "00"), kE005, 0x85},
+        // A write that never reaches the EEPROM and a read-back that delivers nothing, both answering 0:
+        // the read-back, read once more, finds bit 7 set.
+        {0x31, 0x85, {{kOptionWrite, S_OK}, {kReadBack, S_OK}}, nullptr, FullRun("85", "05", "00") + " Get:I2C_DATA=85", kE005, 0x85},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -183,9 +184,11 @@ TEST(Update, CancelEndsTheDialogWithTwoAndOtherCommandsReturnZero) {
 // unless the EEPROM's bit 7 really is clear.
 TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
     // What the user is told when the call fails, by the kind of failure. A
-    // descriptor's positive status, or a lying 0, leaves the one before armed,
-    // so the data call goes by that one; a lying option-byte read leaves the
-    // marker in the word: already updated.
+    // descriptor's positive status, or a lying 0, leaves the one before armed:
+    // the data call then brings the bytes of the transfer before, which the
+    // library takes for that selection still in force and selects again. A
+    // data call that delivers nothing is read once more; delivering nothing
+    // from there on, the step fails.
     struct Told {
         const wchar_t* failure;        // E_FAIL at this call alone
         const wchar_t* positive;       // S_FALSE at this call alone
@@ -204,22 +207,21 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
     // unchecked; then descriptor and data of the four EEPROM steps.
     // clang-format off
     const Step steps[] = {
-        {"GPIO read select", {set, CPROP_REG_SELECT, 1}, {done, done, kE001, done, kW002}},
-        {"GPIO read", kGpioRead, {done, done, kE001, done, kW002}},
-        {"GPIO write select", {set, CPROP_REG_SELECT, 2}, {done, done, kE001, done, kW002}},
-        {"GPIO write", {set, CPROP_REG_DATA, 1}, {done, done, kE001, done, kW002}},
-        {"EEPROM select", {set, CPROP_I2C_DEVICE, 1}, {done, done, kE001, done, kW002}},
-        {"identifiers descriptor", {set, CPROP_I2C_TRANSFER, 1}, {done, done, kE001, done, kW002}},
-        {"identifiers read", {get, CPROP_I2C_DATA, 1}, {done, done, kE001, done, kW002}},
-        {"marker descriptor", {set, CPROP_I2C_TRANSFER, 2}, {kE001, kW002, kE001, kW002, kW002}},
-        {"marker read", kMarkerRead, {kE001, kE001, kE001, kW002, kW002}},
-        {"option descriptor", {set, CPROP_I2C_TRANSFER, 3},
-         {kE002, kAlreadyUpdated, kE002, kAlreadyUpdated, kAlreadyUpdated}},
-        {"option read", kOptionRead, {kE002, kE002, kE002, kAlreadyUpdated, kAlreadyUpdated}},
-        {"write descriptor", {set, CPROP_I2C_TRANSFER, 4}, {kE003, done, kE003, done, kE005}},
-        {"option write", kOptionWrite, {kE003, kE003, kE003, kE005, kE005}},
-        {"read-back descriptor", {set, CPROP_I2C_TRANSFER, 5}, {kE004, done, kE004, done, kE005}},
-        {"read-back", kReadBack, {kE004, kE004, kE004, kE005, kE005}},
+        {"GPIO read select", {set, CPROP_REG_SELECT, 1}, {done, done, kE001, done, kE001}},
+        {"GPIO read", kGpioRead, {done, done, kE001, done, kE001}},
+        {"GPIO write select", {set, CPROP_REG_SELECT, 2}, {done, done, kE001, done, kE001}},
+        {"GPIO write", {set, CPROP_REG_DATA, 1}, {done, done, kE001, done, kE001}},
+        {"EEPROM select", {set, CPROP_I2C_DEVICE, 1}, {done, done, kE001, done, kE001}},
+        {"identifiers descriptor", {set, CPROP_I2C_TRANSFER, 1}, {done, done, kE001, done, kE001}},
+        {"identifiers read", {get, CPROP_I2C_DATA, 1}, {done, done, kE001, done, kE001}},
+        {"marker descriptor", {set, CPROP_I2C_TRANSFER, 2}, {kE001, done, kE001, done, kE001}},
+        {"marker read", kMarkerRead, {kE001, kE001, kE001, done, kE001}},
+        {"option descriptor", {set, CPROP_I2C_TRANSFER, 3}, {kE002, done, kE002, done, kE002}},
+        {"option read", kOptionRead, {kE002, kE002, kE002, done, kE002}},
+        {"write descriptor", {set, CPROP_I2C_TRANSFER, 4}, {kE003, done, kE003, done, kE004}},
+        {"option write", kOptionWrite, {kE003, kE003, kE003, kE005, kE004}},
+        {"read-back descriptor", {set, CPROP_I2C_TRANSFER, 5}, {kE004, done, kE004, done, kE004}},
+        {"read-back", kReadBack, {kE004, kE004, kE004, done, kE004}},
     };
     // clang-format on
     const struct {
@@ -266,6 +268,70 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
             after[8] |= 0x80;
             EXPECT_EQ(after, sim::FreshProductEeprom());
             EXPECT_LE(b.chip->Eeprom()->WriteCount(), 1u);
+        }
+    }
+}
+
+// Whatever one fault at any call of an update or a check does, no verdict
+// comes from bytes the driver did not deliver: success only with 0x05 in the
+// EEPROM and the one write, never W002 for the supported marker, never
+// "already updated" for a device that is not, and no GPIO write of a value
+// other than the one the register held.
+TEST(Update, NoFaultAtAnyCallGivesAVerdictTheDeviceDoesNotBear) {
+    struct Fault {
+        const char* what;
+        HRESULT status;
+        bool onward;     // from the call on, else at the call alone
+        bool shortRead;  // every data Get a byte short, the call aside
+    };
+    const Fault faults[] = {
+        {"0 and nothing done", S_OK, false, false},
+        {"0 and nothing done from here on", S_OK, true, false},
+        {"failure", E_FAIL, false, false},
+        {"positive status", S_FALSE, false, false},
+        {"unplugged from here on", DEVCTL_E_UNPLUGGED, true, false},
+        {"every data Get a byte short", S_OK, false, true},
+    };
+    for (const UpdateMode mode : {UpdateMode::Apply, UpdateMode::CheckOnly}) {
+        size_t calls = 0;
+        {
+            UpdateBench clean;
+            RunUpdateProcedure(&clean.dc, mode);
+            calls = clean.driver->Calls().size();
+        }
+        for (const Fault& fault : faults) {
+            for (unsigned call = 1; call <= (fault.shortRead ? 1 : calls); ++call) {
+                SCOPED_TRACE(::testing::Message()
+                             << (mode == UpdateMode::Apply ? "update" : "check") << ", "
+                             << fault.what << " at call " << call);
+                UpdateBench b;  // marker 0x31, option byte 0x85
+                b.chip->Gpio().SetLatch(0x4A);
+                if (fault.shortRead) {
+                    b.driver->Faults().shortReadBy = 1;
+                } else if (fault.onward) {
+                    b.UnplugFromCall(call);
+                    b.driver->Faults().unpluggedStatus = fault.status;
+                } else {
+                    b.driver->Faults().atCall[b.base + call] = fault.status;
+                }
+                const UpdateResult result = RunUpdateProcedure(&b.dc, mode);
+                const BYTE option = b.chip->Eeprom()->Bytes()[8];
+                const unsigned writes = b.chip->Eeprom()->WriteCount();
+                EXPECT_NE(result.outcome, UpdateOutcome::NotSupportedProduct);
+                if (result.outcome == UpdateOutcome::Completed) {
+                    EXPECT_EQ(option, 0x05);
+                    EXPECT_EQ(writes, 1u);
+                }
+                EXPECT_NE(result.outcome, UpdateOutcome::AlreadyUpdated) << "the device holds 0x85";
+                EXPECT_TRUE(option == 0x85 || option == 0x05) << int{option};
+                EXPECT_LE(writes, mode == UpdateMode::Apply ? 1u : 0u);
+                for (const sim::DriverCall& made : b.driver->Calls()) {
+                    if (made.slot == DriverSlot::Set && made.id == CPROP_REG_DATA) {
+                        EXPECT_EQ(made.word, 0x4Au) << "a GPIO write of a value not read";
+                    }
+                }
+                EXPECT_EQ(b.chip->Gpio().Latch(), 0x4A);
+            }
         }
     }
 }

@@ -26,7 +26,7 @@ void RecordCallsTo(const std::wstring& path) {
 
 DeviceSession::~DeviceSession() {
     device_.Close();
-    if (recorder_) {
+    if (recorder_ && !RecordingPath().empty()) {
         const DWORD error = recorder_->Save(RecordingPath().c_str());
         if (error != ERROR_SUCCESS) {
             Err(L"chipctl: could not write the recording " + RecordingPath() + L": error " +
@@ -48,6 +48,14 @@ DeviceSession::DeviceSession(const std::optional<std::string>& name) {
     nameSource_ = ReadCaptureDeviceName(registryName, nullptr) ? L"registry" : L"default";
     GetCaptureDeviceName(registryName);
     wantedName_ = registryName;
+}
+
+CallRecorder& DeviceSession::RecordCalls() {
+    if (!recorder_) {
+        recorder_ = std::make_unique<CallRecorder>("chipctl");
+        device_.RecordCalls(recorder_.get());
+    }
+    return *recorder_;
 }
 
 // The library's search for the device Bind takes, told apart so that the user

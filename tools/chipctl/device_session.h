@@ -37,6 +37,9 @@ class DeviceSession {
     int Bind();
 
     DeviceControl& Device() { return device_; }
+    // The recorder of the device's calls, made now when --record did not make
+    // one (then only kept in memory); call it before Bind.
+    CallRecorder& RecordCalls();
     const std::string& WantedName() const { return wantedName_; }
     const wchar_t* NameSource() const { return nameSource_; }  // option, registry or default
     const wchar_t* Match() const { return match_; }            // name or known-model

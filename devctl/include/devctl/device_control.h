@@ -28,9 +28,16 @@ constexpr HRESULT DEVCTL_S_INVALID_PARAMETER = ERROR_INVALID_PARAMETER;
 // Another program held the device longer than the wait allows; nothing was
 // sent. Negative, so that no not-negative test takes it for success.
 constexpr HRESULT DEVCTL_E_DEVICE_BUSY = static_cast<HRESULT>(0x800705B4);  // ERROR_TIMEOUT
+// A read answered success but the driver delivered none of its bytes (or not
+// all): the buffer still showed the library's fill. Negative, so no caller takes
+// it for data; the caller's buffer is left as after a failed read.
+constexpr HRESULT DEVCTL_E_NOT_DELIVERED = static_cast<HRESULT>(0x8007001E);  // ERROR_READ_FAULT
 // How long a sequence waits for the device by default: longer than an update
 // holds it (four pauses of 500 ms and its transfers).
 constexpr DWORD kDeviceWaitMilliseconds = 10000;
+// The byte a read's buffer holds before the driver's Get (see DeviceControl's
+// data buffers): none of the values an update reads or expects.
+constexpr BYTE kUndeliveredFill = 0xC3;
 
 // Registry names with defaults (8-bit outputs of at least 260 bytes, wide
 // outputs of at least 260 characters; each output is optional).
@@ -108,7 +115,22 @@ class DeviceControl {
     // bytes past the count keep what the buffer held unless the driver wrote
     // them). A write's data holds at least the count; nothing past it is read.
     // Whatever selection the driver holds, nothing outside these bytes is
-    // written or read.
+    // written or read. A failed read leaves the caller's data as it was.
+    //
+    // A read proves its bytes are the driver's: the driver's Get says success
+    // but not how many bytes it wrote. The library fills its buffer with
+    // kUndeliveredFill first; where a counted byte comes back equal to it, it
+    // reads once more over kUndeliveredFill's complement, and a byte that
+    // followed the fill both times was not delivered: DEVCTL_E_NOT_DELIVERED
+    // (recorded), and the selection is reset as after any failure. A read
+    // whose bytes equal those of the sequence before it on the same kind of
+    // selection, under another selection word, may be that selection still in
+    // force (a select that answered success without acting): it selects again
+    // and reads once more. A normal run, whose bytes are neither, makes no
+    // extra call. The reads with an effect of their own (the codec's answer,
+    // the remote control's code and acknowledge) are never read twice: they
+    // are judged by their first answer alone, and count as not delivered only
+    // when every counted byte still shows the fill.
 
     // Chip registers: main space (16-bit index) and alternate space (8-bit index)
     HRESULT ReadRegisters(DWORD index, DWORD count, void* data);
@@ -234,8 +256,12 @@ class DeviceControl {
     friend struct DeviceControlTestAccess;
 
     HRESULT Record(HRESULT status) { return lastResult = status; }
+    enum class DataMove { Write, Read, ReadWithEffect };
     HRESULT AccessData(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count, size_t capacity,
-                       void* data, bool write);
+                       void* data, DataMove move);
+    HRESULT ReadDelivered(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count,
+                          BYTE* staging, size_t callerBytes, const void* callerData, DataMove move);
+    HRESULT ReadRegistersWithEffect(DWORD index, DWORD count, void* data);
     HRESULT TransferI2cCounted(DWORD descriptor, DWORD count, void* data, DWORD direction);
     DWORD GetRecordedValue(DWORD id);
     BOOL Succeeded(HRESULT status) { return Record(status) >= 0; }
@@ -262,6 +288,16 @@ class DeviceControl {
     DWORD chipId;
     DWORD newGeneration;
     CallRecorder* callRecorder;  // not owned; null: the driver's calls go straight to it
+    // The last sequence of each kind of selection (main registers, alternate
+    // registers, I2C): its word and the first of the bytes it moved.
+    static constexpr size_t kRecentBytes = 16;
+    struct RecentSequence {
+        DWORD selectWord;
+        DWORD length;  // bytes kept in bytes, 0: none known
+        BYTE bytes[kRecentBytes];
+    };
+    RecentSequence recentSequences[3];
+    RecentSequence& RecentSequenceOf(DWORD selectId);
 };
 
 // Holds the device for one scope (DeviceControl::HoldDevice); Status() tells
