@@ -355,7 +355,7 @@ TEST_F(RecordingTest, TheConformanceCheckReportsEachFaultAndNothingOnAHealthyDev
         {L"--unplug-from 8", 1, "PASS ids FAIL gpio"},
         {L"--fail-bind 0x80004005", 1, "FAIL bind"},
         {L"--fail-property 0x1008=0", 1,  // I2C data: answers 0 without acting
-         "WARN ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
+         "FAIL ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
          "latency"},
         {L"--foreign-selection 0x1008=0x01A01008", 1,
          "PASS ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "

@@ -53,22 +53,23 @@ TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
         {"no fault", {DriverSlot::Get, 0, 0}, S_OK, {}, {}, false},
         {"the second I2C data write fails", {DriverSlot::Set, CPROP_I2C_DATA, 2}, E_FAIL, {0x21}, {E_FAIL}, false},
         {"the first write answers 0 and stores nothing", {DriverSlot::Set, CPROP_I2C_DATA, 1}, S_OK, {0x20}, {}, false},
-        // The first read-back is the 17th data get: 16 were the EEPROM read below.
+        // Faults count their calls from after the EEPROM read below: the first read-back is the first data get.
         // Read once more, the read-back shows the byte written; delivering nothing twice, it fails.
-        {"a read-back answers 0 and delivers nothing", {DriverSlot::Get, CPROP_I2C_DATA, 17}, S_OK, {}, {}, false},
-        {"a read-back delivers nothing twice", {DriverSlot::Get, CPROP_I2C_DATA, 17}, S_OK, {0x20}, {DEVCTL_E_NOT_DELIVERED}, false, 2},
+        {"a read-back answers 0 and delivers nothing", {DriverSlot::Get, CPROP_I2C_DATA, 1}, S_OK, {}, {}, false},
+        {"a read-back delivers nothing twice", {DriverSlot::Get, CPROP_I2C_DATA, 1}, S_OK, {0x20}, {DEVCTL_E_NOT_DELIVERED}, false, 2},
         {"unplugged at the second write", {DriverSlot::Set, CPROP_I2C_DATA, 2}, DEVCTL_E_UNPLUGGED, {}, {DEVCTL_E_UNPLUGGED}, true},
         // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimBound bound;
-        for (unsigned n = 0; c.fault.nth && n < c.times; ++n) {
-            bound.driver->Faults().onCall[{c.fault.slot, c.fault.id, c.fault.nth + n}] = c.status;
-        }
         regconsole::ConsoleLog log;
         EepromImage device;
         ASSERT_EQ(regconsole::ReadEeprom(bound.dc, &device, log), S_OK);
+        bound.driver->ClearLog();
+        for (unsigned n = 0; c.fault.nth && n < c.times; ++n) {
+            bound.driver->Faults().onCall[{c.fault.slot, c.fault.id, c.fault.nth + n}] = c.status;
+        }
         EepromImage file = device;
         file[0x20] = 0x11;
         file[0x21] = 0x22;
