@@ -104,7 +104,8 @@ class CommandRun {
             options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
         UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
         if (!bound) {
-            result.outcome = UpdateOutcome::DeviceNotBound;
+            result.outcome =
+                filter ? BindFailureOutcome(device.GetLastResult()) : UpdateOutcome::DeviceNotBound;
             result.status = filter ? device.GetLastResult() : bindStatus;
         }
         device.Close();

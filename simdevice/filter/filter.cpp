@@ -61,14 +61,18 @@ class ChipTable {
                 return status;
             }
             chip = std::make_shared<SimChip>(settings.identity, true, std::move(memory));
-            const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
-            if (!hold.Held()) {
-                chip.reset();
-                return kChipHeldTooLong;
-            }
+            // A chip already on is bound without waiting, as a driver opens a
+            // device while another program's call is in it.
             if (!chip->PoweredOn()) {
-                chip->PowerOn(image);
-                ApplyInitialState(settings, *chip);
+                const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
+                if (!hold.Held()) {
+                    chip.reset();
+                    return kChipHeldTooLong;
+                }
+                if (!chip->PoweredOn()) {
+                    chip->PowerOn(image);
+                    ApplyInitialState(settings, *chip);
+                }
             }
             chips_[settings.id] = chip;
         }
