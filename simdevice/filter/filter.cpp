@@ -376,8 +376,11 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
                                     const std::wstring& friendlyName) {
     EepromImage image = FreshProductEeprom();
     if (!settings.eepromFile.empty()) {
-        const HRESULT status = OpenEepromFile(settings.eepromFile, image);
-        if (FAILED(status)) {
+        // Adding the device made the file: one removed since is an EEPROM that
+        // can't be written or read (its transfers fail), never a fresh one.
+        const HRESULT status = LoadEepromFile(settings.eepromFile, image);
+        if (FAILED(status) && status != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) &&
+            status != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
             return status;
         }
     }
