@@ -25,7 +25,10 @@ BOOL OnCommand(HWND dialog, WORD id) {
 }  // namespace
 
 void RunUpdate(HWND dialog) {
-    const UpdateResult result = RunUpdateProcedure(AppDevice, UpdateMode::Apply);
+    UpdateResult result = RunUpdateProcedure(AppDevice, UpdateMode::Apply);
+    if (!AppDevice && FAILED(AppDeviceBindStatus())) {
+        result.outcome = BindFailureOutcome(AppDeviceBindStatus());  // a busy device is no W001
+    }
     AppPlatform().ShowMessageBoxW(dialog, DescribeOutcome(result.outcome).message, kCaption,
                                   MB_OK | MB_ICONWARNING);
     AppPlatform().EndDialog(dialog, IDOK);

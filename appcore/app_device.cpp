@@ -23,6 +23,7 @@ constexpr size_t kNameBufferSize = 260;  // the library's name buffers
 // (a thread already in the multithreaded apartment) is not.
 bool appComInitialised = false;
 char appDeviceName[kNameBufferSize] = "";
+HRESULT appBindStatus = S_OK;
 CallRecorder* appRecorder = nullptr;  // owned; null while not recording
 
 void UninitialiseAppCom() {
@@ -45,7 +46,11 @@ bool OpenAndName(DeviceControl& device) {
             filter ? match == DeviceControl::kMatchedKnownModel ? "known-model" : "name" : "none");
         device.RecordCalls(appRecorder);
     }
-    if (!filter || !device.BindFilter(filter.Get())) {
+    if (!filter) {
+        return false;
+    }
+    if (!device.BindFilter(filter.Get())) {
+        appBindStatus = device.GetLastResult();
         return false;
     }
     std::copy(std::begin(found), std::end(found), appDeviceName);
@@ -57,6 +62,7 @@ bool OpenAndName(DeviceControl& device) {
 void OpenAppDevice() {
     appComInitialised = SUCCEEDED(CoInitialize(nullptr));
     appDeviceName[0] = '\0';
+    appBindStatus = S_OK;
     AppDevice = new DeviceControl();
     if (!OpenAndName(*AppDevice)) {
         delete AppDevice;
@@ -78,6 +84,10 @@ void CloseAppDevice() {
 
 const char* AppDeviceName() {
     return appDeviceName;
+}
+
+HRESULT AppDeviceBindStatus() {
+    return appBindStatus;
 }
 
 void StartAppRecording(const char* program) {

@@ -18,6 +18,9 @@ void CloseAppDevice();
 // The friendly name (ANSI code page) of the device the last opening bound;
 // empty while none is open.
 const char* AppDeviceName();
+// The status of the last opening's bind of a device it found: S_OK when it
+// bound or none was found, DEVCTL_E_DEVICE_BUSY when another program held it.
+HRESULT AppDeviceBindStatus();
 
 // Recording of the device's driver calls (devctl/call_recorder.h). From
 // StartAppRecording on, AppDevice and every later opening record in memory,

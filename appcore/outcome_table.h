@@ -83,6 +83,13 @@ inline const OutcomeDescription& DescribeOutcome(UpdateOutcome outcome) {
     return kOutcomeTable[static_cast<size_t>(outcome)];
 }
 
+// A found device whose binding failed with status: busy when another program
+// held the device through the bind's wait, else not bound.
+inline UpdateOutcome BindFailureOutcome(HRESULT status) {
+    return status == DEVCTL_E_DEVICE_BUSY ? UpdateOutcome::DeviceBusy
+                                          : UpdateOutcome::DeviceNotBound;
+}
+
 // "0x" and two upper-case digits, or eight for a wider value.
 std::string HexByte(DWORD value);
 

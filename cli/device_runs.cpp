@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "appcore/outcome_table.h"
@@ -50,13 +51,32 @@ std::wstring NumberedPath(const std::wstring& path, unsigned number) {
     return path.substr(0, at) + L"-" + std::to_wstring(number) + path.substr(at);
 }
 
-// A file-name piece of a text: what a file name can't hold becomes "_".
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(wchar_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// A file-name piece of a text: what a file name can't hold becomes "_", and
+// so do controls, line breaks and a surrogate without its pair (no file
+// system's name can hold one).
 std::wstring FileNamePiece(const std::wstring& text) {
     std::wstring piece;
-    for (const wchar_t c : text) {
-        piece += c < 0x20 || std::wcschr(L"<>:\"/\\|?*. ", c) ? L'_' : c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            piece += text.substr(i++, 2);
+            continue;
+        }
+        const bool unfit = c < 0x20 || std::iswcntrl(c) || c == 0x2028 || c == 0x2029 ||
+                           IsHighSurrogate(c) || IsLowSurrogate(c) ||
+                           std::wcschr(L"<>:\"/\\|?*. ", c);
+        piece += unfit ? L'_' : c;
     }
-    return piece.substr(0, 64);
+    // 64 characters, a pair kept whole.
+    const size_t cut = piece.size() > 64 && IsLowSurrogate(piece[64]) ? 63 : 64;
+    return piece.substr(0, cut);
 }
 
 // The flight recorder's file beside the log:
@@ -104,7 +124,8 @@ class CommandRun {
             options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
         UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
         if (!bound) {
-            result.outcome = UpdateOutcome::DeviceNotBound;
+            result.outcome =
+                filter ? BindFailureOutcome(device.GetLastResult()) : UpdateOutcome::DeviceNotBound;
             result.status = filter ? device.GetLastResult() : bindStatus;
         }
         device.Close();

@@ -11,10 +11,11 @@ namespace cli {
 
 namespace {
 
-// A field never breaks its line or its columns: control characters become '?'.
+// A field never breaks its line or its columns: control characters and the
+// line and paragraph separators (NEL among the controls) become '?'.
 std::string Field(std::wstring text) {
     for (wchar_t& c : text) {
-        c = std::iswcntrl(c) ? L'?' : c;
+        c = std::iswcntrl(c) || c == 0x85 || c == 0x2028 || c == 0x2029 ? L'?' : c;
     }
     return text.empty() ? "-" : velto1::Utf8Of(text);
 }

@@ -35,6 +35,8 @@ constexpr const char* kRecordingHeaderKeys[] = {"program", "device", "found-by",
 constexpr size_t kRecordingHeaderCount = sizeof kRecordingHeaderKeys / sizeof *kRecordingHeaderKeys;
 // A call that took longer than this is not believed.
 constexpr DWORD kMaxRecordedMicros = 60 * 1000 * 1000;
+// A refusal quotes at most this many characters of a field.
+constexpr size_t kQuotedFieldCharacters = 40;
 
 enum class CallSlot { Set, Get, Invoke, Transfer, SetDirect };
 
@@ -144,12 +146,14 @@ inline std::string FormatRecordedCall(DWORD number, const RecordedCall& call) {
            " us=" + std::to_string(call.micros) + "\n";
 }
 
-// A header value on one line: backslashes and control characters as \xNN.
+// A header value on one line: backslashes and control characters as \xNN,
+// and a space that ends it (a reader drops the blanks that end a line).
 inline std::string EscapeRecordingText(const std::string& text) {
     std::string escaped;
-    for (const char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '\\') {
+        if (byte < 0x20 || byte == 0x7F || c == '\\' || (c == ' ' && i + 1 == text.size())) {
             char code[8];
             std::snprintf(code, sizeof code, "\\x%02x", byte);
             escaped += code;
@@ -214,6 +218,42 @@ inline bool ParseBytes(const std::string& text, CallBytes* data) {
     return true;
 }
 
+// A field of the file in quotes, for a refusal: its first characters (a
+// UTF-8 sequence whole or not at all), control characters as '?', and "..."
+// when cut.
+inline std::string QuotedField(const std::string& text) {
+    std::string shown = "\"";
+    size_t characters = 0;
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        size_t end = at + 1;
+        while (lead >= 0xC0 && end < text.size() && end - at < 4 &&
+               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+        if (++characters > kQuotedFieldCharacters) {
+            return shown + "...\"";
+        }
+        shown += lead < 0x20 || lead == 0x7F ? std::string("?") : text.substr(at, end - at);
+        at = end;
+    }
+    return shown + "\"";
+}
+
+// What a field of each key holds, for a refusal that names it.
+inline std::string FieldForm(const std::string& key) {
+    if (key == "sent" || key == "returned") {
+        return "lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\"";
+    }
+    if (key == "read") {
+        return "a decimal number up to 65535";
+    }
+    if (key == "us") {
+        return "a decimal number of microseconds up to " + std::to_string(kMaxRecordedMicros);
+    }
+    return "0x and eight lower-case hexadecimal digits";
+}
+
 inline std::vector<std::string> Words(const std::string& line) {
     std::vector<std::string> words;
     size_t start = 0;
@@ -240,7 +280,7 @@ inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* 
         }
     }
     if (!known) {
-        *problem = "unknown slot \"" + words[2] + "\"";
+        *problem = "unknown slot " + QuotedField(words[2]);
         return false;
     }
     std::vector<std::string> keys;
@@ -273,7 +313,7 @@ inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* 
         const std::string& word = words[3 + i];
         const std::string& key = keys[i];
         if (word.compare(0, key.size() + 1, key + "=") != 0) {
-            *problem = "expected " + key + "= where the line has \"" + word + "\"";
+            *problem = "expected " + key + "= where the line has " + QuotedField(word);
             return false;
         }
         const std::string value = word.substr(key.size() + 1);
@@ -298,7 +338,7 @@ inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* 
             ok = velto1::ParseDecimalNumber(value, kMaxRecordedMicros, &call->micros);
         }
         if (!ok) {
-            *problem = "unreadable " + key + " \"" + value + "\"";
+            *problem = "unreadable " + key + " " + QuotedField(value) + ": " + FieldForm(key);
             return false;
         }
     }
@@ -321,13 +361,16 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
     using namespace recording_detail;
     *recording = Recording();
     std::vector<std::string> lines;
-    size_t start = 0;
+    // An editor's byte-order mark, and the blanks it may leave at a line's end, are no text.
+    const std::string bom = "\xEF\xBB\xBF";
+    size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         const bool ended = end != std::string::npos;
         end = ended ? end : text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
+        while (!line.empty() &&
+               (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
             line.pop_back();
         }
         lines.push_back(line);
@@ -346,18 +389,21 @@ inline bool ParseRecording(const std::string& text, Recording* recording, DWORD*
     DWORD version = 0;
     if (!velto1::ParseDecimalNumber(lines[0].substr(first.size()), 0xFFFF, &version) ||
         version != kRecordingVersion) {
-        return refuse(0, "format version \"" + lines[0].substr(first.size()) +
-                             "\"; this program reads version " + std::to_string(kRecordingVersion));
+        return refuse(0, "format version " + QuotedField(lines[0].substr(first.size())) +
+                             "; this program reads version " + std::to_string(kRecordingVersion));
     }
     for (size_t i = 0; i < kRecordingHeaderCount; ++i) {
-        const std::string key = std::string(kRecordingHeaderKeys[i]) + " ";
+        const std::string key = kRecordingHeaderKeys[i];
         if (i + 1 >= lines.size()) {
             return refuse(lines.size() - 1, "the recording ends inside its header");
         }
-        if (lines[i + 1].compare(0, key.size(), key) != 0) {
-            return refuse(i + 1, "expected the header line \"" + key + "...\"");
+        // An empty value lost its space with the line's ending blanks.
+        const std::string& line = lines[i + 1];
+        if (line.compare(0, key.size(), key) != 0 ||
+            (line.size() > key.size() && line[key.size()] != ' ')) {
+            return refuse(i + 1, "expected the header line \"" + key + " ...\"");
         }
-        recording->header.push_back(lines[i + 1].substr(key.size()));
+        recording->header.push_back(line.size() > key.size() ? line.substr(key.size() + 1) : "");
     }
     for (size_t i = kRecordingHeaderCount + 1; i < lines.size(); ++i) {
         const std::vector<std::string> words = Words(lines[i]);

@@ -490,11 +490,21 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
         return nullptr;
     }
     driver = RecordDriverCalls(driver, callRecorder);
-    // The identity reads are not examined: a failed read leaves what the driver left.
-    GetProperty(CPROP_BOARD_CONFIG, &boardConfig);
-    GetProperty(CPROP_REMOTE_ADDRESS, &remoteAddress);
-    GetProperty(CPROP_REMOTE_I2C_ADDRESS, &remoteI2cAddress);
-    GetProperty(CPROP_CHIP_ID, &chipId);
+    {
+        // Held for the identity reads and waited for once: a holder may be inside
+        // a driver call, where each read would wait for it as long as the driver lets it.
+        const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+        if (!hold.Held()) {
+            Record(DEVCTL_E_DEVICE_BUSY);
+            Close();
+            return nullptr;
+        }
+        // The identity reads are not examined: a failed read leaves what the driver left.
+        GetProperty(CPROP_BOARD_CONFIG, &boardConfig);
+        GetProperty(CPROP_REMOTE_ADDRESS, &remoteAddress);
+        GetProperty(CPROP_REMOTE_I2C_ADDRESS, &remoteI2cAddress);
+        GetProperty(CPROP_CHIP_ID, &chipId);
+    }
     chipId &= 0xFF;
     newGeneration = IsNewGenerationChip(chipId) ? 1 : 0;
     return driver;

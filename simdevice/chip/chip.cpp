@@ -112,7 +112,8 @@ void SimChip::PowerOn(const EepromImage& eeprom) {
     SimCodec::PowerOn(state_.codec);
     state_.remote = {};
     SimEeprom::PowerOn(state_.eeprom, eeprom);
-    state_.poweredOn = kPoweredOn;
+    MemoryBarrier();  // whoever sees the mark sees the state
+    *static_cast<volatile DWORD*>(&state_.poweredOn) = kPoweredOn;
 }
 
 SimChip::~SimChip() = default;

@@ -79,7 +79,12 @@ class SimChip {
     // The mutex that a driver call holds on a chip shared between processes;
     // null for a chip of this process alone.
     HANDLE CallMutex() const { return memory_->CallMutex(); }
-    bool PoweredOn() const { return state_.poweredOn == kPoweredOn; }
+    // May be asked without CallMutex: the mark is written after the rest of the state.
+    bool PoweredOn() const {
+        const bool on = *static_cast<const volatile DWORD*>(&state_.poweredOn) == kPoweredOn;
+        MemoryBarrier();
+        return on;
+    }
     // The state at power-on: registers, selections and values zero, the blocks
     // reset, the EEPROM holding eeprom; marked powered on last.
     void PowerOn(const EepromImage& eeprom);

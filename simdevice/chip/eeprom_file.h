@@ -33,7 +33,8 @@ using BeforeSwap = std::function<HRESULT(const std::wstring& temporaryPath)>;
 HRESULT LoadEepromFile(const std::wstring& path, EepromImage& image);
 HRESULT SaveEepromFile(const std::wstring& path, const EepromImage& image,
                        const BeforeSwap& beforeSwap = {});
-// Loads the file, creating it from the fresh-product image when missing.
+// Loads the file, creating it from the fresh-product image when missing (for
+// adding a device: a device's binding only loads it).
 HRESULT OpenEepromFile(const std::wstring& path, EepromImage& image);
 // Stores count bytes from offset (wrapping after the last cell) into the
 // file and leaves its other bytes as they are in the file. image receives the

@@ -15,8 +15,15 @@ namespace {
 // A recording file larger than this is not one program's run.
 constexpr DWORD kMaxRecordingBytes = 64 * 1024 * 1024;
 
+// A refusal quotes the file's own bytes: UTF-8, or shown as U+FFFD where they are not.
 std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // the format's texts are ASCII
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
+    if (size > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    }
+    return wide;
 }
 
 // A Get never returns more bytes than the selection in force counts (one

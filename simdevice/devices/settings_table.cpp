@@ -356,7 +356,7 @@ const std::vector<Setting>& Settings() {
         {L"--codec-busy",        L"N|forever", "the codec reads busy for N polls, or always",           L"SimCodecBusy",        L"codec-busy",         &kCodecBusy},
         {L"--ac97",              L"INDEX=VALUE", "initial value of an AC97 codec register (repeatable)", L"SimAc97Registers",  L"ac97",               &kAc97},
         {L"--config-103e",       L"N",      "initial configuration word (property 0x103E)",             L"SimConfig103E",       L"config-103e",        &kConfig103E},
-        {L"--eeprom",            L"FILE",   "EEPROM backing file, 256 bytes, created fresh when missing", L"SimEepromFile",     L"eeprom",             &kEepromFile},
+        {L"--eeprom",            L"FILE",   "EEPROM backing file, 256 bytes, made fresh by add when missing", L"SimEepromFile", L"eeprom",             &kEepromFile},
         {L"--replay",            L"FILE",   "the driver answers every call from this recording, in order", L"SimReplayFile",    L"replay",             &kReplayFile},
     };
     // clang-format on

@@ -61,14 +61,18 @@ class ChipTable {
                 return status;
             }
             chip = std::make_shared<SimChip>(settings.identity, true, std::move(memory));
-            const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
-            if (!hold.Held()) {
-                chip.reset();
-                return kChipHeldTooLong;
-            }
+            // A chip already on is bound without waiting, as a driver opens a
+            // device while another program's call is in it.
             if (!chip->PoweredOn()) {
-                chip->PowerOn(image);
-                ApplyInitialState(settings, *chip);
+                const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
+                if (!hold.Held()) {
+                    chip.reset();
+                    return kChipHeldTooLong;
+                }
+                if (!chip->PoweredOn()) {
+                    chip->PowerOn(image);
+                    ApplyInitialState(settings, *chip);
+                }
             }
             chips_[settings.id] = chip;
         }
@@ -372,8 +376,11 @@ HRESULT SimCaptureFilter::Configure(const DeviceSettings& settings,
                                     const std::wstring& friendlyName) {
     EepromImage image = FreshProductEeprom();
     if (!settings.eepromFile.empty()) {
-        const HRESULT status = OpenEepromFile(settings.eepromFile, image);
-        if (FAILED(status)) {
+        // Adding the device made the file: one removed since is an EEPROM that
+        // can't be written or read (its transfers fail), never a fresh one.
+        const HRESULT status = LoadEepromFile(settings.eepromFile, image);
+        if (FAILED(status) && status != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) &&
+            status != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
             return status;
         }
     }

@@ -157,6 +157,45 @@ TEST_F(CliEdgeRowsTest, NamesAreFoundAsTheyAreAndShownOnOneLine) {
     });
 }
 
+// Names with line breaks beyond CR and LF, and one with a lone surrogate, on
+// a device that fails (W002): the log's line stays whole, and the flight
+// recording beside it gets a file name that can be made.
+TEST_F(CliEdgeTest, OddNamesKeepTheLogLineWholeAndGetTheirFlightRecording) {
+    const struct {
+        std::wstring name;
+        const char* logged;     // the log's device field
+        const wchar_t* inFile;  // the name's piece of the recording's file name
+    } rows[] = {
+        {L"USB 7450 Device \u2028\u2029\u0085 x", "USB 7450 Device ??? x",
+         L"USB_7450_Device_____x"},
+        {std::wstring(L"USB 7450 Device ") + wchar_t(0xD800) + L" x",
+         "USB 7450 Device \xEF\xBF\xBD x", L"USB_7450_Device___x"},
+    };
+    const std::wstring folder = clitest::TempPath(L"velto1cli-odd-names");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folderLog = folder + L"\\update.log";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logged);
+        ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
+        Add(Settings(L"a", row.name, sim::EepromWith({{sim::kMarkerOffset, 0x30}})));
+        const Outcome run = Velto1cli(L"update --log \"" + folderLog + L"\"");
+        EXPECT_EQ(run.exitCode, 12) << run.output;
+        const std::vector<clitest::LogLine> lines = clitest::ReadLog(folderLog);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].device, row.logged);
+        WIN32_FIND_DATAW found;
+        const std::wstring pattern = folder + L"\\velto1-*-" + row.inFile + L"-*.rec";
+        const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        EXPECT_NE(search, INVALID_HANDLE_VALUE) << run.output;
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        }
+        DeleteFileW(folderLog.c_str());
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 // The log's last line was cut short (a disk full, another tool): the next
 // record still starts a line of its own.
 TEST_F(CliEdgeTest, ARecordStartsOnItsOwnLineAfterALineWithoutItsEnd) {

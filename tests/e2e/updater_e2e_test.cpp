@@ -9,6 +9,7 @@
 #include "common/module_folder.h"
 #include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
+#include "tests/common/run_process.h"
 #include "tests/common/updater_texts.h"
 #include "tools/autopilot/updater_session.h"
 
@@ -116,6 +117,18 @@ TEST_F(UpdaterEndToEnd, FailedWriteTellsE003Only) {
     AddDevice(fresh);
     ASSERT_TRUE(SetFileAttributesW(eepromFile_.c_str(), FILE_ATTRIBUTE_READONLY));
     ExpectOneMessage(Run(Answer::Ok), kE003);
+    EXPECT_EQ(ReadEeprom(), fresh);
+}
+
+// Another program holds the device, stopped inside a driver call: the opening
+// gives up after its wait, and OK tells the busy outcome's E001, not W001.
+TEST_F(UpdaterEndToEnd, ADeviceHeldInsideADriverCallTellsE001AndWritesNothing) {
+    const sim::EepromImage fresh = sim::FreshProductEeprom();
+    AddDevice(fresh);
+    testsupport::RunningProcess holder(velto1::ModuleFolder() + L"device_holder.exe",
+                                       L"stall \"USB 7450 Device\" e2e");
+    ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;
+    ExpectOneMessage(Run(Answer::Ok), kE001);
     EXPECT_EQ(ReadEeprom(), fresh);
 }
 

@@ -278,8 +278,16 @@ TEST_F(RecordingTest, AnotherCommandDivergesAndTheDeviceKeepsTheFirstDivergence)
 // no device is registered.
 struct RefusedRecording {
     std::string text;
-    const char* reason;
+    std::string reason;
 };
+
+std::string Repeated(const std::string& text, size_t times) {
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
 
 constexpr char kHeader[] =
     "velto1-recording 1\nprogram chipctl 1.0.0 x64\ndevice USB 7450 Device\n"
@@ -310,14 +318,56 @@ TEST_F(RecordingTest, ARecordingThatWouldNotReplayIsRefusedWithItsLine) {
         {(header + "call 1 Get id=0x00001008 returned=31 status=0x00000000 us=1\nend 1\n").c_str(),
          "line 7: Get returned 1 bytes where the selection moves 0"},
         {(header + call + "end 1\nmore\n").c_str(), "line 9: text after the end line"},
+        // A long field is quoted by its first 40 characters; every limit is told.
+        {header + "call 1 Get id=0x0000103b returned=" + std::string(1 << 20, 'a') +
+             " status=0x00000000 us=1\nend 1\n",
+         "line 7: unreadable returned \"" + std::string(40, 'a') +
+             "...\": lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\""},
+        {header +
+             "call 1 Get id=0x0000103b returned=02000000 status=0x00000000 us=60000001\nend 1\n",
+         "line 7: unreadable us \"60000001\": a decimal number of microseconds up to 60000000"},
+        {header + "call 1 Get id=0x103b returned=02000000 status=0x00000000 us=1\nend 1\n",
+         "line 7: unreadable id \"0x103b\": 0x and eight lower-case hexadecimal digits"},
+        // Bytes beyond ASCII are shown as the UTF-8 they are, cut between characters.
+        {header + "call 1 P\xC3\xB6ke id=0x00001000 status=0x00000000 us=1\nend 1\n",
+         "line 7: unknown slot \"P\xC3\xB6ke\""},
+        {header + "call 1 " + Repeated("\xE6\x98\xA0", 100) + " id=0x0\nend 1\n",
+         "line 7: unknown slot \"" + Repeated("\xE6\x98\xA0", 40) + "...\""},
+        {"velto1-recording \x01" + std::string(1000, '9') + "\n",
+         "line 1: format version \"?" + std::string(39, '9') +
+             "...\"; this program reads version 1"},
     };
     for (const RefusedRecording& row : rows) {
-        SCOPED_TRACE(row.reason);
+        SCOPED_TRACE(row.reason.substr(0, 100));
         WriteText(recording, row.text);
         const Outcome add = AddReplay(recording);
         simtool::ExpectRefused(add, "simdevctl: --replay");
-        EXPECT_THAT(add.output, HasSubstr(std::string("refused: ") + row.reason + " ("));
+        EXPECT_THAT(add.output, HasSubstr("refused: " + row.reason + " ("));
+        EXPECT_LT(add.output.size(), 500u);
         EXPECT_EQ(Listed(), "");
+    }
+}
+
+// What an editor may leave in a recording is read as the recording: a
+// byte-order mark, blanks and carriage returns at the ends of lines.
+TEST_F(RecordingTest, ARecordingWithAnEditorsMarksIsAccepted) {
+    const std::string header = kHeader, call = kCall;
+    const struct {
+        const char* what;
+        std::string text;
+    } rows[] = {
+        {"a byte-order mark", "\xEF\xBB\xBF" + header + call + "end 1\n"},
+        {"blanks ending the lines",
+         "velto1-recording 1 \r\nprogram chipctl 1.0.0 x64\ndevice USB 7450 Device\t\n"
+         "found-by name\ndate 2026-12-08T09:00:00Z\r\nwindows 10.0.19045 \n" +
+             call.substr(0, call.size() - 1) + " \t\r\nend 1 \n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteText(recording, row.text);
+        const Outcome add = AddReplay(recording);
+        EXPECT_EQ(add.exitCode, 0) << add.output;
+        EXPECT_THAT(Listed(), HasSubstr("replay"));
     }
 }
 

@@ -9,6 +9,11 @@
 //   device_holder select NAME   holds it and selects register 0x30 for a
 //                               one-byte access without moving the data, as a
 //                               program ended mid-sequence leaves it: "selected"
+//   device_holder stall NAME ID
+//                               holds it and stops inside a driver call: holds
+//                               the call mutex of the simulated chip of device
+//                               ID, as the simulated driver does for each call
+//                               ("stalled")
 //   device_holder raw-select NAME
 //                               selects register 0x31 with the driver's Set
 //                               alone, no lock, and ends: "selected"
@@ -21,11 +26,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "common/win32_owners.h"
 #include "devctl/custom_property.h"
 #include "devctl/device_control.h"
+#include "simdevice/chip/chip_memory.h"
 
 namespace {
 
@@ -77,7 +85,19 @@ int TimeLock(DeviceControl& device) {
     return 0;
 }
 
-int Run(DeviceControl& device, const char* command) {
+// A driver call that never returns: the chip's call mutex held until the end.
+int Stall(const char* deviceId) {
+    std::unique_ptr<sim::ChipMemory> chip;
+    const std::string id(deviceId);
+    const HRESULT status = sim::ChipMemory::Shared(std::wstring(id.begin(), id.end()), chip);
+    if (FAILED(status)) {
+        return Fail("opening the chip", status);
+    }
+    const velto1::MutexOwnership call(chip->CallMutex(), INFINITE);
+    return Say("stalled", true);
+}
+
+int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "time-lock") == 0) {
         return TimeLock(device);
     }
@@ -95,6 +115,9 @@ int Run(DeviceControl& device, const char* command) {
     if (std::strcmp(command, "hold") == 0) {
         return Say("held", true);
     }
+    if (std::strcmp(command, "stall") == 0) {
+        return Stall(deviceId);
+    }
     const HRESULT status = device.SetProperty(CPROP_REG_SELECT, &kSelectRegister30);
     return status < 0 ? Fail("select", status) : Say("selected", true);
 }
@@ -102,13 +125,16 @@ int Run(DeviceControl& device, const char* command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind", "hold", "select", "raw-select", "time-lock"};
+    const char* commands[] = {"bind", "hold", "select", "raw-select", "time-lock", "stall"};
     bool known = false;
     for (const char* command : commands) {
-        known = known || (argc == 3 && std::strcmp(argv[1], command) == 0);
+        const int words = std::strcmp(command, "stall") == 0 ? 4 : 3;
+        known = known || (argc == words && std::strcmp(argv[1], command) == 0);
     }
     if (!known) {
-        std::fprintf(stderr, "usage: device_holder bind|hold|select|raw-select|time-lock NAME\n");
+        std::fprintf(stderr,
+                     "usage: device_holder bind|hold|select|raw-select|time-lock NAME, or "
+                     "stall NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;
@@ -116,7 +142,7 @@ int main(int argc, char** argv) {
     if (!device.Bind(argv[2])) {
         return Fail("bind", device.GetLastResult());
     }
-    const int code = Run(device, argv[1]);
+    const int code = Run(device, argv[1], argc > 3 ? argv[3] : "");
     device.Close();
     return code;
 }

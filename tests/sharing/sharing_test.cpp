@@ -3,6 +3,7 @@
 // sequences interleave (the control); the library's device lock keeps them
 // apart, lets the next program in after a holder died, and tells a program
 // that waited too long that the device is busy, having sent nothing.
+#include <gmock/gmock.h>
 #include <wrl/client.h>
 
 #include <map>
@@ -106,11 +107,11 @@ TEST_F(SharingTest, TwoProgramsOnTheDriverAloneInterleave) {
 // with the lock (mid-sequence), the next sequence proceeds.
 TEST_F(SharingTest, AHeldDeviceIsBusyUntilItsHolderDies) {
     AddDevices({L"a"});
+    DeviceControl device;
+    ASSERT_NE(device.Bind(kName), nullptr);  // before the holder: a bind waits for it too
+    device.SetDeviceWaitTime(200);
     RunningProcess holder = Holder(L"select");
     ASSERT_TRUE(holder.WaitForOutput("selected")) << holder.Wait().output;
-    DeviceControl device;
-    ASSERT_NE(device.Bind(kName), nullptr);
-    device.SetDeviceWaitTime(200);
 
     const DWORD value = 0x77;
     DWORD read = 0;
@@ -147,6 +148,40 @@ TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
               "20)\n");
     EXPECT_EQ(Bytes(L"a"), sim::FreshProductEeprom());
     EXPECT_EQ(OptionByteWrites()[L"a"], 0u);
+}
+
+// A holder stopped inside a driver call: the device is busy, not unbindable.
+// Each program finds the device at once and gives up within the wait, having
+// written nothing.
+TEST_F(SharingTest, ADeviceHeldInsideADriverCallIsBusyWithinTheWait) {
+    AddDevices({L"a"});
+    RunningProcess holder(simtool::Beside(L"device_holder.exe"),
+                          std::wstring(L"stall ") + kQuotedName + L" a");
+    ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;
+    // The wait of 10 s, and the start and end of a program under Wine (slow under qemu).
+    constexpr ULONGLONG kBoundMs = 25000;
+    const struct {
+        const wchar_t* program;
+        const wchar_t* arguments;
+        int exitCode;
+        const char* output;
+    } rows[] = {
+        {L"velto1cli.exe", L"update", 20,
+         "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
+         "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n"},
+        {L"chipctl.exe", L"find", 1,
+         "chipctl: \"USB 7450 Device\" is busy: another program held the device longer than "
+         "10 s, status 0x800705B4\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.program) + L" " + row.arguments));
+        const ULONGLONG start = GetTickCount64();
+        const simtool::Outcome run = simtool::Run(row.program, row.arguments);
+        EXPECT_LT(GetTickCount64() - start, kBoundMs);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        EXPECT_THAT(run.output, testing::HasSubstr(row.output));
+    }
+    EXPECT_EQ(Bytes(L"a"), sim::FreshProductEeprom());
 }
 
 // Several updaters at once on several devices: each device is written once,

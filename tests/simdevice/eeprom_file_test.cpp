@@ -158,28 +158,36 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
     DeviceControl device;
 };
 
-// Each condition makes the file unwritable while the device is bound; the
-// write fails with the file's error, and neither the file nor the bound
-// device claims the new value. Lifted again, the device works as before.
+// Each condition makes the file unwritable (the removal before a program
+// binds the device, which then makes no fresh file of it); the write fails
+// with the file's error, and neither the file nor the bound device claims
+// the new value. Lifted again, the device works as before.
 TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsTheOldByte) {
+    enum class Unwritable { ReadOnly, HeldOpen, Removed };
     const struct {
-        bool readOnly;  // else held open without sharing
+        Unwritable condition;
+        const char* what;
         HRESULT writeStatus;
         HRESULT readStatusMeanwhile;
     } rows[] = {
-        {true, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
-        {false, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION),
-         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {Unwritable::ReadOnly, "read-only file", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
+        {Unwritable::HeldOpen, "held open without sharing",
+         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {Unwritable::Removed, "removed", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
     };
     const std::wstring path = folder.Path();
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.readOnly ? "read-only file" : "held open without sharing");
+        SCOPED_TRACE(row.what);
         Add(settings, /*resetEeprom=*/true);
+        if (row.condition == Unwritable::Removed) {
+            ASSERT_TRUE(DeleteFileW(path.c_str()));
+        }
         ASSERT_NE(device.Open(), nullptr);
         velto1::UniqueHandle held;
-        if (row.readOnly) {
+        if (row.condition == Unwritable::ReadOnly) {
             ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-        } else {
+        } else if (row.condition == Unwritable::HeldOpen) {
             held.Reset(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(held.Valid());
@@ -195,6 +203,10 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
 
         held.Reset();
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (row.condition == Unwritable::Removed) {
+            EXPECT_EQ(folder.Files(), std::vector<std::wstring>{L"eeprom.bin.lock"});
+            ASSERT_EQ(sim::SaveEepromFile(path, kFresh), S_OK);
+        }
         EXPECT_EQ(FileBytes(path), kFresh);
         EXPECT_EQ(folder.Files(), kEepromAndLock);
         option = 0;

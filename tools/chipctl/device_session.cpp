@@ -94,6 +94,13 @@ int DeviceSession::Bind() {
         return failed;
     }
     if (!device_.BindFilter(filter.Get())) {
+        if (device_.GetLastResult() == DEVCTL_E_DEVICE_BUSY) {
+            Err(L"chipctl: \"" + WidenAnsi(friendlyName_) +
+                L"\" is busy: another program held the device longer than " +
+                std::to_wstring(device_.GetDeviceWaitTime() / 1000) + L" s, status " +
+                velto1::StatusWordText<wchar_t>(DEVCTL_E_DEVICE_BUSY) + L"\n");
+            return kDeviceFailure;
+        }
         return DeviceFailure(
             L"binding the driver interface of \"" + WidenAnsi(friendlyName_) + L"\"",
             device_.GetLastResult());

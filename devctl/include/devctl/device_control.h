@@ -179,9 +179,11 @@ class DeviceControl {
     BOOL TryWriteI2cLong(DWORD address, DWORD subAddress, DWORD length, const void* data);
 
     // Binding to a capture filter the caller already holds: queries it for
-    // ICustomProperty into the object and reads the chip identity. Returns the
-    // held interface (no extra reference) or null. A driver already held is
-    // released first. The filter stays the caller's.
+    // ICustomProperty into the object and reads the chip identity, holding the
+    // device for the reads. Returns the held interface (no extra reference) or
+    // null; null with DEVCTL_E_DEVICE_BUSY recorded when another program held
+    // the device longer than the wait time (nothing was sent). A driver already
+    // held is released first. The filter stays the caller's.
     ICustomProperty* BindFilter(IBaseFilter* filter);
 
     // Discovery and binding. The optional foundName (at least 260 bytes)
