@@ -263,7 +263,9 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
 
 TEST_F(RegisterConsoleEndToEnd, UnplugMidSessionShowsTheFatalTextAndEnds) {
     sim::DeviceSettings settings = Device();
-    settings.unplugFromCall = 60;  // after start-up, during the reads below
+    // After start-up (whose EEPROM read selects again after each chunk that reads like the one
+    // before: 12 on this image), during the reads below.
+    settings.unplugFromCall = 84;
     Open(settings);
     console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"1234"}});
     EXPECT_TRUE(console_.NoMessageBox()) << "the first read is before the unplug";
