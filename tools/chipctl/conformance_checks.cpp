@@ -191,16 +191,27 @@ class Conformance {
                vendor || product ? ids : ids + L": neither is set");
     }
 
+    // CPROP_CHIP_ID into a word filled first; false, with check failed, when
+    // the Get failed or delivered nothing.
+    bool ReadChipId(const wchar_t* check, DWORD* chip) {
+        *chip = kWordFill;
+        const HRESULT status = device_.GetProperty(CPROP_CHIP_ID, chip);
+        if (status >= 0 && *chip != kWordFill) {
+            return true;
+        }
+        Report(Verdict::Fail, check,
+               status < 0 ? Failed(L"reading CPROP_CHIP_ID", status)
+                          : L"CPROP_CHIP_ID answered success without a value");
+        return false;
+    }
+
     // The GPIO register of the chip's generation alone, then with the registers
     // up to its input register: two selections of other counts, so that one
     // not in force shows as bytes not delivered. Nothing is written back.
     void CheckGpio() {
-        DWORD chip = kWordFill;
-        const HRESULT identity = device_.GetProperty(CPROP_CHIP_ID, &chip);
-        if (identity < 0 || chip == kWordFill) {
-            return Report(Verdict::Fail, L"gpio",
-                          identity < 0 ? Failed(L"reading CPROP_CHIP_ID", identity)
-                                       : L"CPROP_CHIP_ID answered success without a value");
+        DWORD chip = 0;
+        if (!ReadChipId(L"gpio", &chip)) {
+            return;
         }
         const bool later = IsNewGenerationChip(chip & 0xFF);
         const WORD gpio = later ? kLaterGpioRegister : kOlderGpioRegister;
@@ -418,12 +429,9 @@ class Conformance {
     void CheckProperties() {
         std::vector<BYTE> word(kGuardAfter, 0);
         const HRESULT unknown = device_.GetProperty(kUnknownProperty, word.data());
-        DWORD chip = kWordFill;
-        const HRESULT read = device_.GetProperty(CPROP_CHIP_ID, &chip);
-        if (read < 0 || chip == kWordFill) {
-            return Report(Verdict::Fail, L"properties",
-                          read < 0 ? Failed(L"reading CPROP_CHIP_ID", read)
-                                   : L"CPROP_CHIP_ID answered success without a value");
+        DWORD chip = 0;
+        if (!ReadChipId(L"properties", &chip)) {
+            return;
         }
         const HRESULT readOnly = device_.SetProperty(CPROP_CHIP_ID, &chip);
         if (unknown == DEVCTL_E_UNPLUGGED || readOnly == DEVCTL_E_UNPLUGGED) {
