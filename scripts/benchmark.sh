@@ -31,6 +31,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+"$root/scripts/setup.sh"  # the display's packages come before the display
 results=$(mktemp)
 lock_results=$(mktemp)
 velto1_start_xvfb

@@ -70,10 +70,14 @@ if [ ! -e "$binfmt/qemu-i386" ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&
   install_missing qemu-user-static gcc-multilib
   [ -e "$binfmt/register" ] || "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
   echo "setup: running i386 programs through qemu-i386-static"
-  # Magic and mask of an i386 ELF executable or shared object; F opens the
-  # emulator at registration, so it works in every mount namespace.
-  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-    "${sudo_cmd[@]}" tee "$binfmt/register" >/dev/null
+  # The registration is the kernel's, not the mount's: a chroot or a fresh
+  # mount may find one made before.
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    # Magic and mask of an i386 ELF executable or shared object; F opens the
+    # emulator at registration, so it works in every mount namespace.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+      "${sudo_cmd[@]}" tee "$binfmt/register" >/dev/null
+  fi
 fi
 if [ -e "$binfmt/qemu-i386" ]; then
   install_missing qemu-user-static gcc-multilib

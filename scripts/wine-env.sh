@@ -103,13 +103,36 @@ velto1_stage_done() {
     echo "$1 ($((ms / 1000)).$((ms % 1000 / 100)) s)"
 }
 # velto1_stage_failed LOG: the stage failed; the end of its output says why.
-velto1_stage_pid=  # a stage's work that runs on in the background
 velto1_stage_failed() {
-    if [ -n "$velto1_stage_pid" ]; then kill "$velto1_stage_pid" 2>/dev/null || true; fi
     echo "failed"
     echo "$(basename "$0"): the $velto1_stage_name stage failed; the end of $1:" >&2
     tail -n 30 "$1" >&2
+    velto1_stop_background
     exit 1
+}
+
+# A stage's work that runs on in the background, in a process group of its
+# own: the package install, then the prefix's making.
+velto1_stage_pid= velto1_stage_installed=
+velto1_start_background() {  # velto1_start_background INSTALLED_MARKER LOG COMMAND...
+    velto1_stage_installed="$1"
+    rm -f "$velto1_stage_installed"
+    setsid "${@:3}" >"$2" 2>&1 </dev/null &
+    velto1_stage_pid=$!
+}
+# velto1_stop_background: nothing of the background work outlives the script.
+# An install runs to its end (apt killed halfway leaves dpkg's database
+# broken); what follows it stops at once.
+velto1_stop_background() {
+    local pid="$velto1_stage_pid"
+    [ -n "$pid" ] || return 0
+    velto1_stage_pid=
+    if kill -0 "$pid" 2>/dev/null && [ ! -e "$velto1_stage_installed" ]; then
+        echo "$(basename "$0"): waiting for the package install to end" >&2
+        while kill -0 "$pid" 2>/dev/null && [ ! -e "$velto1_stage_installed" ]; do sleep 0.5; done
+    fi
+    kill -- -"$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
 }
 
 # velto1_use_demo ARCH TARGET...: installs what is missing, configures ARCH,
@@ -129,16 +152,16 @@ velto1_use_demo() {
     "$velto1_root/scripts/setup.sh" "build-$arch" >"$demo/packages.log" 2>&1 ||
         velto1_stage_failed "$demo/packages.log"
     installed=$(sed -n 's/^setup: installing //p' "$demo/packages.log" | wc -w)
-    (
-        "$velto1_root/scripts/setup.sh" wine display &&
-            "$velto1_root/scripts/prepare-prefix.sh" "$build/demo-prefix"
-    ) >"$demo/device.log" 2>&1 &
-    velto1_stage_pid=$!
+    velto1_start_background "$demo/.wine-installed" "$demo/device.log" bash -c \
+        '"$1/scripts/setup.sh" wine display && touch "$2" && "$1/scripts/prepare-prefix.sh" "$3"' \
+        - "$velto1_root" "$demo/.wine-installed" "$build/demo-prefix"
+    trap velto1_stop_background EXIT  # the caller's own trap takes over with velto1_stop
     velto1_stage_done "compilers: $installed installed; Wine and the display's go on during the build"
     # Configured every time, so that a tree made by an older checkout takes
-    # the presets' current settings.
+    # the presets' current settings. Without the tests: they need packages a
+    # run does not install (the test command configures them back in).
     velto1_stage configure
-    (cd "$velto1_root" && cmake --preset "mingw-$arch") >"$demo/configure.log" 2>&1 ||
+    (cd "$velto1_root" && cmake --preset "mingw-$arch" -DBUILD_TESTING=OFF) >"$demo/configure.log" 2>&1 ||
         velto1_stage_failed "$demo/configure.log"
     velto1_stage_done "build/mingw-$arch"
     velto1_stage build
@@ -147,7 +170,7 @@ velto1_use_demo() {
     steps=$(sed -n 's/^\[[0-9]*\/\([0-9]*\)\].*/\1/p' "$demo/build.log" | tail -n 1)
     velto1_stage_done "$# targets ($*), ${steps:-0} compile and link steps"
     velto1_stage device
-    wait "$velto1_stage_pid" || velto1_stage_failed "$demo/device.log"
+    wait "$velto1_stage_pid" || { velto1_stage_pid= && velto1_stage_failed "$demo/device.log"; }
     velto1_stage_pid=
     # After the packages: Wine's environment takes the qemu shim when there is one.
     velto1_wine_env "$build/demo-prefix" "$arch"
@@ -186,8 +209,9 @@ velto1_start_wineserver() {
 # velto1_stop_wineserver: the prefix's server and its processes end.
 velto1_stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
 
-# velto1_stop: the server and the display go with the script.
+# velto1_stop: the server, the display and any background work go with the script.
 velto1_stop() {
+    velto1_stop_background
     velto1_stop_wineserver
     if [ -n "$velto1_xvfb_pid" ]; then kill "$velto1_xvfb_pid" 2>/dev/null || true; fi
 }

@@ -12,7 +12,7 @@ using sim::DriverSlot;
 // The report of one run: its lines, and those that are not a PASS (a latency
 // that is only slow aside: it depends on the machine's load).
 struct Report {
-    std::wstring text;  // the latency line's figures aside
+    std::wstring text;  // without the latency line and the counts, which follow the load
     int notPassed = 0;
 };
 
@@ -21,9 +21,14 @@ Report RunChecks(SimBound& bound) {
     bound.dc.RecordCalls(&calls);
     Report report;
     chipctl::RunConformanceChecks(bound.dc, calls, [&report](const std::wstring& line) {
-        report.text += line.rfind(L"PASS latency", 0) == 0 ? L"PASS latency\n" : line;
         const bool slowOnly =
             line.rfind(L"WARN latency", 0) == 0 && line.find(L"slower than") != std::wstring::npos;
+        const bool loadDependent = slowOnly || line.rfind(L"PASS latency", 0) == 0 ||
+                                   (line.rfind(L"conformance: ", 0) == 0 &&
+                                    line.find(L" passed, ") != std::wstring::npos);
+        if (!loadDependent) {
+            report.text += line;
+        }
         if ((line.rfind(L"WARN ", 0) == 0 || line.rfind(L"FAIL ", 0) == 0) && !slowOnly) {
             ++report.notPassed;
         }
