@@ -39,12 +39,24 @@ struct DeviceControlTestAccess {
 };
 // clang-format on
 
+// The device every stand-in filter of this process is noted as. Test
+// processes that run at once are then kept apart as two devices are; sharing
+// the lock of filters no search handed out, one test's device held elsewhere
+// would make another process's bind fail.
+inline const std::wstring& TestDeviceIdentity() {
+    static const std::wstring identity =
+        L"@velto1-test-device-" + std::to_wstring(GetCurrentProcessId());
+    return identity;
+}
+
 // A stand-in capture filter that answers QueryInterface for IUnknown,
 // IBaseFilter, and ICustomProperty when it holds a driver (it may be null).
 // Every other method fails the test: the library has no business calling it.
 class FakeCaptureFilter : public velto1::ComObject<IBaseFilter> {
   public:
-    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
+    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {
+        devctl_internal::NoteFoundDevice(this, TestDeviceIdentity());
+    }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == __uuidof(ICustomProperty) && driver_) {
             return driver_->QueryInterface(iid, object);
@@ -106,12 +118,19 @@ struct SimBound {
     unsigned base;
 };
 
-// Holds the device lock of SimBound's device (its filter is none a search of
-// the library handed out) on a thread of its own, as another program would,
-// until it goes.
+// Opens the device lock of this process's stand-in filters (the caller owns it).
+inline HANDLE OpenTestDeviceLock() {
+    auto* filter = new FakeCaptureFilter(nullptr);
+    const HANDLE lock = devctl_internal::OpenDeviceLock(filter);
+    filter->Release();
+    return lock;
+}
+
+// Holds the device lock of SimBound's device on a thread of its own, as
+// another program would, until it goes.
 class LockHeldElsewhere {
   public:
-    LockHeldElsewhere() : lock_(devctl_internal::OpenDeviceLock(nullptr)) {
+    LockHeldElsewhere() : lock_(OpenTestDeviceLock()) {
         std::future<void> isHeld = held_.get_future();
         thread_ = std::thread([this] {
             WaitForSingleObject(lock_.Get(), INFINITE);

@@ -300,7 +300,7 @@ TEST_F(Services, NotBoundOrderOfChecks) {
 class LockDepthProbe : public velto1::ComObject<ICustomProperty> {
   public:
     explicit LockDepthProbe(ICustomProperty* driver)
-        : driver_(driver), lock_(devctl_internal::OpenDeviceLock(nullptr)) {}
+        : driver_(driver), lock_(OpenTestDeviceLock()) {}
 
     // For each call: whether the device was held beyond the call's own
     // select + data sequence, which holds it once; a lone call holds nothing.

@@ -38,11 +38,13 @@ option_byte() { od -An -tx1 -j8 -N1 "$work/eeprom.bin" | tr -d ' '; }
 # start_other COMMAND WORD: the other bitness's device_holder in the
 # background, waited for (at most a minute) until it has printed WORD.
 start_other() {
-    "$run" "$other/tests/sharing/device_holder.exe" "$1" "USB 7450 Device" >"$work/holder.txt" 2>&1 &
+    # Its standard output only: Wine's diagnostics go to the error stream.
+    "$run" "$other/tests/sharing/device_holder.exe" "$1" "USB 7450 Device" >"$work/holder.txt" 2>"$work/holder-errors.txt" &
     background=$!
     for _ in $(seq 600); do
         grep -q "$2" "$work/holder.txt" && return 0
-        kill -0 "$background" 2>/dev/null || fail "device_holder $1 ended: $(cat "$work/holder.txt")"
+        kill -0 "$background" 2>/dev/null ||
+            fail "device_holder $1 ended: $(cat "$work/holder.txt" "$work/holder-errors.txt")"
         sleep 0.1
     done
     fail "device_holder $1 did not say $2 within a minute"
@@ -79,8 +81,8 @@ echo "ok: the holder killed, velto1cli updates the device"
 start_other bind bound
 "$run" "$other/tools/chipctl/chipctl.exe" reg write 30 A5 >"$work/out.txt" 2>&1 ||
     fail "chipctl reg write (other bitness): $(cat "$work/out.txt")"
-read_back=$("$run" "$build/tools/chipctl/chipctl.exe" reg read 30 2>&1) ||
-    fail "chipctl reg read: $read_back"
+read_back=$("$run" "$build/tools/chipctl/chipctl.exe" reg read 30 2>"$work/errors.txt") ||
+    fail "chipctl reg read: $read_back $(cat "$work/errors.txt")"
 [ "$(echo "$read_back" | tr -d '\r')" = 0xA5 ] || fail "register 0x30 reads $read_back here, not 0xA5"
 end_other
 echo "ok: a register written by the other bitness reads back here"
