@@ -6,9 +6,10 @@
 # in one that also has GoogleTest (the tests' package a development machine is
 # likely to have). Each run must reach the completion message with option
 # byte 0x05. With --test, the README's test command runs in a bare root
-# instead (long: the whole suite, both architectures).
+# instead (long: the whole suite, both architectures); after --, any command
+# does (another script, say), and must exit 0.
 #
-#   scripts/check-bare.sh [--test] [--refresh]
+#   scripts/check-bare.sh [--refresh] [--test | -- COMMAND...]
 #
 # The root's tarball is made once and kept in build/bare-root/ (--refresh
 # makes it anew), with the .deb files the runs downloaded, so that later runs
@@ -18,14 +19,16 @@
 # clone. Each run's output is kept in build/bare-root/NAME.log.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-usage() { echo "usage: scripts/check-bare.sh [--test] [--refresh]" >&2; exit 2; }
-mode=run refresh=
-for arg in "$@"; do
-    case "$arg" in
-        --test) mode=test ;;
+usage() { echo "usage: scripts/check-bare.sh [--refresh] [--test | -- COMMAND...]" >&2; exit 2; }
+mode=run refresh= command=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --test) mode=test command=scripts/test.sh ;;
         --refresh) refresh=1 ;;
+        --) shift; [ $# -gt 0 ] || usage; mode=command command=$(printf '%q ' "$@"); break ;;
         *) usage ;;
     esac
+    shift
 done
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -112,7 +115,7 @@ bare_run() {
             return 0
         fi
     elif [ "$status" -eq 0 ]; then
-        say "$name: the tests passed ($seconds s)"
+        say "$name: exit 0 ($seconds s)"
         return 0
     fi
     tail -n 30 "$log" | sed 's/^/  | /' >&2
@@ -125,6 +128,6 @@ if [ "$mode" = run ]; then
     bare_run bare "" "scripts/run.sh" || status=1
     bare_run with-googletest googletest "scripts/run.sh" || status=1
 else
-    bare_run bare-tests "" "scripts/test.sh" || status=1
+    bare_run "bare-$mode" "" "$command" || status=1
 fi
 exit $status

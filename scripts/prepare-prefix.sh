@@ -13,7 +13,11 @@ exec 9>"$prefix.lock"
 flock 9
 
 # The 64-bit loader: it writes both registry views below.
-wine64=$(velto1_wine_loader x64)
+wine64=$(velto1_wine_loader x64 || true)
+if [ ! -x "$wine64" ]; then  # called on its own on a machine without Wine
+    "$velto1_root/scripts/setup.sh" wine display >&2
+    wine64=$(velto1_wine_loader x64)
+fi
 wine32=no
 dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && wine32=yes
 installation="$("$wine64" --version) wine32=$wine32"

@@ -7,6 +7,8 @@
 #   tests/recordings/make.sh [BUILD_DIR]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Without a build named, this checkout's x64 build, made (or brought up to date) first.
+[ -n "${1:-}" ] || "$here/../../scripts/build.sh" x64 >/dev/null
 build=$(cd "${1:-$here/../../build/mingw-x64}" && pwd)
 bin="$build/tests/recording"
 export WINEDEBUG=-all
