@@ -29,9 +29,12 @@ configure_file("${PROJECT_SOURCE_DIR}/resources/build_info.h.in"
                "${VELTO1_GENERATED_DIR}/velto1_build_info.h" @ONLY)
 
 # velto1_add_version_resource(target product description): the target's
-# version resource, with a product name of its own.
+# version resource, with a product name of its own, and the application
+# manifest (resources/program.manifest).
 function(velto1_add_version_resource target product description)
     set(rc "${VELTO1_GENERATED_DIR}/${target}_version.rc")
     configure_file("${PROJECT_SOURCE_DIR}/resources/version.rc.in" "${rc}" @ONLY)
     target_sources(${target} PRIVATE "${rc}")
+    set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS
+                                "${PROJECT_SOURCE_DIR}/resources/program.manifest")
 endfunction()

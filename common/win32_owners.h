@@ -1,5 +1,5 @@
 // Small owners of Win32 resources, so that every path closes what it opened:
-// registry keys, kernel handles, the COM apartment of a scope, VARIANTs, a
+// registry keys, kernel handles, loaded modules, the COM apartment of a scope, VARIANTs, a
 // slim reader/writer lock held for a scope and a mutex's ownership.
 // Header-only: the library, the simulated device and the tools all use them.
 #pragma once
@@ -72,6 +72,26 @@ class UniqueHandle {
 
   private:
     HANDLE handle_ = nullptr;
+};
+
+// A loaded module (a DLL, or a program mapped to read its resources), freed
+// when the owner goes.
+class UniqueModule {
+  public:
+    explicit UniqueModule(HMODULE module) : module_(module) {}
+    ~UniqueModule() {
+        if (module_) {
+            FreeLibrary(module_);
+        }
+    }
+    UniqueModule(const UniqueModule&) = delete;
+    UniqueModule& operator=(const UniqueModule&) = delete;
+
+    HMODULE Get() const { return module_; }
+    explicit operator bool() const { return module_ != nullptr; }
+
+  private:
+    HMODULE module_;
 };
 
 // Initialises COM (single-threaded apartment) for one scope and undoes it at

@@ -23,9 +23,9 @@ Report RunChecks(SimBound& bound) {
     chipctl::RunConformanceChecks(bound.dc, calls, [&report](const std::wstring& line) {
         const bool slowOnly =
             line.rfind(L"WARN latency", 0) == 0 && line.find(L"slower than") != std::wstring::npos;
-        const bool loadDependent = slowOnly || line.rfind(L"PASS latency", 0) == 0 ||
-                                   (line.rfind(L"conformance: ", 0) == 0 &&
-                                    line.find(L" passed, ") != std::wstring::npos);
+        const bool loadDependent =
+            slowOnly || line.rfind(L"PASS latency", 0) == 0 ||
+            (line.rfind(L"conformance: ", 0) == 0 && line.find(L" passed, ") != std::wstring::npos);
         if (!loadDependent) {
             report.text += line;
         }

@@ -103,12 +103,30 @@ TEST(ProgramFile, UpdateDialogIsTheTestedTemplate) {
     EXPECT_EQ(shipped, Resource(RT_DIALOG, IDD_UPDATE, kJapanese, GetModuleHandleW(nullptr)));
 }
 
-TEST(ProgramFile, ManifestAsksForTheInvokersRightsOnly) {
-    const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, kEnglishUs);
-    const std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(text.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"),
-              std::string::npos);
-    EXPECT_EQ(text.find("dependency"), std::string::npos);
+// Every program's manifest, read back from the built file: the invoker's
+// rights and no more, no side-by-side dependency, and Windows 7 to 11.
+TEST(ProgramFile, EveryProgramCarriesTheManifest) {
+    const char* const supportedOs[] = {
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+    };
+    for (const wchar_t* file :
+         {L"velto1.exe", L"velto1cli.exe", L"regconsole.exe", L"chipctl.exe", L"simdevctl.exe"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(file)));
+        const velto1::UniqueModule program(LoadLibraryExW((velto1::ModuleFolder() + file).c_str(),
+                                                          nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(program);
+        const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, kEnglishUs, program.Get());
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_THAT(text, testing::HasSubstr(
+                              R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"));
+        EXPECT_THAT(text, testing::Not(testing::HasSubstr("dependency")));
+        for (const char* id : supportedOs) {
+            EXPECT_THAT(text, testing::HasSubstr(std::string("<supportedOS Id=\"") + id + "\"/>"));
+        }
+    }
 }
 
 // The program is built for the architecture of this test, which runs it; it

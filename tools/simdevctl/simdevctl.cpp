@@ -15,6 +15,7 @@
 #include "common/console_program.h"
 #include "common/console_text.h"
 #include "common/module_folder.h"
+#include "common/win32_owners.h"
 #include "common/hex_text.h"
 #include "simdevice/devices/device_store.h"
 
@@ -68,15 +69,18 @@ int Usage(const std::wstring& problem) {
 
 // Registers the way regsvr32 does: load the DLL and call its entry point.
 int RegisterDll(const std::wstring& path, bool unregister) {
-    const HMODULE dll = LoadLibraryW(path.c_str());
-    if (!dll) {
-        return Fail(L"loading " + path, HRESULT_FROM_WIN32(GetLastError()));
+    HRESULT status;
+    {
+        const velto1::UniqueModule dll(LoadLibraryW(path.c_str()));
+        if (!dll) {
+            return Fail(L"loading " + path, HRESULT_FROM_WIN32(GetLastError()));
+        }
+        using Entry = HRESULT(STDAPICALLTYPE*)();
+        const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+        const auto entry =
+            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll.Get(), name)));
+        status = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     }
-    using Entry = HRESULT(STDAPICALLTYPE*)();
-    const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    const auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-    const HRESULT status = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    FreeLibrary(dll);
     if (FAILED(status)) {
         return Fail(unregister ? L"unregister" : L"register", status);
     }
