@@ -67,7 +67,7 @@ for arch in "${arches[@]}"; do
             start=$(date +%s.%N)
             # shellcheck disable=SC2086
             wine "$cli" $command >/dev/null || true
-            times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+            times+=("$(awk -v end="$(date +%s.%N)" -v start="$start" 'BEGIN {printf "%.6f", end - start}')")
         done
         echo "$arch cli ${times[*]}" >>"$results"
     done
