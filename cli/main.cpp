@@ -29,7 +29,7 @@ constexpr char kUsage[] =
     "carries the supported product's marker, and read it back) without a window.\n"
     "\n"
     "  update        apply the update; a device already updated is left alone\n"
-    "  check         read only: tell whether the update is needed; nothing is written\n"
+    "  check         tell whether the update is needed; no EEPROM byte is written\n"
     "  --all         every attached device of a supported model, not only the first\n"
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"
