@@ -22,6 +22,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json] [--record FILE]\n"
     "       velto1cli check [--all] [--name NAME] [--json] [--record FILE]\n"
+    "       velto1cli detect [--name NAME]\n"
     "       velto1cli help\n"
     "       velto1cli --version\n"
     "\n"
@@ -30,6 +31,10 @@ constexpr char kUsage[] =
     "\n"
     "  update        apply the update; a device already updated is left alone\n"
     "  check         read only: tell whether the update is needed; nothing is written\n"
+    "  detect        a deployment tool's detection rule: look at every device as check\n"
+    "                does, write nothing anywhere, exit 0; one line per device on stdout\n"
+    "                when nothing waits on this PC (every device updated, other products\n"
+    "                only, or no device), nothing at all when something does\n"
     "  --all         every attached device of a supported model, not only the first\n"
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"

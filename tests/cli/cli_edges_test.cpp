@@ -184,7 +184,7 @@ TEST_F(CliEdgeTest, OddNamesKeepTheLogLineWholeAndGetTheirFlightRecording) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].device, row.logged);
         WIN32_FIND_DATAW found;
-        const std::wstring pattern = folder + L"\\velto1-*-" + row.inFile + L"-*.rec";
+        const std::wstring pattern = folder + L"\\velto1-*-" + row.inFile + L"-*.rec.txt";
         const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
         EXPECT_NE(search, INVALID_HANDLE_VALUE) << run.output;
         if (search != INVALID_HANDLE_VALUE) {
