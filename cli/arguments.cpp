@@ -62,7 +62,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
         line.Problem(L"help takes no options");
     }
     if (options->command == Command::Check && options->log) {
-        line.Problem(L"--log is for update only: check changes nothing");
+        line.Problem(L"--log is for update only: check writes nothing to the device");
     }
     *problem = line.FirstProblem();
     return line.Ok();

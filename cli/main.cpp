@@ -30,7 +30,7 @@ constexpr char kUsage[] =
     "carries the supported product's marker, and read it back) without a window.\n"
     "\n"
     "  update        apply the update; a device already updated is left alone\n"
-    "  check         read only: tell whether the update is needed; nothing is written\n"
+    "  check         tell whether the update is needed; writes nothing to the device\n"
     "  detect        a deployment tool's detection rule: look at every device as check\n"
     "                does, write nothing anywhere, exit 0; one line per device on stdout\n"
     "                when nothing waits on this PC (every device updated, other products\n"

@@ -407,10 +407,17 @@ HRESULT DeviceControl::WriteI2cLong(DWORD address, DWORD subAddress, DWORD lengt
                               length & 0xFFFF, const_cast<void*>(data), kI2cWrite);
 }
 
+// One call, but to the driver a selection and its data (the register window's
+// index and the read from it, an I2C device and its bytes): held as a sequence
+// is, so that it lands between no other program's select and data.
 HRESULT DeviceControl::TransferRaw(DWORD target, DWORD writeLength, const void* writeData,
                                    DWORD readLength, void* readData) {
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
+    }
+    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    if (!hold.Held()) {
+        return Record(DEVCTL_E_DEVICE_BUSY);
     }
     return Record(driver->Transfer(target, writeLength, writeData, readLength, readData));
 }

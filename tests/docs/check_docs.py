@@ -8,9 +8,12 @@ a heading of its file. Every command line shown for one of the project's
 programs (in a code block or a code span) may name only options that the
 program accepts: for an .exe, the options its own help text names (`EXE help`,
 run through RUNNER, e.g. the build's wine-run); for a script in scripts/, the
-options its argument loop matches. The exit codes in the deployment guide's
-table must be the ones velto1cli's help lists (which it takes from the
-program's outcome table), each row with the help's W or E code. Prints one
+options its argument loop matches. The deployment guide's synopsis of
+velto1cli must be the usage lines of its help; its exit-code table must hold
+exactly the codes of the outcome table (appcore/outcome_table.h) and of
+velto1cli's own (cli/outcomes.h), each row with the W and E codes of that
+code's outcomes, and velto1cli's help must list the same codes. A guide that
+scripts/package.sh ships alone in a zip links only within itself. Prints one
 line per fault and exits 1 when there is any.
 """
 import pathlib
@@ -74,7 +77,7 @@ def paragraphs(prose):
     return [(first, text) for first, text, _ in result]
 
 
-def check_links(path, prose, faults):
+def check_links(path, prose, faults, shipped_alone=False):
     for number, line in prose:
         for target in LINK.findall(CODE_SPAN.sub("", line)):
             if re.match(r"[a-z][a-z0-9+.-]*:", target):
@@ -82,7 +85,9 @@ def check_links(path, prose, faults):
             file_part, _, anchor = target.partition("#")
             linked = (path.parent / file_part).resolve() if file_part else path
             where = "%s:%d: %s" % (path.name, number, target)
-            if not linked.exists():
+            if shipped_alone and file_part:
+                faults.append("%s: a zip carries %s without it (scripts/package.sh)" % (where, path.name))
+            elif not linked.exists():
                 faults.append("%s: no such file" % where)
             elif anchor and (linked.suffix != ".md" or anchor not in anchors_of(linked)):
                 faults.append("%s: no heading with the anchor #%s" % (where, anchor))
@@ -120,22 +125,85 @@ def check_commands(path, lines, programs, faults):
                     faults.append("%s:%d: %s does not accept %s" % (path.name, number, program, option))
 
 
+def shipped_alone(source):
+    """The guides that scripts/package.sh copies into a zip by themselves."""
+    script = (source / "scripts" / "package.sh").read_text(encoding="utf-8")
+    return set(re.findall(r'\bcp\s+"\$root/docs/([\w.-]+\.md)"', script))
+
+
+def synopsis_lines(text):
+    """(line number, text) of the guide's first code block of velto1cli command lines."""
+    _, code = split_blocks(text)
+    lines = []
+    for number, line in code:
+        if lines and number != lines[-1][0] + 1:
+            break
+        if line.split()[:1] == ["velto1cli"]:
+            lines.append((number, line))
+        elif lines:
+            break
+    return lines
+
+
+def check_synopsis(guide, help_text, faults):
+    """The guide's synopsis of velto1cli against the usage lines of its help."""
+    usage = []
+    for line in help_text.splitlines():
+        if not usage and not line.startswith("usage:"):
+            continue
+        if not line.strip():
+            break
+        usage.append(" ".join(line.replace("usage:", "", 1).split()))
+    shown = [(n, " ".join(line.split())) for n, line in synopsis_lines(guide.read_text(encoding="utf-8"))]
+    if not usage:
+        faults.append("velto1cli help has no usage lines")
+    elif not shown:
+        faults.append("%s: no synopsis of velto1cli (a code block of velto1cli lines)" % guide.name)
+    for index in range(max(len(usage), len(shown))):
+        said = usage[index] if index < len(usage) else None
+        number, line = shown[index] if index < len(shown) else (shown[-1][0] if shown else 0, None)
+        if line != said:
+            faults.append("%s:%d: the synopsis says %r where velto1cli help says %r" % (guide.name, number, line, said))
+
+
 EXIT_CODE_LINE = re.compile(r"^\s+(\d+)\s+(.*\S)\s*$")
 WARNING_OR_ERROR = re.compile(r"\b[WE]\d{3}\b")
+OUTCOME_ROW = re.compile(
+    r"\{\s*UpdateOutcome::(\w+)\s*,\s*(nullptr|\"([^\"]*)\")\s*,.*?\bOutcomeDetail::\w+\s*,\s*(\d+)\s*\}", re.S)
+OWN_EXIT_CODE = re.compile(r"constexpr\s+int\s+kExit\w*\s*=\s*(\d+)\s*;")
 
 
-def check_exit_codes(guide, help_text, faults):
-    """The guide's exit-code table against the codes and W/E codes velto1cli's help lists."""
-    listed = {}
+def exit_codes_in_source(source, faults):
+    """{exit code: its W and E codes} from the outcome table and velto1cli's own codes."""
+    table = re.sub(r"//[^\n]*", "", (source / "appcore" / "outcome_table.h").read_text(encoding="utf-8"))
+    body = table[table.find("kOutcomeTable[]"):]
+    body = body[: body.find("};")]
+    rows = OUTCOME_ROW.findall(body)
+    if not rows or len(rows) != body.count("UpdateOutcome::"):
+        faults.append("check_docs: appcore/outcome_table.h: %d rows read of %d outcomes" % (
+            len(rows), body.count("UpdateOutcome::")))
+    codes = {}
+    for _, _, code, exit_code in rows:
+        codes.setdefault(int(exit_code), set()).update([code] if code else [])
+    own = (source / "cli" / "outcomes.h").read_text(encoding="utf-8")
+    for exit_code in OWN_EXIT_CODE.findall(re.sub(r"//[^\n]*", "", own)):
+        codes.setdefault(int(exit_code), set())
+    return codes
+
+
+def check_exit_codes(guide, source, help_text, faults):
+    """The guide's exit-code table against the program's codes and their W/E codes, and velto1cli's help."""
+    listed = exit_codes_in_source(source, faults)
+    helped = set()
     lines = help_text.splitlines()
     start = next((i for i, line in enumerate(lines) if line.startswith("Exit code")), None)
     for line in lines[start + 1:] if start is not None else []:
         match = EXIT_CODE_LINE.match(line)
         if match:
-            listed.setdefault(int(match.group(1)), set()).update(WARNING_OR_ERROR.findall(match.group(2)))
-    if not listed:
-        faults.append("velto1cli help lists no exit codes")
-        return
+            helped.add(int(match.group(1)))
+    for code in sorted(helped ^ set(listed)):
+        faults.append("velto1cli help %s exit code %d, which the program %s" % (
+            "lists" if code in helped else "leaves out", code, "does not give" if code in helped else "gives"))
     documented = {}
     for number, line in enumerate(guide.read_text(encoding="utf-8").splitlines(), 1):
         cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
@@ -143,11 +211,11 @@ def check_exit_codes(guide, help_text, faults):
             documented[int(cells[0])] = (number, set(WARNING_OR_ERROR.findall(cells[1])))
     for code in sorted(set(listed) | set(documented)):
         if code not in documented:
-            faults.append("%s: exit code %d (velto1cli help) is not in the table" % (guide.name, code))
+            faults.append("%s: exit code %d (the outcome table) is not in the table" % (guide.name, code))
         elif code not in listed:
             faults.append("%s:%d: exit code %d is not one velto1cli gives" % (guide.name, documented[code][0], code))
         elif documented[code][1] != listed[code]:
-            faults.append("%s:%d: exit code %d is %s in velto1cli help" % (
+            faults.append("%s:%d: exit code %d is %s in the outcome table" % (
                 guide.name, documented[code][0], code, "/".join(sorted(listed[code])) or "without a W or E code"))
 
 
@@ -170,9 +238,10 @@ def main():
         if run.returncode != 0 or not programs[name]:
             sys.exit("check_docs: %s help ended with %d and named no option" % (exe, run.returncode))
     faults, files = [], [source / "README.md"] + sorted((source / "docs").glob("*.md"))
+    alone = shipped_alone(source)
     for path in files:
         prose, code = split_blocks(path.read_text(encoding="utf-8"))
-        check_links(path, prose, faults)
+        check_links(path, prose, faults, path.parent.name == "docs" and path.name in alone)
         spans = [(n, m.group(2)) for n, paragraph in paragraphs(prose) for m in CODE_SPAN.finditer(paragraph)]
         # A command continued with a backslash is one line.
         joined, pending = [], None
@@ -186,7 +255,8 @@ def main():
                 pending = None
         check_commands(path, joined + spans, programs, faults)
     if "velto1cli" in helps:
-        check_exit_codes(source / "docs" / "deploying.md", helps["velto1cli"], faults)
+        check_synopsis(source / "docs" / "deploying.md", helps["velto1cli"], faults)
+        check_exit_codes(source / "docs" / "deploying.md", source, helps["velto1cli"], faults)
     for fault in faults:
         print(fault)
     print("check_docs: %d files, %d faults" % (len(files), len(faults)))

@@ -110,7 +110,9 @@ class DeviceControl {
     // buffers all the same, and a read-back tells what was stored. The
     // operations below that take several sequences (SetGpioBits, ReadGpio,
     // GetVendorProductIds, the codec's, the remote control's code and key
-    // reads, ClearRegister0CBit5) hold the device for all of them.
+    // reads, ClearRegister0CBit5) hold the device for all of them, and
+    // TransferRaw holds it for its one call, a selection and its data to the
+    // driver (DEVCTL_E_DEVICE_BUSY as a sequence gives it).
     HRESULT HoldDevice();
     void ReleaseDevice();
     // The wait for the device, kDeviceWaitMilliseconds until set.
@@ -165,7 +167,9 @@ class DeviceControl {
     HRESULT ReadI2cLong(DWORD address, DWORD subAddress, DWORD length, void* data);
     HRESULT WriteI2cLong(DWORD address, DWORD subAddress, DWORD length, const void* data);
 
-    // Pass-throughs to the driver's further slots
+    // Pass-throughs to the driver's further slots. TransferRaw holds the
+    // device (see the device lock above); InvokeRaw and SetValue103D pass
+    // their call as it is, as GetProperty and SetProperty do.
     HRESULT TransferRaw(DWORD target, DWORD writeLength, const void* writeData, DWORD readLength,
                         void* readData);
     HRESULT InvokeRaw(DWORD first, DWORD second, DWORD third);
