@@ -17,6 +17,9 @@ std::string OutcomeText(const UpdateResult& result) {
             return std::string(row.text) + " longer than " +
                    std::to_string(kDeviceWaitMilliseconds / 1000) + " s, status " +
                    velto1::StatusWordText(result.status) + "; nothing was sent";
+        case OutcomeDetail::OtherBuild:
+            return std::string(row.text) + " (the device is served by the " +
+                   (sizeof(void*) == 8 ? "x86" : "x64") + " build)";
         case OutcomeDetail::None:
             break;
     }

@@ -13,9 +13,10 @@
 // What velto1cli appends to an outcome's text from the run's result.
 enum class OutcomeDetail {
     None,
-    Status,  // ", status 0x........": the failing call's status
-    Marker,  // " (marker 0x..)": the marker that was read
-    Busy,    // " longer than 10 s, status 0x........; nothing was sent"
+    Status,      // ", status 0x........": the failing call's status
+    Marker,      // " (marker 0x..)": the marker that was read
+    Busy,        // " longer than 10 s, status 0x........; nothing was sent"
+    OtherBuild,  // " (the device is served by the x86 build)": the build that is not this one
 };
 
 struct OutcomeDescription {
@@ -49,6 +50,10 @@ inline constexpr OutcomeDescription kOutcomeTable[] = {
     // own: a device that is there but unusable is a failure, never "none".
     {UpdateOutcome::DeviceNotBound, "W001", L"W001:" VELTO1_NOT_FOUND,
      "W001 device not opened: its driver interface could not be bound", OutcomeDetail::Status, 13},
+    // velto1cli only: the dialog keeps its W001 for no device. A failure for
+    // the recipes: the device waits for the other build's run.
+    {UpdateOutcome::OtherBuildOnly, "W001", L"W001:" VELTO1_NOT_FOUND,
+     "W001 device not found by this build", OutcomeDetail::OtherBuild, 14},
     // The step that could not start is the first: the dialog says E001.
     {UpdateOutcome::DeviceBusy, "E001", L"E001:" VELTO1_WRITE_FAILED,
      "busy: another program held the device", OutcomeDetail::Busy, 20},

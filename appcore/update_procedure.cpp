@@ -38,7 +38,10 @@ UpdateResult RunUpdateProcedure(DeviceControl* device, UpdateMode mode) {
         return Ended(result, UpdateOutcome::DeviceBusy, hold.Status());
     }
     // Neither result is examined: the marker alone tells a supported device.
-    device->SetGpioBits(0);
+    // A check writes nothing at all, the GPIO register included.
+    if (mode == UpdateMode::Apply) {
+        device->SetGpioBits(0);
+    }
     DWORD vendor = 0;
     DWORD product = 0;
     device->GetVendorProductIds(&vendor, &product);

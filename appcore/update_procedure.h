@@ -17,6 +17,7 @@ enum class UpdateOutcome {
     DeviceNotOpened,      // W001: no device object
     NotSupportedProduct,  // W002: the marker is not the supported product's
     DeviceNotBound,       // W001: a device found whose filter or driver interface did not bind
+    OtherBuildOnly,       // W001 too: no device here, but one registered for the other bitness
     DeviceBusy,           // E001 too: another program held the device too long; nothing sent
     MarkerReadFailed,     // E001
     OptionReadFailed,     // E002
@@ -28,7 +29,7 @@ constexpr UpdateOutcome kLastOutcome = UpdateOutcome::BitStillSet;
 
 enum class UpdateMode {
     Apply,      // every step: the update proper
-    CheckOnly,  // up to the option-byte read; never writes
+    CheckOnly,  // the marker and option-byte reads only; writes nothing, GPIO included
 };
 
 // What a run learned. Each value is meaningful only when its flag says it was read.

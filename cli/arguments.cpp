@@ -18,7 +18,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     for (const std::wstring& word : line.Words()) {
         if (word.size() > 1 && word[0] == L'-') {
             line.Problem(L"unknown option " + velto1::Quoted(word));
-        } else if (word != L"update" && word != L"check" && word != L"help") {
+        } else if (word != L"update" && word != L"check" && word != L"detect" && word != L"help") {
             line.Problem(L"unknown command " + velto1::Quoted(word));
         } else if (&word != &line.Words().front()) {
             line.Problem(L"one command at a time, not also " + velto1::Quoted(word));
@@ -39,6 +39,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     options->command = version                ? Command::Version
                        : command == L"update" ? Command::Update
                        : command == L"check"  ? Command::Check
+                       : command == L"detect" ? Command::Detect
                                               : Command::Help;
     options->all = line.Has(L"--all");
     options->json = line.Has(L"--json");
@@ -51,11 +52,17 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     if (const std::wstring* record = line.Value(L"--record")) {
         options->record = *record;
     }
+    // detect looks at every device and leaves no trace: nothing to choose but the name.
+    if (options->command == Command::Detect &&
+        (line.Has(L"--all") || options->json || options->log || options->record)) {
+        line.Problem(
+            L"detect takes no option but --name: it reads every device and writes nothing");
+    }
     if (options->command == Command::Help && !line.Given().empty()) {
         line.Problem(L"help takes no options");
     }
     if (options->command == Command::Check && options->log) {
-        line.Problem(L"--log is for update only: check writes no EEPROM byte");
+        line.Problem(L"--log is for update only: check writes nothing to the device");
     }
     *problem = line.FirstProblem();
     return line.Ok();

@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { Help, Version, Update, Check };
+enum class Command { Help, Version, Update, Check, Detect };
 
 struct Options {
     Command command = Command::Help;

@@ -77,7 +77,7 @@ std::wstring ShownName(const std::wstring& name) {
     return shown;
 }
 
-std::wstring TextLine(const DeviceReport& report) {
+std::wstring TextLine(const DeviceReport& report, bool withExitCode) {
     const UpdateResult& result = report.result;
     const std::wstring found =
         report.found
@@ -85,8 +85,11 @@ std::wstring TextLine(const DeviceReport& report) {
                   velto1::WidenAscii(HowFound(report.match)) + L", " +
                   velto1::WidenAscii(OptionByteText(result))
             : L"no device found by \"" + ShownName(report.wantedName) + L"\" or a known model";
-    return found + L": " + velto1::WidenAscii(OutcomeText(result)) + L" (exit code " +
-           std::to_wstring(DescribeOutcome(result.outcome).exitCode) + L")\n";
+    const std::wstring code =
+        withExitCode
+            ? L" (exit code " + std::to_wstring(DescribeOutcome(result.outcome).exitCode) + L")"
+            : L"";
+    return found + L": " + velto1::WidenAscii(OutcomeText(result)) + code + L"\n";
 }
 
 std::string JsonLine(const DeviceReport& report) {

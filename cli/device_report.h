@@ -18,8 +18,9 @@ struct DeviceReport {
     UpdateResult result;
 };
 
-// "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)".
-std::wstring TextLine(const DeviceReport& report);
+// "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)";
+// without the exit code for detect, whose code is its own.
+std::wstring TextLine(const DeviceReport& report, bool withExitCode = true);
 // {"device":"USB 7450 Device","foundBy":"name","before":"0x85",...}: ASCII only.
 std::string JsonLine(const DeviceReport& report);
 

@@ -79,23 +79,22 @@ std::wstring FileNamePiece(const std::wstring& text) {
     return piece.substr(0, cut);
 }
 
-// The flight recorder's file beside the log:
-// velto1-COMPUTER-DEVICE-YYYYMMDDTHHMMSSZ.rec, the time in UTC.
-std::wstring FlightRecordingPath(const std::wstring& log, const std::wstring& device) {
+// The flight recorder's file beside the log, one per computer, device and
+// outcome (a later failure of the same kind replaces it, so a PC that fails
+// at every boot keeps one): velto1-COMPUTER-DEVICE-CODE.rec.txt, CODE the
+// outcome's exit code. It ends in .txt, which log collectors take (Intune's
+// "Collect logs" takes .log, .txt, .dmp, .cab, .zip and .xml only).
+std::wstring FlightRecordingPath(const std::wstring& log, const std::wstring& device,
+                                 int exitCode) {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     if (!GetComputerNameW(computer, &size)) {
         computer[0] = L'\0';
     }
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    wchar_t time[32];
-    swprintf(time, 32, L"%04u%02u%02uT%02u%02u%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
     const size_t slash = log.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? L"" : log.substr(0, slash + 1);
     return folder + L"velto1-" + FileNamePiece(computer) + L"-" + FileNamePiece(device) + L"-" +
-           time + L".rec";
+           std::to_wstring(exitCode) + L".rec.txt";
 }
 
 class CommandRun {
@@ -121,7 +120,7 @@ class CommandRun {
         }
         const bool bound = filter && device.BindFilter(filter) != nullptr;
         const UpdateMode mode =
-            options_.command == Command::Check ? UpdateMode::CheckOnly : UpdateMode::Apply;
+            options_.command == Command::Update ? UpdateMode::Apply : UpdateMode::CheckOnly;
         UpdateResult result = RunUpdateProcedure(bound ? &device : nullptr, mode);
         if (!bound) {
             result.outcome =
@@ -134,15 +133,20 @@ class CommandRun {
             Save(recorder, NumberedPath(*options_.record, devices_));
         }
         if (options_.log && IsFailure(result.outcome)) {
-            Save(recorder, FlightRecordingPath(*options_.log, friendlyName));
+            Save(recorder, FlightRecordingPath(*options_.log, friendlyName,
+                                               DescribeOutcome(result.outcome).exitCode));
         }
         Report({true, friendlyName, wantedName_, match, result});
-        return options_.all || !filter;
+        return options_.all || options_.command == Command::Detect || !filter;
     }
 
-    // Nothing found: the procedure's W001, as the updater's with no device.
+    // Nothing found: the procedure's W001, as the updater's with no device,
+    // unless the other bitness's registry view has one: the other build's.
     void RunNoDevice() {
-        const UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
+        UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
+        if (TryFindCaptureDeviceOfOtherBitness(wantedName_.c_str(), nullptr)) {
+            result.outcome = UpdateOutcome::OtherBuildOnly;
+        }
         if (options_.record) {
             Save(CallRecorder("velto1cli"), *options_.record);  // no device: no calls
         }
@@ -150,15 +154,36 @@ class CommandRun {
     }
 
     int ExitCode() const {
+        if (options_.command == Command::Detect) {
+            return kExitSuccess;
+        }
         return worst_ == kExitSuccess && logFailed_ ? kExitLogNotWritten : worst_;
     }
 
+    // detect: the devices' lines when nothing waits on this PC, else nothing at all.
+    void WriteDetection() const {
+        if (!somethingWaits_) {
+            velto1::WriteText(stdout, detected_);
+        }
+    }
+
   private:
+    // What leaves the PC as it should stay: updated, other products only, no
+    // device at all. Anything else waits for an update run, or for a person.
+    static bool NothingWaits(UpdateOutcome outcome) {
+        return outcome == UpdateOutcome::Completed || outcome == UpdateOutcome::AlreadyUpdated ||
+               outcome == UpdateOutcome::NotSupportedProduct ||
+               outcome == UpdateOutcome::DeviceNotOpened;
+    }
+
     void Report(const DeviceReport& report) {
         const UpdateResult& result = report.result;
         const int code = DescribeOutcome(result.outcome).exitCode;
         worst_ = std::max(worst_, code);
-        if (options_.json) {
+        if (options_.command == Command::Detect) {
+            somethingWaits_ = somethingWaits_ || !NothingWaits(result.outcome);
+            detected_ += TextLine(report, false);
+        } else if (options_.json) {
             velto1::WriteText(stdout, velto1::WidenAscii(JsonLine(report)));
         } else {
             velto1::WriteText(stdout, TextLine(report));
@@ -201,6 +226,8 @@ class CommandRun {
     unsigned devices_ = 0;
     int worst_ = kExitSuccess;
     bool logFailed_ = false;
+    bool somethingWaits_ = false;
+    std::wstring detected_;  // detect's lines, written at the end or never
 };
 
 BOOL __stdcall OnDeviceFound(void* context, IBaseFilter* filter, HRESULT bindStatus,
@@ -234,6 +261,7 @@ int RunOnDevices(const Options& options) {
     if (search.ForEachCaptureDeviceW(wantedName.c_str(), OnDeviceFound, &run) == 0) {
         run.RunNoDevice();
     }
+    run.WriteDetection();
     return run.ExitCode();
 }
 

@@ -237,6 +237,60 @@ void GetCaptureDeviceName(char* name) {
     CopyName(name, found);
 }
 
+BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName, wchar_t* foundName) {
+    if (!wantedName) {
+        return FALSE;
+    }
+    REGSAM otherView = KEY_WOW64_32KEY;
+#ifndef _WIN64
+    BOOL underWow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &underWow64) || !underWow64) {
+        return FALSE;
+    }
+    otherView = KEY_WOW64_64KEY;
+#endif
+    std::vector<std::wstring> names = {wantedName};
+    for (const char* name : kKnownCaptureDeviceNames) {
+        names.emplace_back(name, name + std::strlen(name));
+    }
+    // The devices a filter registration lists in a category: CLSID\{category}\Instance.
+    for (const GUID& category : kCaptureCategories) {
+        wchar_t guid[40] = L"";
+        StringFromGUID2(category, guid, 40);
+        const std::wstring path = std::wstring(L"CLSID\\") + guid + L"\\Instance";
+        velto1::UniqueRegKey instances;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | otherView,
+                          instances.Put()) != ERROR_SUCCESS) {
+            continue;
+        }
+        wchar_t id[256];
+        for (DWORD index = 0;; ++index) {
+            DWORD idSize = static_cast<DWORD>(std::size(id));
+            if (RegEnumKeyExW(instances.Get(), index, id, &idSize, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            // One character more than the value may take, zeroed: always terminated.
+            wchar_t friendlyName[kNameBufferSize] = {};
+            DWORD size = sizeof friendlyName - sizeof(wchar_t);
+            if (RegGetValueW(instances.Get(), id, L"FriendlyName", RRF_RT_REG_SZ, nullptr,
+                             friendlyName, &size) != ERROR_SUCCESS) {
+                continue;
+            }
+            const std::wstring found = friendlyName;
+            for (const std::wstring& name : names) {
+                if (found.compare(0, name.size(), name) == 0) {
+                    if (foundName) {
+                        std::copy(found.c_str(), found.c_str() + found.size() + 1, foundName);
+                    }
+                    return TRUE;
+                }
+            }
+        }
+    }
+    return FALSE;
+}
+
 IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, char* foundName) {
     if (!wantedName) {
         return nullptr;

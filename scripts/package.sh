@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds velto1.exe and velto1cli.exe for x86 and x64 and writes the release
 # package dist/velto1-VERSION.zip (VERSION from `git describe --always --dirty`):
-# x86/ and x64/ with both programs, README.txt and SHA256SUMS. Beside it the SDK
+# x86/ and x64/ with both programs, deploy/ with the deployment recipes,
+# README.txt and SHA256SUMS. Beside it the SDK
 # download dist/velto1-sdk-VERSION.zip: for x86/ and x64/ the devctl package
 # (include/, lib/, lib/cmake/devctl/) and bin/ with chipctl.exe and
 # regconsole.exe, README.md (the library's guide, docs/library.md) and SHA256SUMS.
@@ -61,10 +62,15 @@ else
     echo "package: VELTO1_SIGN_PFX is not set: the executables are not signed"
 fi
 
-files=("${programs[@]}" README.txt)
+# The deployment tools' recipes (docs/deploying.md), as shipped files.
+mkdir -p "$stage/deploy"
+recipes=(deploy/install.cmd deploy/detect.ps1 deploy/detect-x64.ps1)
+for recipe in "${recipes[@]}"; do cp "$root/$recipe" "$stage/$recipe"; done
+
+files=("${programs[@]}" README.txt "${recipes[@]}")
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 files+=(SHA256SUMS)
-for f in "${files[@]}" x86 x64; do touch -h -d "@$epoch" "$stage/$f"; done
+for f in "${files[@]}" x86 x64 deploy; do touch -h -d "@$epoch" "$stage/$f"; done
 
 mkdir -p "$out"
 zip="$out/velto1-$version.zip"

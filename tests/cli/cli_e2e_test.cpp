@@ -230,7 +230,7 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
         {L"update --log", "velto1cli: --log needs a value"},
         {L"update --all --all", "velto1cli: --all is given twice"},
         {L"update --name a --name b", "velto1cli: --name is given twice"},
-        {L"check --log x.log", "velto1cli: --log is for update only: check writes no EEPROM byte"},
+        {L"check --log x.log", "velto1cli: --log is for update only: check writes nothing to the device"},
         {L"help --all", "velto1cli: help takes no options"},
         // A .cmd whose %LOGFILE% is unset; a name that would match every device.
         {L"update --log --all", "velto1cli: --log needs a value, not \"--all\""},

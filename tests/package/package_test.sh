@@ -65,10 +65,13 @@ Contents)
         fail "no word that the package is unsigned: $(cat "$work/package.log")"
     zip=$(only_zip "$work/out")
     [ "$(basename "$zip")" = "velto1-$(git -C "$src" describe --always --dirty).zip" ] || fail "named $zip"
-    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe README.txt SHA256SUMS " ] ||
+    [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "x86/velto1.exe x86/velto1cli.exe x64/velto1.exe x64/velto1cli.exe README.txt deploy/install.cmd deploy/detect.ps1 deploy/detect-x64.ps1 SHA256SUMS " ] ||
         fail "entries: $(unzip -Z1 "$zip" | tr '\n' ' ')"
     unzip -q "$zip" -d "$work/unpacked"
     (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+    for recipe in install.cmd detect.ps1 detect-x64.ps1; do
+        cmp "$work/unpacked/deploy/$recipe" "$src/deploy/$recipe" || fail "deploy/$recipe differs"
+    done
     cmp "$work/unpacked/x86/velto1.exe" "$src/build/mingw-x86/app/velto1.exe" || fail "x86 build"
     cmp "$work/unpacked/x64/velto1.exe" "$src/build/mingw-x64/app/velto1.exe" || fail "x64 build"
     for arch in x86 x64; do
@@ -83,7 +86,7 @@ Contents)
     grep -q "^Version [0-9]*\.[0-9]*\.[0-9]* (commit $(git -C "$src" rev-parse --short=12 HEAD))" "$readme" ||
         fail "README.txt does not name the version and commit"
     for text in "32ビット版" "Windows 7 以降" "W001" "もう一方の版" "Windows 7 or later" "try the other build" \
-                "velto1cli" "velto1cli check" "SYSTEM" "VELTO1_RECORD"; do
+                "velto1cli" "velto1cli check" "velto1cli detect" "install.cmd" "SYSTEM" "VELTO1_RECORD"; do
         grep -q "$text" "$readme" || fail "README.txt lacks '$text'"
     done
     [ "$(grep -n '\[日本語\]' "$readme" | cut -d: -f1)" -lt "$(grep -n '\[English\]' "$readme" | cut -d: -f1)" ] ||

@@ -159,15 +159,17 @@ TEST_F(RecordingTest, AReplayedRunGivesTheRecordedOutputAndExitCode) {
     }
 }
 
-TEST_F(RecordingTest, ACheckReplayedUnderUpdateDivergesAtTheWriteAndIsNeverUpdated) {
+// A check writes nothing, not even the GPIO step that begins the update: an
+// update replayed from it diverges at that step and fails before any write.
+TEST_F(RecordingTest, ACheckReplayedUnderUpdateDivergesAtTheGpioStepAndIsNeverUpdated) {
     AddWithTool();
     ASSERT_EQ(Velto1cli(L"check --record \"" + recording + L"\"").exitCode, 10);
     ASSERT_EQ(AddReplay(recording).exitCode, 0);
     const Outcome update = Velto1cli(L"update");
-    EXPECT_EQ(update.exitCode, 23) << update.output;  // E003: the write failed
+    EXPECT_EQ(update.exitCode, 21) << update.output;  // E001: the marker was not read
     EXPECT_THAT(update.output, Not(HasSubstr(": updated")));
-    EXPECT_THAT(Listed(), HasSubstr(": expected the end of the recording"));
-    EXPECT_THAT(Listed(), HasSubstr(", came Set id=0x00001007 sent=0108a001\""));
+    EXPECT_THAT(Listed(), HasSubstr("replay-diverged=\"call 5: expected Set id=0x0000100b "
+                                    "sent=a0000000, came Set id=0x00001005 sent=01080000\""));
 }
 
 // velto1cli --log keeps each device's calls and writes them beside the log
@@ -185,7 +187,7 @@ TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
     auto recordings = [&folder] {
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder + L"\\*.rec").c_str(), &found);
+        const HANDLE search = FindFirstFileW((folder + L"\\*.rec.txt").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 names.push_back(found.cFileName);

@@ -1,0 +1,1 @@
+& "$([Environment]::GetFolderPath('ProgramFiles'))\velto1\velto1cli.exe" detect; exit $LASTEXITCODE
