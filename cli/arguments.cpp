@@ -14,11 +14,17 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                                         {L"--log", true},
                                         {L"--version", false},
                                         {L"--record", true},
+                                        {L"--expect", true},
                                     });
+    // report's words after the command are its logs.
+    const bool report = !line.Words().empty() && line.Words().front() == L"report";
     for (const std::wstring& word : line.Words()) {
         if (word.size() > 1 && word[0] == L'-') {
             line.Problem(L"unknown option " + velto1::Quoted(word));
-        } else if (word != L"update" && word != L"check" && word != L"detect" && word != L"help") {
+        } else if (report && &word != &line.Words().front()) {
+            options->logs.push_back(word);
+        } else if (word != L"update" && word != L"check" && word != L"detect" &&
+                   word != L"report" && word != L"help") {
             line.Problem(L"unknown command " + velto1::Quoted(word));
         } else if (&word != &line.Words().front()) {
             line.Problem(L"one command at a time, not also " + velto1::Quoted(word));
@@ -40,6 +46,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                        : command == L"update" ? Command::Update
                        : command == L"check"  ? Command::Check
                        : command == L"detect" ? Command::Detect
+                       : command == L"report" ? Command::Report
                                               : Command::Help;
     options->all = line.Has(L"--all");
     options->json = line.Has(L"--json");
@@ -51,6 +58,19 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     }
     if (const std::wstring* record = line.Value(L"--record")) {
         options->record = *record;
+    }
+    if (const std::wstring* expect = line.Value(L"--expect")) {
+        options->expect = *expect;
+    }
+    // report reads logs and touches no device: its own options only, and a log at least.
+    if (options->command == Command::Report) {
+        if (line.Has(L"--all") || options->name || options->log || options->record) {
+            line.Problem(L"report takes --expect FILE and --json, and its logs");
+        } else if (options->logs.empty()) {
+            line.Problem(L"report needs a log to read");
+        }
+    } else if (options->expect) {
+        line.Problem(L"--expect is for report only");
     }
     // detect looks at every device and leaves no trace: nothing to choose but the name.
     if (options->command == Command::Detect &&

@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { Help, Version, Update, Check, Detect };
+enum class Command { Help, Version, Update, Check, Detect, Report };
 
 struct Options {
     Command command = Command::Help;
@@ -19,6 +19,8 @@ struct Options {
     std::optional<std::wstring> name;    // --name: the beginning of a device's friendly name
     std::optional<std::wstring> log;     // --log FILE (update only)
     std::optional<std::wstring> record;  // --record FILE: the driver calls of the run
+    std::optional<std::wstring> expect;  // --expect FILE (report): the computers of the inventory
+    std::vector<std::wstring> logs;      // report's LOG words
 };
 
 // Fills options from the words after the program's name; on refusal returns

@@ -12,6 +12,7 @@
 #include "appcore/outcome_table.h"
 #include "appcore/update_procedure.h"
 #include "cli/device_report.h"
+#include "cli/file_name_piece.h"
 #include "cli/outcomes.h"
 #include "cli/update_log.h"
 #include "common/ansi_text.h"
@@ -49,34 +50,6 @@ std::wstring NumberedPath(const std::wstring& path, unsigned number) {
                           ? dot
                           : path.size();
     return path.substr(0, at) + L"-" + std::to_wstring(number) + path.substr(at);
-}
-
-bool IsHighSurrogate(wchar_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(wchar_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// A file-name piece of a text: what a file name can't hold becomes "_", and
-// so do controls, line breaks and a surrogate without its pair (no file
-// system's name can hold one).
-std::wstring FileNamePiece(const std::wstring& text) {
-    std::wstring piece;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            piece += text.substr(i++, 2);
-            continue;
-        }
-        const bool unfit = c < 0x20 || std::iswcntrl(c) || c == 0x2028 || c == 0x2029 ||
-                           IsHighSurrogate(c) || IsLowSurrogate(c) ||
-                           std::wcschr(L"<>:\"/\\|?*. ", c);
-        piece += unfit ? L'_' : c;
-    }
-    // 64 characters, a pair kept whole.
-    const size_t cut = piece.size() > 64 && IsLowSurrogate(piece[64]) ? 63 : 64;
-    return piece.substr(0, cut);
 }
 
 // The flight recorder's file beside the log, one per computer, device and

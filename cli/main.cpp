@@ -15,6 +15,7 @@
 #include "cli/arguments.h"
 #include "cli/device_runs.h"
 #include "cli/outcomes.h"
+#include "cli/report_command.h"
 #include "velto1_build_info.h"
 
 namespace {
@@ -23,6 +24,7 @@ constexpr char kUsage[] =
     "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json] [--record FILE]\n"
     "       velto1cli check [--all] [--name NAME] [--json] [--record FILE]\n"
     "       velto1cli detect [--name NAME]\n"
+    "       velto1cli report [--expect FILE] [--json] LOG...\n"
     "       velto1cli help\n"
     "       velto1cli --version\n"
     "\n"
@@ -35,6 +37,12 @@ constexpr char kUsage[] =
     "                does, write nothing anywhere, exit 0; one line per device on stdout\n"
     "                when nothing waits on this PC (every device updated, other products\n"
     "                only, or no device), nothing at all when something does\n"
+    "  report        read roll-out logs (update --log's): every computer's latest\n"
+    "                state, the causes of those that need attention; exit 0 when none\n"
+    "                does, 30 when some do or never reported, 31 when a file could\n"
+    "                not be read\n"
+    "  --expect FILE the computers that should have reported (one a line, or a CSV\n"
+    "                whose header names the column), for report\n"
     "  --all         every attached device of a supported model, not only the first\n"
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"
@@ -49,7 +57,9 @@ constexpr char kUsage[] =
     "One line per device on stdout, also for a matching device that could not be bound.\n"
     "Exit code (with --all, the highest of the devices'):\n"
     "   2  usage error; no device was touched\n"
-    "   3  update succeeded, but the log could not be written\n";
+    "   3  update succeeded, but the log could not be written\n"
+    "  30  report: a computer needs attention or never reported\n"
+    "  31  report: a log or the inventory could not be read\n";
 
 // The usage's exit codes of the outcomes, one line each, from their table.
 void PrintOutcomeCodes() {
@@ -92,6 +102,9 @@ int main() {
         std::fputs(kUsage, stdout);
         PrintOutcomeCodes();
         return cli::kExitSuccess;
+    }
+    if (options.command == cli::Command::Report) {
+        return cli::RunReport(options);
     }
     return cli::RunOnDevices(options);
 }

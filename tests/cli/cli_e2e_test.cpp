@@ -230,8 +230,12 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
         {L"update --log", "velto1cli: --log needs a value"},
         {L"update --all --all", "velto1cli: --all is given twice"},
         {L"update --name a --name b", "velto1cli: --name is given twice"},
-        {L"check --log x.log", "velto1cli: --log is for update only: check writes nothing to the device"},
+        {L"check --log x.log",
+         "velto1cli: --log is for update only: check writes nothing to the device"},
         {L"help --all", "velto1cli: help takes no options"},
+        {L"report", "velto1cli: report needs a log to read"},
+        {L"report --all x.log", "velto1cli: report takes --expect FILE and --json, and its logs"},
+        {L"check --expect x.csv", "velto1cli: --expect is for report only"},
         // A .cmd whose %LOGFILE% is unset; a name that would match every device.
         {L"update --log --all", "velto1cli: --log needs a value, not \"--all\""},
         {L"check --name \"\"", "velto1cli: --name needs a value, not \"\""},
