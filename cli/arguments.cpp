@@ -15,6 +15,7 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
                                         {L"--version", false},
                                         {L"--record", true},
                                         {L"--expect", true},
+                                        {L"--html", true},
                                     });
     // report's words after the command are its logs.
     const bool report = !line.Words().empty() && line.Words().front() == L"report";
@@ -62,15 +63,19 @@ bool ParseArguments(const std::vector<std::wstring>& words, Options* options,
     if (const std::wstring* expect = line.Value(L"--expect")) {
         options->expect = *expect;
     }
+    if (const std::wstring* html = line.Value(L"--html")) {
+        options->html = *html;
+    }
     // report reads logs and touches no device: its own options only, and a log at least.
     if (options->command == Command::Report) {
         if (line.Has(L"--all") || options->name || options->log || options->record) {
-            line.Problem(L"report takes --expect FILE and --json, and its logs");
+            line.Problem(L"report takes --expect FILE, --json and --html FILE, and its logs");
         } else if (options->logs.empty()) {
             line.Problem(L"report needs a log to read");
         }
-    } else if (options->expect) {
-        line.Problem(L"--expect is for report only");
+    } else if (options->expect || options->html) {
+        line.Problem(options->expect ? L"--expect is for report only"
+                                     : L"--html is for report only");
     }
     // detect looks at every device and leaves no trace: nothing to choose but the name.
     if (options->command == Command::Detect &&

@@ -20,6 +20,7 @@ struct Options {
     std::optional<std::wstring> log;     // --log FILE (update only)
     std::optional<std::wstring> record;  // --record FILE: the driver calls of the run
     std::optional<std::wstring> expect;  // --expect FILE (report): the computers of the inventory
+    std::optional<std::wstring> html;    // --html FILE (report): the page
     std::vector<std::wstring> logs;      // report's LOG words
 };
 

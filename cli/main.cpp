@@ -24,7 +24,7 @@ constexpr char kUsage[] =
     "usage: velto1cli update [--all] [--name NAME] [--log FILE] [--json] [--record FILE]\n"
     "       velto1cli check [--all] [--name NAME] [--json] [--record FILE]\n"
     "       velto1cli detect [--name NAME]\n"
-    "       velto1cli report [--expect FILE] [--json] LOG...\n"
+    "       velto1cli report [--expect FILE] [--json] [--html FILE] LOG...\n"
     "       velto1cli help\n"
     "       velto1cli --version\n"
     "\n"
@@ -43,6 +43,8 @@ constexpr char kUsage[] =
     "                not be read\n"
     "  --expect FILE the computers that should have reported (one a line, or a CSV\n"
     "                whose header names the column), for report\n"
+    "  --html FILE   report's page: the states, a daily trend, the causes, every\n"
+    "                computer; one file, nothing from outside\n"
     "  --all         every attached device of a supported model, not only the first\n"
     "  --name NAME   look for devices whose name begins with NAME (default: the name in\n"
     "                the registry, else \"USB 7450 Device\"), then for the known models\n"
@@ -59,7 +61,7 @@ constexpr char kUsage[] =
     "   2  usage error; no device was touched\n"
     "   3  update succeeded, but the log could not be written\n"
     "  30  report: a computer needs attention or never reported\n"
-    "  31  report: a log or the inventory could not be read\n";
+    "  31  report: a log or the inventory could not be read, or the page written\n";
 
 // The usage's exit codes of the outcomes, one line each, from their table.
 void PrintOutcomeCodes() {

@@ -9,7 +9,8 @@ namespace cli {
 constexpr int kExitSuccess = 0;        // updated or already updated (check: nothing to do)
 constexpr int kExitUsage = 2;          // the command line was refused; no device was touched
 constexpr int kExitLogNotWritten = 3;  // every device succeeded, but the log missed a line
-// report's: some computers need attention or never reported; a file could not be read.
+// report's: some computers need attention or never reported; a file could not
+// be read (or the page not written).
 constexpr int kExitReportAttention = 30;
 constexpr int kExitReportUnreadable = 31;
 

@@ -228,6 +228,20 @@ int RunReport(const Options& options) {
             cause.recordings.insert(cause.recordings.end(), found.begin(), found.end());
         }
     }
+    if (options.html) {
+        const std::string page = ReportHtml(summary);
+        velto1::UniqueHandle file(CreateFileW(options.html->c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!file.Valid() ||
+            !WriteFile(file.Get(), page.data(), static_cast<DWORD>(page.size()), &written,
+                       nullptr) ||
+            written != page.size()) {
+            velto1::WriteText(stderr, L"velto1cli: could not write the page " + *options.html +
+                                          L": error " + std::to_wstring(GetLastError()) + L"\n");
+            code = kExitReportUnreadable;
+        }
+    }
     if (options.json) {
         const std::string json = ReportJson(summary);
         velto1::WriteText(stdout, velto1::WidenAscii(json + "\n"));

@@ -276,6 +276,7 @@ RolloutReport::Summary RolloutReport::Summarize() const {
         }
         const PcState state = StateOfExitCode(worst->exitCode);
         ++summary.states[state];
+        summary.computers.push_back({computer.spelling, worst->outcome, state, worst->time});
         if (state != PcState::Attention) {
             continue;
         }
@@ -332,6 +333,147 @@ std::string ReportJson(const RolloutReport::Summary& summary) {
             ",\"linesRead\":" + std::to_string(summary.linesRead) +
             ",\"linesSkipped\":" + std::to_string(summary.linesSkipped) + "}";
     return json;
+}
+
+std::string HtmlText(std::string_view utf8) {
+    std::string html;
+    for (const char c : utf8) {
+        switch (c) {
+            case '&':
+                html += "&amp;";
+                break;
+            case '<':
+                html += "&lt;";
+                break;
+            case '>':
+                html += "&gt;";
+                break;
+            case '"':
+                html += "&quot;";
+                break;
+            case '\'':
+                html += "&#39;";
+                break;
+            default:
+                html += c;
+        }
+    }
+    return html;
+}
+
+std::string ReportHtml(const RolloutReport::Summary& summary) {
+    const struct {
+        PcState state;
+        const char *id, *label, *colour;
+    } states[] = {
+        {PcState::Done, "done", "done", "#2e7d32"},
+        {PcState::NothingToDo, "nothingToDo", "nothing to do", "#90a4ae"},
+        {PcState::Attention, "attention", "attention", "#c62828"},
+        {PcState::NeverReported, "neverReported", "never reported", "#f9a825"},
+    };
+    int total = 0;
+    for (const auto& state : states) {
+        total += summary.states.at(state.state);
+    }
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<title>velto1 roll-out report</title><style>"
+        "body{font-family:sans-serif;margin:2em;color:#222}"
+        ".figures{display:flex;gap:2em}.figure{font-size:2.4em;font-weight:bold}"
+        ".label{font-size:0.9em;color:#555}table{border-collapse:collapse;margin:0.5em 0 1.5em}"
+        "td,th{border:1px solid #ccc;padding:0.3em 0.6em;text-align:left;vertical-align:top}"
+        "</style></head><body>\n<h1>velto1 roll-out report</h1>\n<div class=\"figures\">";
+    for (const auto& state : states) {
+        html += "<div id=\"" + std::string(state.id) +
+                "\"><div class=\"figure\" style=\"color:" + state.colour + "\">" +
+                std::to_string(summary.states.at(state.state)) + "</div><div class=\"label\">" +
+                state.label + "</div></div>";
+    }
+    // The states as one bar, each its share of the computers.
+    html += "</div>\n<svg width=\"600\" height=\"24\" role=\"img\" aria-label=\"states\">";
+    double x = 0;
+    for (const auto& state : states) {
+        const double width = total ? 600.0 * summary.states.at(state.state) / total : 0;
+        char rect[160];
+        std::snprintf(rect, sizeof rect,
+                      "<rect x=\"%.1f\" width=\"%.1f\" height=\"24\" fill=\"%s\"/>", x, width,
+                      state.colour);
+        html += rect;
+        x += width;
+    }
+    html += "</svg>\n";
+    // The devices updated each day (UTC), one bar a day.
+    if (!summary.doneByDay.empty()) {
+        int most = 1;
+        for (const auto& [day, count] : summary.doneByDay) {
+            most = std::max(most, count);
+        }
+        const size_t days = summary.doneByDay.size();
+        const double barWidth = std::max(2.0, std::min(20.0, 600.0 / static_cast<double>(days)));
+        html += "<h2>Devices updated per day (UTC)</h2>\n<svg id=\"trend\" width=\"" +
+                std::to_string(static_cast<int>(barWidth * static_cast<double>(days)) + 1) +
+                "\" height=\"80\" role=\"img\" aria-label=\"devices updated per day\">";
+        double at = 0;
+        for (const auto& [day, count] : summary.doneByDay) {
+            const double height = 78.0 * count / most;
+            char rect[200];
+            std::snprintf(rect, sizeof rect,
+                          "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" "
+                          "fill=\"#2e7d32\"><title>",
+                          at, 80 - height, barWidth - 1, height);
+            html += rect + HtmlText(day) + ": " + std::to_string(count) + "</title></rect>";
+            at += barWidth;
+        }
+        html += "</svg>\n";
+    }
+    html += "<h2>Causes of attention, largest first</h2>\n";
+    if (summary.causes.empty()) {
+        html += "<p>None.</p>\n";
+    }
+    for (const Cause& cause : summary.causes) {
+        html += "<table class=\"cause\"><tr><th>computers</th><td class=\"count\">" +
+                std::to_string(cause.computers.size()) + "</td></tr><tr><th>outcome</th><td>" +
+                HtmlText(cause.outcome) + "</td></tr><tr><th>code</th><td>" +
+                HtmlText(cause.code.empty() ? "-" : cause.code) + ", exit code " +
+                std::to_string(cause.exitCode) + "</td></tr><tr><th>seen</th><td>" +
+                UtcTimeText(cause.firstSeen) + " to " + UtcTimeText(cause.lastSeen) +
+                "</td></tr><tr><th>names</th><td class=\"names\">";
+        for (size_t i = 0; i < cause.computers.size(); ++i) {
+            html += (i ? ", " : "") + HtmlText(cause.computers[i]);
+        }
+        html += "</td></tr>";
+        if (!cause.recordings.empty()) {
+            html += "<tr><th>recordings</th><td>";
+            for (const std::string& recording : cause.recordings) {
+                html += HtmlText(recording) + "<br>";
+            }
+            html += "</td></tr>";
+        }
+        html += "</table>\n";
+    }
+    html += "<h2>Never reported</h2>\n<p id=\"never\">";
+    for (size_t i = 0; i < summary.neverReported.size(); ++i) {
+        html += (i ? ", " : "") + HtmlText(summary.neverReported[i]);
+    }
+    html += summary.neverReported.empty() ? "None." : "";
+    html +=
+        "</p>\n<h2>Every computer</h2>\n<table id=\"computers\"><tr><th>computer</th>"
+        "<th>state</th><th>latest outcome of its worst device</th><th>at (UTC)</th></tr>";
+    for (const auto& computer : summary.computers) {
+        const char* label = "";
+        for (const auto& state : states) {
+            label = state.state == computer.state ? state.label : label;
+        }
+        html += "<tr><td>" + HtmlText(computer.name) + "</td><td>" + label + "</td><td>" +
+                HtmlText(computer.outcome) + "</td><td>" + UtcTimeText(computer.time) +
+                "</td></tr>";
+    }
+    for (const std::string& name : summary.neverReported) {
+        html += "<tr><td>" + HtmlText(name) + "</td><td>never reported</td><td></td><td></td></tr>";
+    }
+    html += "</table>\n<p class=\"label\">" + std::to_string(summary.linesRead) + " lines read, " +
+            std::to_string(summary.linesSkipped) + " skipped.</p>\n</body></html>\n";
+    return html;
 }
 
 }  // namespace cli

@@ -50,6 +50,12 @@ class RolloutReport {
         std::map<PcState, int> states;
         std::vector<Cause> causes;               // largest first
         std::vector<std::string> neverReported;  // sorted
+        struct ComputerState {
+            std::string name, outcome;  // as last spelled; its worst device's outcome
+            PcState state;
+            int64_t time;
+        };
+        std::vector<ComputerState> computers;  // in the order of their names in upper case
         std::vector<SkippedLine> firstSkipped;   // the first few
         std::map<std::string, int> doneByDay;    // "2026-12-10" (UTC): devices done that day
     };
@@ -89,5 +95,9 @@ std::string UtcTimeText(int64_t utcSeconds);
 std::string JsonUtf8String(std::string_view utf8);
 // The summary as one JSON object (the fields of docs/deploying.md).
 std::string ReportJson(const RolloutReport::Summary& summary);
+// Text for HTML: & < > " ' as references, so that a name from a PC stays text.
+std::string HtmlText(std::string_view utf8);
+// The summary as one self-contained page: no script, nothing from outside.
+std::string ReportHtml(const RolloutReport::Summary& summary);
 
 }  // namespace cli

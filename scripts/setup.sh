@@ -10,7 +10,7 @@
 # Groups: build-x64, build-x86 (CMake, Ninja and that architecture's
 # compilers), wine (and i386 programs, natively or under qemu), display (the
 # virtual X display, screenshots, the Japanese font) and tests (GoogleTest and
-# the test tools). The run commands install what they need group by group, so
+# the test tools, chromium for report's page). The run commands install what they need group by group, so
 # that the build can start before Wine is there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,7 +31,8 @@ for group in "${groups[@]}"; do
                           binutils-mingw-w64-i686 mingw-w64-i686-dev) ;;
     wine) packages+=(wine wine64 wine32:i386); wine_wanted=1 ;;
     display) packages+=(xvfb imagemagick fonts-noto-cjk fonts-wine) ;;
-    tests) packages+=(make googletest nlohmann-json3-dev x11-utils zip unzip openssl osslsigncode python3) ;;
+    tests) packages+=(make googletest nlohmann-json3-dev x11-utils zip unzip openssl osslsigncode python3
+                      chromium) ;;
     *) echo "usage: scripts/setup.sh [build-x64|build-x86|wine|display|tests]..." >&2; exit 2 ;;
   esac
 done

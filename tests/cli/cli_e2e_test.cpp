@@ -234,7 +234,8 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
          "velto1cli: --log is for update only: check writes nothing to the device"},
         {L"help --all", "velto1cli: help takes no options"},
         {L"report", "velto1cli: report needs a log to read"},
-        {L"report --all x.log", "velto1cli: report takes --expect FILE and --json, and its logs"},
+        {L"report --all x.log",
+         "velto1cli: report takes --expect FILE, --json and --html FILE, and its logs"},
         {L"check --expect x.csv", "velto1cli: --expect is for report only"},
         // A .cmd whose %LOGFILE% is unset; a name that would match every device.
         {L"update --log --all", "velto1cli: --log needs a value, not \"--all\""},
