@@ -22,6 +22,7 @@ namespace cli {
 namespace {
 
 constexpr DWORD kChunkBytes = 1 << 16;
+constexpr size_t kNamesShown = 10;  // of a cause, in the text summary
 
 std::wstring Wide(const std::string& utf8) {
     const int size =
@@ -265,18 +266,28 @@ int RunReport(const Options& options) {
                     L" (exit code " + std::to_wstring(cause.exitCode) + L"), " +
                     Wide(UtcTimeText(cause.firstSeen)) + L" to " +
                     Wide(UtcTimeText(cause.lastSeen)) + L":";
-            for (const std::string& computer : cause.computers) {
-                text += L" " + Wide(computer);
+            // A short summary: the first names; the page and --json list them all.
+            const size_t shown = std::min<size_t>(cause.computers.size(), kNamesShown);
+            for (size_t i = 0; i < shown; ++i) {
+                text += L" " + Wide(cause.computers[i]);
             }
-            for (const std::string& recording : cause.recordings) {
-                text += L"\n    " + Wide(recording);
+            if (shown < cause.computers.size()) {
+                text += L" and " + std::to_wstring(cause.computers.size() - shown) + L" more";
+            }
+            for (size_t i = 0; i < std::min<size_t>(cause.recordings.size(), kNamesShown); ++i) {
+                text += L"\n    " + Wide(cause.recordings[i]);
             }
             text += L"\n";
         }
         if (!summary.neverReported.empty()) {
             text += L"never reported:";
-            for (const std::string& computer : summary.neverReported) {
-                text += L" " + Wide(computer);
+            for (size_t i = 0; i < std::min<size_t>(summary.neverReported.size(), kNamesShown);
+                 ++i) {
+                text += L" " + Wide(summary.neverReported[i]);
+            }
+            if (summary.neverReported.size() > kNamesShown) {
+                text += L" and " + std::to_wstring(summary.neverReported.size() - kNamesShown) +
+                        L" more";
             }
             text += L"\n";
         }

@@ -8,7 +8,8 @@
 # device from process start to exit, against their floors of 2.0 s and 1.0 s
 # (four pauses and two), and velto1cli update with every driver call recorded
 # (--record) against the same without, and the update less what Wine's start
-# and end of a process cost (velto1cli --version, measured the same way).
+# and end of a process cost (velto1cli --version, measured the same way);
+# velto1cli report over a million log lines (about 120 MB).
 # Medians, with min and max. Last, the
 # device lock's cost: one acquire and release of the free lock (an update takes
 # it about ten times: once for the whole update, once for each of its sequences),
@@ -34,8 +35,9 @@ done
 "$root/scripts/setup.sh"  # the display's packages come before the display
 results=$(mktemp)
 lock_results=$(mktemp)
+rollout_log=$(mktemp)
 velto1_start_xvfb
-trap 'velto1_stop; rm -f "$results" "$lock_results"' EXIT
+trap 'velto1_stop; rm -f "$results" "$lock_results" "$rollout_log"' EXIT
 
 measure() {  # measure ARCH LABEL: one run; appends "ARCH LABEL dialog update" to the results
     local line
@@ -81,6 +83,17 @@ for arch in "${arches[@]}"; do
     fi
     wine "$simdevctl" remove --all >/dev/null
     for _ in $(seq "$runs"); do measure "$arch" absent; done
+    # velto1cli report over a million log lines (5,000 computers, 200 days).
+    [ -s "$rollout_log" ] || awk 'BEGIN {
+        split("updated:0|already updated:0|W001 device not found:11|E003 writing the option byte failed, status 0x80070005:23", o, "|");
+        for (i = 0; i < 1000000; i++) { split(o[i % 4 + 1], f, ":");
+            printf "2026-%02d-%02dT08:03:07+01:00\tPC-%05d\tSYSTEM\tUSB 7450 Device\t0x85\t0x05\t%s\t%s\t1.0.0\tx86\r\n",
+                   int(i / 5000 / 28) % 12 + 1, int(i / 5000) % 28 + 1, i % 5000, f[1], f[2] } }' >"$rollout_log"
+    for _ in $(seq "$runs"); do
+        start=$(date +%s.%N)
+        wine "$cli" report "Z:${rollout_log//\//\\}" >/dev/null || true
+        echo "$arch report $(awk -v end="$(date +%s.%N)" -v start="$start" 'BEGIN {printf "%.6f", end - start}')" >>"$results"
+    done
     velto1_stop_wineserver
 done
 
@@ -105,6 +118,7 @@ row "velto1cli update, start to exit" cli 3
 row "velto1cli check, start to exit" cli 4
 row "velto1cli update --record" cli 5
 row "process start and end (--version)" cli 6
+row "velto1cli report, 1,000,000 lines" report 3
 # The update's own time: the floor's 5% covers the search, the transfers and
 # the messages, not Wine's process start, which a qemu-emulated CPU multiplies.
 printf '%-34s' "velto1cli update, less start/end"
