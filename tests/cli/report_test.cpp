@@ -103,6 +103,12 @@ TEST(ReportTest, AGeneratedRollOutGivesTheStatesAndCausesTheGeneratorKnows) {
     Write(logPath, log);
     Write(olderPath, older);
     Write(inventoryPath, inventory);
+    // A flight recording beside the logs, of a computer whose latest run failed with E003.
+    const std::string failed = *causes[{23, kOutcomes[6].text}].begin();
+    const std::wstring recording = clitest::TempPath(
+        (L"velto1-" + std::wstring(failed.begin(), failed.end()) + L"-USB_7450_Device-23.rec.txt")
+            .c_str());
+    Write(recording, "velto1-recording 1\n");
     const Outcome run = Velto1cli(L"report --json --expect \"" + inventoryPath + L"\" \"" +
                                   logPath + L"\" \"" + olderPath + L"\"");
     EXPECT_EQ(run.exitCode, 30);
@@ -134,8 +140,14 @@ TEST(ReportTest, AGeneratedRollOutGivesTheStatesAndCausesTheGeneratorKnows) {
         }
         ASSERT_NE(row, nullptr);
         EXPECT_EQ(cause["code"], row->code ? nlohmann::json(row->code) : nlohmann::json());
+        const size_t recordings = cause["recordings"].size();
+        EXPECT_EQ(recordings, row->exitCode == 23 ? 1u : 0u) << cause["outcome"];
+        if (recordings == 1) {
+            EXPECT_THAT(cause["recordings"][0].get<std::string>(),
+                        testing::EndsWith("velto1-" + failed + "-USB_7450_Device-23.rec.txt"));
+        }
     }
-    for (const std::wstring& path : {logPath, olderPath, inventoryPath}) {
+    for (const std::wstring& path : {logPath, olderPath, inventoryPath, recording}) {
         DeleteFileW(path.c_str());
     }
 }
