@@ -25,24 +25,7 @@ constexpr DWORD kChunkBytes = 1 << 16;
 constexpr size_t kNamesShown = 10;  // of a cause, in the text summary
 
 std::wstring Wide(const std::string& utf8) {
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
-    if (size > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
-    }
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size,
-                            nullptr, nullptr);
-    }
-    return utf8;
+    return velto1::WidenUtf8(utf8);
 }
 
 // Reads the file a chunk at a time and hands each line (its CR LF or LF
@@ -162,7 +145,7 @@ std::vector<std::string> RecordingsOf(const std::vector<std::wstring>& recording
         if (name.size() > prefix.size() + suffix.size() &&
             name.compare(0, prefix.size(), prefix) == 0 &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-            found.push_back(Utf8(path));
+            found.push_back(velto1::Utf8Of(path));
         }
     }
     return found;

@@ -22,6 +22,17 @@ inline std::string Utf8Of(const std::wstring& text) {
     return bytes;
 }
 
+// UTF-8 text as wide text; bytes that are not UTF-8 become U+FFFD.
+inline std::wstring WidenUtf8(const std::string& text) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
+    if (size > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    }
+    return wide;
+}
+
 // ASCII text as wide text.
 inline std::wstring WidenAscii(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "common/console_text.h"
 #include "common/win32_owners.h"
 #include "simdevice/chip/chip.h"
 
@@ -17,13 +18,7 @@ constexpr DWORD kMaxRecordingBytes = 64 * 1024 * 1024;
 
 // A refusal quotes the file's own bytes: UTF-8, or shown as U+FFFD where they are not.
 std::wstring Widen(const std::string& text) {
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
-    if (size > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    }
-    return wide;
+    return velto1::WidenUtf8(text);
 }
 
 // A Get never returns more bytes than the selection in force counts (one
