@@ -26,7 +26,9 @@ setlocal EnableExtensions DisableDelayedExpansion
 set "source=%~dp0velto1cli.exe"
 if not exist "%source%" exit /b 40
 set "arch="
-for /f "tokens=3" %%a in ('"%source%" --version') do set "arch=%%a"
+rem "call" first: cmd /c would take the quotes off a path with parentheses in it
+rem (Program Files (x86)).
+for /f "tokens=3" %%a in ('call "%source%" --version') do set "arch=%%a"
 if "%arch%"=="x86" goto x86
 if "%arch%"=="x64" goto x64
 exit /b 40
@@ -66,7 +68,7 @@ if not exist "%logs%\" mkdir "%logs%" 2>nul
 if not exist "%logs%\" exit /b 45
 
 rem detect prints a line per device only when nothing waits.
-for /f "delims=" %%l in ('"%cli%" detect') do exit /b 0
+for /f "delims=" %%l in ('call "%cli%" detect') do exit /b 0
 "%cli%" update --all --log "%logs%\velto1.log"
 set "code=%errorlevel%"
 if "%code%"=="11" exit /b 0

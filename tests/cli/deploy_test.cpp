@@ -80,7 +80,8 @@ class DeployTest : public CliTest {
         return {static_cast<int>(run.exitCode), run.output};
     }
 
-    const std::wstring package = clitest::TempPath(L"velto1-package");
+    // With parentheses, as in Program Files (x86), where cmd /c takes quotes off.
+    const std::wstring package = clitest::TempPath(L"velto1 package (x86)");
     const std::wstring logs = clitest::TempPath(L"velto1-logs");
 };
 
