@@ -14,6 +14,7 @@
 #include "cli/device_report.h"
 #include "cli/file_name_piece.h"
 #include "cli/outcomes.h"
+#include "cli/rollout_report.h"
 #include "cli/update_log.h"
 #include "common/ansi_text.h"
 #include "common/console_text.h"
@@ -117,7 +118,7 @@ class CommandRun {
     // unless the other bitness's registry view has one: the other build's.
     void RunNoDevice() {
         UpdateResult result = RunUpdateProcedure(nullptr, UpdateMode::CheckOnly);
-        if (TryFindCaptureDeviceOfOtherBitness(wantedName_.c_str(), nullptr)) {
+        if (TryFindCaptureDeviceOfOtherBitness(wantedName_.c_str())) {
             result.outcome = UpdateOutcome::OtherBuildOnly;
         }
         if (options_.record) {
@@ -141,12 +142,11 @@ class CommandRun {
     }
 
   private:
-    // What leaves the PC as it should stay: updated, other products only, no
-    // device at all. Anything else waits for an update run, or for a person.
+    // What leaves the PC as it should stay, as the recipes and the report
+    // count it: updated, other products only, no device at all. Anything else
+    // waits for an update run, or for a person.
     static bool NothingWaits(UpdateOutcome outcome) {
-        return outcome == UpdateOutcome::Completed || outcome == UpdateOutcome::AlreadyUpdated ||
-               outcome == UpdateOutcome::NotSupportedProduct ||
-               outcome == UpdateOutcome::DeviceNotOpened;
+        return StateOfExitCode(DescribeOutcome(outcome).exitCode) != PcState::Attention;
     }
 
     void Report(const DeviceReport& report) {

@@ -24,10 +24,6 @@ namespace {
 constexpr DWORD kChunkBytes = 1 << 16;
 constexpr size_t kNamesShown = 10;  // of a cause, in the text summary
 
-std::wstring Wide(const std::string& utf8) {
-    return velto1::WidenUtf8(utf8);
-}
-
 // Reads the file a chunk at a time and hands each line (its CR LF or LF
 // removed, a UTF-8 byte order mark at the start dropped) to line(). A line
 // longer than any record is handed over cut, marked by its length alone, so
@@ -137,7 +133,7 @@ DWORD ReadInventory(const std::wstring& path, RolloutReport& report) {
 // The failed devices' recordings beside the logs, by the computer and the exit code in their names.
 std::vector<std::string> RecordingsOf(const std::vector<std::wstring>& recordings,
                                       const std::string& computer, int exitCode) {
-    const std::wstring prefix = L"velto1-" + FileNamePiece(Wide(computer)) + L"-";
+    const std::wstring prefix = L"velto1-" + FileNamePiece(velto1::WidenUtf8(computer)) + L"-";
     const std::wstring suffix = L"-" + std::to_wstring(exitCode) + L".rec.txt";
     std::vector<std::string> found;
     for (const std::wstring& path : recordings) {
@@ -245,20 +241,21 @@ int RunReport(const Options& options) {
         text += L"  never reported  " + std::to_wstring(summary.states.at(PcState::NeverReported)) +
                 L"\n";
         for (const Cause& cause : summary.causes) {
-            text += std::to_wstring(cause.computers.size()) + L" x " + Wide(cause.outcome) +
-                    L" (exit code " + std::to_wstring(cause.exitCode) + L"), " +
-                    Wide(UtcTimeText(cause.firstSeen)) + L" to " +
-                    Wide(UtcTimeText(cause.lastSeen)) + L":";
+            text += std::to_wstring(cause.computers.size()) + L" x " +
+                    velto1::WidenUtf8(cause.outcome) + L" (exit code " +
+                    std::to_wstring(cause.exitCode) + L"), " +
+                    velto1::WidenUtf8(UtcTimeText(cause.firstSeen)) + L" to " +
+                    velto1::WidenUtf8(UtcTimeText(cause.lastSeen)) + L":";
             // A short summary: the first names; the page and --json list them all.
             const size_t shown = std::min<size_t>(cause.computers.size(), kNamesShown);
             for (size_t i = 0; i < shown; ++i) {
-                text += L" " + Wide(cause.computers[i]);
+                text += L" " + velto1::WidenUtf8(cause.computers[i]);
             }
             if (shown < cause.computers.size()) {
                 text += L" and " + std::to_wstring(cause.computers.size() - shown) + L" more";
             }
             for (size_t i = 0; i < std::min<size_t>(cause.recordings.size(), kNamesShown); ++i) {
-                text += L"\n    " + Wide(cause.recordings[i]);
+                text += L"\n    " + velto1::WidenUtf8(cause.recordings[i]);
             }
             text += L"\n";
         }
@@ -266,7 +263,7 @@ int RunReport(const Options& options) {
             text += L"never reported:";
             for (size_t i = 0; i < std::min<size_t>(summary.neverReported.size(), kNamesShown);
                  ++i) {
-                text += L" " + Wide(summary.neverReported[i]);
+                text += L" " + velto1::WidenUtf8(summary.neverReported[i]);
             }
             if (summary.neverReported.size() > kNamesShown) {
                 text += L" and " + std::to_wstring(summary.neverReported.size() - kNamesShown) +
@@ -276,7 +273,8 @@ int RunReport(const Options& options) {
         }
         for (const SkippedLine& skipped : summary.firstSkipped) {
             text += L"skipped: " + options.logs[skipped.log] + L" line " +
-                    std::to_wstring(skipped.lineNumber) + L": " + Wide(skipped.reason) + L"\n";
+                    std::to_wstring(skipped.lineNumber) + L": " +
+                    velto1::WidenUtf8(skipped.reason) + L"\n";
         }
         velto1::WriteText(stdout, text);
     }

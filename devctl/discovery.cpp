@@ -237,7 +237,7 @@ void GetCaptureDeviceName(char* name) {
     CopyName(name, found);
 }
 
-BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName, wchar_t* foundName) {
+BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName) {
     if (!wantedName) {
         return FALSE;
     }
@@ -280,9 +280,6 @@ BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName, wchar_t* foun
             const std::wstring found = friendlyName;
             for (const std::wstring& name : names) {
                 if (found.compare(0, name.size(), name) == 0) {
-                    if (foundName) {
-                        std::copy(found.c_str(), found.c_str() + found.size() + 1, foundName);
-                    }
                     return TRUE;
                 }
             }

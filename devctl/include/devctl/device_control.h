@@ -50,9 +50,8 @@ void GetCaptureDeviceName(char* name);
 // 64-bit one for a 32-bit program on 64-bit Windows) registers a capture
 // device whose friendly name begins with wantedName or a known model's name:
 // a device whose driver serves the other bitness's programs only, which this
-// program's search does not see. Its name goes to foundName (at least 260
-// wide characters) when given. FALSE on 32-bit Windows, which has one view.
-BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName, wchar_t* foundName);
+// program's search does not see. FALSE on 32-bit Windows, which has one view.
+BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName);
 
 // Whether a chip code (the low byte of CPROP_CHIP_ID) is of the later
 // generation, whose GPIO and remote-control registers sit elsewhere.
