@@ -104,6 +104,13 @@ TEST_F(CliTest, DetectAndCheckOnEveryKindOfPcWriteNothing) {
     DeleteFileW(recording.c_str());
 }
 
+// The other build's device is told by the longest name its own search takes:
+// 259 characters.
+TEST_F(CliTest, CheckTellsTheOtherBuildsDeviceByItsLongestName) {
+    const clitest::OtherBitnessDevice other(L"USB 7450 Device" + std::wstring(244, L'x'));
+    EXPECT_EQ(Velto1cli(L"check").exitCode, 14);
+}
+
 // A PC that fails the same way at every boot keeps one recording of it, in
 // a file that log collectors take; the log gains a line per run.
 TEST_F(CliTest, TwoIdenticalFailuresLeaveOneCollectableRecording) {
