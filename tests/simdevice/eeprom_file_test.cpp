@@ -26,9 +26,7 @@ const sim::EepromImage kUpdated = sim::UpdatedProductEeprom();
 // file a save leaves there. Emptied and removed at the end.
 struct EepromFolder {
     EepromFolder() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"velto1-eeprom-" + std::to_wstring(GetCurrentProcessId());
+        folder = simtool::TempPath(L"velto1-eeprom-") + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(folder.c_str(), nullptr);
         Empty();
     }
