@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,34 @@ inline std::wstring TempPath(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
     return std::wstring(folder) + name;
+}
+
+// The names of the files (not folders) that match the pattern, sorted.
+inline std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(found.cFileName);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+// Deletes the files in the folder, read-only or not.
+inline void EmptyFolder(const std::wstring& folder) {
+    for (const std::wstring& name : FilesMatching(folder + L"\\*")) {
+        SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW((folder + L"\\" + name).c_str());
+    }
+}
+inline void RemoveFolder(const std::wstring& folder) {
+    EmptyFolder(folder);
+    RemoveDirectoryW(folder.c_str());
 }
 
 // A simulated-device test with a path for the EEPROM file, in the temporary

@@ -166,18 +166,7 @@ TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
     const std::wstring folder = simtool::TempPath(L"velto1-flight-test");
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring log = folder + L"\\update.log";
-    auto recordings = [&folder] {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder + L"\\*.rec.txt").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                names.push_back(found.cFileName);
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        return names;
-    };
+    auto recordings = [&folder] { return simtool::FilesMatching(folder + L"\\*.rec.txt"); };
     const FlightRow rows[] = {
         {L"", kMarker, false},
         {L"", 0x00, true},                                  // W002
@@ -206,25 +195,15 @@ TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
             EXPECT_EQ(replayed.output, original.output);
         }
     }
-    for (const std::wstring& name : recordings()) {
-        DeleteFileW((folder + L"\\" + name).c_str());
-    }
-    DeleteFileW(log.c_str());
-    RemoveDirectoryW(folder.c_str());
+    simtool::RemoveFolder(folder);
 }
 
 // Each recording of the corpus (tests/recordings/NAME.rec) replayed through
 // the program and command that made it gives what NAME.expected says.
 TEST_F(RecordingTest, TheCorpusReplaysAsExpected) {
     const std::wstring corpus = velto1::ModuleFolder() + L"recordings\\";
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((corpus + L"*.rec").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no recordings in the corpus";
-    std::vector<std::wstring> names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    const std::vector<std::wstring> names = simtool::FilesMatching(corpus + L"*.rec");
+    ASSERT_FALSE(names.empty()) << "no recordings in the corpus";
     for (const std::wstring& name : names) {
         SCOPED_TRACE(testing::PrintToString(name));
         const std::wstring stem = name.substr(0, name.size() - 4);
