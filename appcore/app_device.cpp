@@ -17,12 +17,11 @@ DeviceControl* AppDevice = nullptr;
 
 namespace {
 
-constexpr size_t kNameBufferSize = 260;  // the library's name buffers
-
 // Whether the CoInitialize of OpenAppDevice is to be undone: a failed one
 // (a thread already in the multithreaded apartment) is not.
 bool appComInitialised = false;
-char appDeviceName[kNameBufferSize] = "";
+char appDeviceName[kDeviceNameBufferSize] = "";
+DWORD appDeviceMatch = DeviceControl::kMatchedByName;  // how appDeviceName was found
 HRESULT appBindStatus = S_OK;
 CallRecorder* appRecorder = nullptr;  // owned; null while not recording
 
@@ -34,16 +33,14 @@ void UninitialiseAppCom() {
 
 // The device's Open, with the found device's name kept for the console.
 bool OpenAndName(DeviceControl& device) {
-    char wanted[kNameBufferSize];
+    char wanted[kDeviceNameBufferSize];
     GetCaptureDeviceName(wanted);
-    char found[kNameBufferSize] = "";
+    char found[kDeviceNameBufferSize] = "";
     ComPtr<IBaseFilter> filter;
     DWORD match = DeviceControl::kMatchedByName;
     *filter.GetAddressOf() = device.FindCaptureDevice(wanted, found, &match);
     if (appRecorder) {
-        appRecorder->SetDevice(
-            found,
-            filter ? match == DeviceControl::kMatchedKnownModel ? "known-model" : "name" : "none");
+        appRecorder->SetDevice(found, filter ? DeviceControl::CaptureMatchWord(match) : "none");
         device.RecordCalls(appRecorder);
     }
     if (!filter) {
@@ -54,6 +51,7 @@ bool OpenAndName(DeviceControl& device) {
         return false;
     }
     std::copy(std::begin(found), std::end(found), appDeviceName);
+    appDeviceMatch = match;
     return true;
 }
 
@@ -96,7 +94,7 @@ void StartAppRecording(const char* program) {
     }
     appRecorder = new (std::nothrow) CallRecorder(program);
     if (appRecorder && AppDevice) {
-        appRecorder->SetDevice(appDeviceName, "name");
+        appRecorder->SetDevice(appDeviceName, DeviceControl::CaptureMatchWord(appDeviceMatch));
         AppDevice->RecordCalls(appRecorder);
     }
 }

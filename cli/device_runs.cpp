@@ -26,8 +26,6 @@ namespace cli {
 
 namespace {
 
-constexpr size_t kNameBufferSize = 260;  // the library's name buffers
-
 // The recording's header holds names in the ANSI code page, as the library has them.
 std::string AnsiText(const wchar_t* text) {
     const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -60,15 +58,10 @@ std::wstring NumberedPath(const std::wstring& path, unsigned number) {
 // "Collect logs" takes .log, .txt, .dmp, .cab, .zip and .xml only).
 std::wstring FlightRecordingPath(const std::wstring& log, const std::wstring& device,
                                  int exitCode) {
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!GetComputerNameW(computer, &size)) {
-        computer[0] = L'\0';
-    }
     const size_t slash = log.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? L"" : log.substr(0, slash + 1);
-    return folder + L"velto1-" + FileNamePiece(computer) + L"-" + FileNamePiece(device) + L"-" +
-           std::to_wstring(exitCode) + L".rec.txt";
+    return folder + L"velto1-" + FileNamePiece(ComputerName()) + L"-" + FileNamePiece(device) +
+           L"-" + std::to_wstring(exitCode) + L".rec.txt";
 }
 
 class CommandRun {
@@ -89,7 +82,7 @@ class CommandRun {
         CallRecorder recorder("velto1cli");
         if (options_.record || options_.log) {
             recorder.SetDevice(AnsiText(friendlyName).c_str(),
-                               match == DeviceControl::kMatchedKnownModel ? "known-model" : "name");
+                               DeviceControl::CaptureMatchWord(match));
             device.RecordCalls(&recorder);
         }
         const bool bound = filter && device.BindFilter(filter) != nullptr;
@@ -215,10 +208,10 @@ std::wstring WantedName(const Options& options) {
     if (options.name) {
         return *options.name;
     }
-    char name[kNameBufferSize] = {};
+    char name[kDeviceNameBufferSize] = {};
     GetCaptureDeviceName(name);
-    wchar_t wide[kNameBufferSize] = {};
-    MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(kNameBufferSize));
+    wchar_t wide[kDeviceNameBufferSize] = {};
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(kDeviceNameBufferSize));
     return wide;
 }
 

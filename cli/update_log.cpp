@@ -44,12 +44,6 @@ std::string IsoTimeNow() {
     return text;
 }
 
-std::wstring ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(name, &size) ? name : L"";
-}
-
 std::wstring UserName() {
     wchar_t name[257] = {};  // UNLEN + 1
     DWORD size = 257;
@@ -57,6 +51,12 @@ std::wstring UserName() {
 }
 
 }  // namespace
+
+std::wstring ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? name : L"";
+}
 
 std::string LogLine(const LogRecord& record) {
     const std::string fields[] = {

@@ -157,8 +157,8 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
         const LONGLONG start = Now();
         call.status = driver_->Set(id, data);
         call.micros = MicrosSince(start);
-        if (call.status >= 0 && data) {
-            KeepSelection(id, *static_cast<const DWORD*>(data));
+        if (call.status >= 0) {
+            selections_.Keep(id, data);
         }
         return Add(call);
     }
@@ -241,31 +241,7 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
     }
 
     size_t DataSize(DWORD id) const {
-        switch (id) {
-            case CPROP_REG_DATA:
-                return registerSelect_ & 0xFF;
-            case CPROP_ALT_REG_DATA:
-                return altSelect_ & 0xFF;
-            case CPROP_I2C_DATA:
-                return FirstI2cReading(i2cDescriptor_).count;
-            default:
-                return sizeof(DWORD);
-        }
-    }
-    void KeepSelection(DWORD id, DWORD word) {
-        switch (id) {
-            case CPROP_REG_SELECT:
-                registerSelect_ = word;
-                break;
-            case CPROP_ALT_REG_SELECT:
-                altSelect_ = word;
-                break;
-            case CPROP_I2C_TRANSFER:
-                i2cDescriptor_ = word;
-                break;
-            default:
-                break;
-        }
+        return selections_.DataBytes(id, FirstI2cReading(selections_.i2cTransfer).count);
     }
     HRESULT Add(const velto1::RecordedCall& call) {
         recorder_->AddLine(velto1::FormatRecordedCall(recorder_->CallCount() + 1, call));
@@ -275,9 +251,7 @@ class RecordingDriver final : public velto1::ComObject<ICustomProperty> {
     ICustomProperty* driver_;
     CallRecorder* recorder_;
     LONGLONG ticksPerSecond_ = 1;
-    DWORD registerSelect_ = 0;
-    DWORD altSelect_ = 0;
-    DWORD i2cDescriptor_ = 0;
+    HeldSelections selections_;
 };
 
 ICustomProperty* RecordDriverCalls(ICustomProperty* driver, CallRecorder* recorder) {

@@ -22,7 +22,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr size_t kNameBufferSize = 260;
 // Registry values are read with this capacity; a larger value counts as absent.
 constexpr DWORD kValueCapacity = 256;
 
@@ -65,7 +64,7 @@ bool ReadRegistryText(HKEY key, const char* valueName, RegistryText& text) {
 }
 
 // Copies a name of at most 256 bytes plus terminator into a caller buffer of
-// at least 260 bytes.
+// at least kDeviceNameBufferSize bytes.
 void CopyName(char* out, const char* name) {
     if (out) {
         std::memcpy(out, name, std::strlen(name) + 1);
@@ -75,7 +74,7 @@ void CopyName(char* out, const char* name) {
 // Writes the text and its wide form (ANSI code page) to the outputs given.
 void WriteNameOutputs(const char* name, char* out, wchar_t* wideOut) {
     CopyName(out, name);
-    if (wideOut && MultiByteToWideChar(CP_ACP, 0, name, -1, wideOut, kNameBufferSize) == 0) {
+    if (wideOut && MultiByteToWideChar(CP_ACP, 0, name, -1, wideOut, kDeviceNameBufferSize) == 0) {
         wideOut[0] = L'\0';
     }
 }
@@ -91,7 +90,7 @@ bool NameMatches(const char* friendlyName, const char* wantedName) {
 // terminator. A character turned into '?', or into a look-alike (a fullwidth
 // U into U), would let the name match another device's. UTF-8 takes neither
 // check and loses nothing but lone surrogates, which it is told to refuse.
-bool ToAnsiExactly(const wchar_t* wide, char (&name)[kNameBufferSize]) {
+bool ToAnsiExactly(const wchar_t* wide, char (&name)[kDeviceNameBufferSize]) {
     if (GetACP() == CP_UTF8) {
         return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, wide, -1, name, sizeof name,
                                    nullptr, nullptr) != 0;
@@ -150,7 +149,7 @@ void VisitMatchingDevices(GUID category, const char* wantedName, Record record, 
     VisitNamedDevices(category, record, [&](IMoniker* device, const wchar_t* wideName) {
         // A name that doesn't fit the buffer, or doesn't convert exactly, is no
         // match: only a whole, terminated name is compared.
-        char name[kNameBufferSize];
+        char name[kDeviceNameBufferSize];
         if (!ToAnsiExactly(wideName, name) || !NameMatches(name, wantedName)) {
             return false;
         }
@@ -208,7 +207,7 @@ BOOL ReadAudioDeviceName(char* name, wchar_t* wideName) {
 }
 
 void GetAudioDeviceName(char* name) {
-    char found[kNameBufferSize];
+    char found[kDeviceNameBufferSize];
     if (!ReadAudioDeviceName(found, nullptr)) {
         CopyName(found, kGenericAudioName);
     }
@@ -230,7 +229,7 @@ BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName) {
 }
 
 void GetCaptureDeviceName(char* name) {
-    char found[kNameBufferSize];
+    char found[kDeviceNameBufferSize];
     if (!ReadCaptureDeviceName(found, nullptr)) {
         CopyName(found, kDefaultCaptureName);
     }
@@ -270,8 +269,9 @@ BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName) {
                               nullptr) != ERROR_SUCCESS) {
                 break;
             }
-            // One character more than the value may take, zeroed: always terminated.
-            wchar_t friendlyName[kNameBufferSize] = {};
+            // A name the search takes and its terminator, and one zeroed character
+            // more than the value may take: always terminated.
+            wchar_t friendlyName[kDeviceNameBufferSize + 1] = {};
             DWORD size = sizeof friendlyName - sizeof(wchar_t);
             if (RegGetValueW(instances.Get(), id, L"FriendlyName", RRF_RT_REG_SZ, nullptr,
                              friendlyName, &size) != ERROR_SUCCESS) {
@@ -327,7 +327,7 @@ IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
 }
 
 IBaseFilter* DeviceControl::FindCaptureFilter() {
-    char name[kNameBufferSize];
+    char name[kDeviceNameBufferSize];
     GetCaptureDeviceName(name);
     return FindCaptureDevice(name, nullptr, nullptr);
 }
@@ -462,7 +462,7 @@ ICustomProperty* DeviceControl::Bind(const char* wantedName) {
 }
 
 ICustomProperty* DeviceControl::Open() {
-    char name[kNameBufferSize];
+    char name[kDeviceNameBufferSize];
     GetCaptureDeviceName(name);
     return Bind(name);
 }
@@ -490,7 +490,7 @@ BOOL DeviceControl::CanBind(const char* wantedName) {
 }
 
 BOOL DeviceControl::IsDevicePresent() {
-    char name[kNameBufferSize];
+    char name[kDeviceNameBufferSize];
     GetCaptureDeviceName(name);
     return CanBind(name);
 }
@@ -517,7 +517,7 @@ void DeviceControl::ShowPropertyPagesByName(HWND owner, const char* wantedName) 
 }
 
 void DeviceControl::ShowPropertyPages(HWND owner) {
-    char name[kNameBufferSize];
+    char name[kDeviceNameBufferSize];
     GetCaptureDeviceName(name);
     ShowPropertyPagesByName(owner, name);
 }
@@ -525,7 +525,7 @@ void DeviceControl::ShowPropertyPages(HWND owner) {
 BOOL DeviceControl::OpenAudioFilters(char* audioDeviceName, IBaseFilter** audioCaptureFilterOut,
                                      IBaseFilter** audioDeviceFilterOut,
                                      IBaseFilter** audioRendererFilterOut) {
-    char name[kNameBufferSize];
+    char name[kDeviceNameBufferSize];
     GetAudioDeviceName(name);
     CopyName(audioDeviceName, name);
     // Filters from an earlier call are let go, not overwritten.

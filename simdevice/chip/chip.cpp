@@ -178,16 +178,8 @@ void SimChip::SetRegister(WORD index, BYTE value) {
 }
 
 size_t SimChip::DataSize(DWORD id) const {
-    switch (id) {
-        case CPROP_REG_DATA:
-            return state_.regSelect & 0xFF;
-        case CPROP_ALT_REG_DATA:
-            return state_.altSelect & 0xFF;
-        case CPROP_I2C_DATA:
-            return DecodeI2cDescriptor(state_.i2cDescriptor).count;
-        default:
-            return sizeof(DWORD);
-    }
+    const HeldSelections held{state_.regSelect, state_.altSelect, state_.i2cDescriptor};
+    return held.DataBytes(id, DecodeI2cDescriptor(held.i2cTransfer).count);
 }
 
 HRESULT SimChip::MoveI2cData(void* data, bool write) {

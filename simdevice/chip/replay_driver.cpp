@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <optional>
 
 #include "common/console_text.h"
 #include "common/win32_owners.h"
@@ -26,20 +24,17 @@ std::wstring Widen(const std::string& text) {
 // recorded program's buffer was.
 bool CheckReturnedSizes(const velto1::Recording& recording, DWORD* callNumber,
                         std::string* problem) {
-    std::map<DWORD, DWORD> selections;
+    HeldSelections held;
     for (size_t i = 0; i < recording.calls.size(); ++i) {
         const velto1::RecordedCall& call = recording.calls[i];
         if (call.slot == velto1::CallSlot::Set && call.status >= 0 && !call.sent.null &&
             call.sent.bytes.size() == sizeof(DWORD)) {
-            DWORD word = 0;
-            std::memcpy(&word, call.sent.bytes.data(), sizeof word);
-            selections[call.id] = word;
+            held.Keep(call.id, call.sent.bytes.data());
         }
         if (call.slot != velto1::CallSlot::Get) {
             continue;
         }
-        const std::optional<DWORD> select = SelectionPropertyOf(call.id);
-        const size_t most = select ? SelectionCount(*select, selections[*select]) : sizeof(DWORD);
+        const size_t most = held.DataBytes(call.id, DecodeI2cDescriptor(held.i2cTransfer).count);
         if (call.returned.bytes.size() > most) {
             *callNumber = static_cast<DWORD>(i + 1);
             *problem = "Get returned " + std::to_string(call.returned.bytes.size()) +
@@ -109,16 +104,7 @@ const velto1::RecordedCall* ReplaySession::Answer(const velto1::RecordedCall& re
 }
 
 size_t ReplayDriver::DataSize(DWORD id) const {
-    switch (id) {
-        case CPROP_REG_DATA:
-            return registerSelect_ & 0xFF;
-        case CPROP_ALT_REG_DATA:
-            return altSelect_ & 0xFF;
-        case CPROP_I2C_DATA:
-            return DecodeI2cDescriptor(i2cDescriptor_).count;
-        default:
-            return sizeof(DWORD);
-    }
+    return selections_.DataBytes(id, DecodeI2cDescriptor(selections_.i2cTransfer).count);
 }
 
 HRESULT ReplayDriver::Play(const velto1::RecordedCall& request, void* out, size_t capacity) {
@@ -142,16 +128,8 @@ HRESULT ReplayDriver::Set(DWORD id, const void* data) {
     request.id = id;
     request.sent = velto1::CallBytesAt(data, DataSize(id));
     const HRESULT status = Play(request, nullptr, 0);
-    if (status >= 0 && data) {
-        DWORD word = 0;
-        std::memcpy(&word, data, sizeof word);
-        if (id == CPROP_REG_SELECT) {
-            registerSelect_ = word;
-        } else if (id == CPROP_ALT_REG_SELECT) {
-            altSelect_ = word;
-        } else if (id == CPROP_I2C_TRANSFER) {
-            i2cDescriptor_ = word;
-        }
+    if (status >= 0) {
+        selections_.Keep(id, data);
     }
     return status;
 }

@@ -4,7 +4,6 @@
 // GPIO register (check's recording holds no data write).
 #include <gmock/gmock.h>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -104,6 +103,13 @@ TEST_F(CliTest, DetectAndCheckOnEveryKindOfPcWriteNothing) {
     DeleteFileW(recording.c_str());
 }
 
+// The other build's device is told by the longest name its own search takes:
+// 259 characters.
+TEST_F(CliTest, CheckTellsTheOtherBuildsDeviceByItsLongestName) {
+    const clitest::OtherBitnessDevice other(L"USB 7450 Device" + std::wstring(244, L'x'));
+    EXPECT_EQ(Velto1cli(L"check").exitCode, 14);
+}
+
 // A PC that fails the same way at every boot keeps one recording of it, in
 // a file that log collectors take; the log gains a line per run.
 TEST_F(CliTest, TwoIdenticalFailuresLeaveOneCollectableRecording) {
@@ -115,21 +121,9 @@ TEST_F(CliTest, TwoIdenticalFailuresLeaveOneCollectableRecording) {
         EXPECT_EQ(Velto1cli(L"update --log \"" + folderLog + L"\"").exitCode, 12);
     }
     EXPECT_EQ(clitest::ReadLog(folderLog).size(), 2u);
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            files.push_back(found.cFileName);
-            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-        }
-    }
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
+    const std::vector<std::wstring> files = simtool::FilesMatching(folder + L"\\*");
+    simtool::RemoveFolder(folder);
     ASSERT_EQ(files.size(), 2u);
-    std::sort(files.begin(), files.end());
     EXPECT_EQ(files[0], L"update.log");
     EXPECT_THAT(files[1], testing::StartsWith(L"velto1-"));
     EXPECT_THAT(files[1], testing::EndsWith(L"-USB_7450_Device-12.rec.txt"));

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,12 +35,7 @@ struct LogLine {
         architecture;
 };
 
-inline std::string FileText(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
+using simtool::FileText;
 
 // The text's lines, each split at its tabs; every line must end in CR LF and
 // have the ten fields.
@@ -73,11 +67,7 @@ inline Outcome Velto1cli(const std::wstring& arguments) {
     return {static_cast<int>(run.exitCode), run.output};
 }
 
-inline std::wstring TempPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
+using simtool::TempPath;
 
 // Up to two devices, "a" and "b", each with its EEPROM in a file.
 class CliTest : public simbench::SimDeviceTest {

@@ -35,36 +35,22 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-        }
-    }
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 class DeployTest : public CliTest {
   protected:
     void SetUp() override {
         CliTest::SetUp();
-        RemoveTree(InstallFolder());
-        RemoveTree(logs);
-        RemoveTree(package);
+        simtool::RemoveFolder(InstallFolder());
+        simtool::RemoveFolder(logs);
+        simtool::RemoveFolder(package);
         CreateDirectoryW(package.c_str(), nullptr);
         for (const wchar_t* file : {L"install.cmd", L"velto1cli.exe"}) {
             CopyFileW(simtool::Beside(file).c_str(), (package + L"\\" + file).c_str(), FALSE);
         }
     }
     void TearDown() override {
-        RemoveTree(InstallFolder());
-        RemoveTree(logs);
-        RemoveTree(package);
+        simtool::RemoveFolder(InstallFolder());
+        simtool::RemoveFolder(logs);
+        simtool::RemoveFolder(package);
         CliTest::TearDown();
     }
     // install.cmd as a deployment tool starts it: cmd.exe /c, its folder's copy.
@@ -117,8 +103,8 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
         {"a device whose driver interface does not bind",
          [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, 0x85, false, false,
          13, false, 0x85},
-        {"a device another program holds", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, true,
-         20, false, 0x85},
+        {"a device another program holds", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, true, 20,
+         false, 0x85},
         {"a device served by the other build only", nullptr, 0, 0, true, false, 14, false, 0},
         {"a device whose write fails (E003)",
          [](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, 0x85, false,
@@ -130,15 +116,16 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
     for (const Pc& pc : pcs) {
         SCOPED_TRACE(pc.what);
         ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
-        RemoveTree(InstallFolder());
+        simtool::RemoveFolder(InstallFolder());
         std::optional<clitest::OtherBitnessDevice> other;
         if (pc.otherBuildOnly) {
             other.emplace();
         }
         if (pc.device) {
-            sim::DeviceSettings settings = Settings(
-                L"a", L"USB 7450 Device",
-                sim::EepromWith({{sim::kMarkerOffset, pc.marker}, {sim::kOptionByteOffset, pc.option}}));
+            sim::DeviceSettings settings =
+                Settings(L"a", L"USB 7450 Device",
+                         sim::EepromWith({{sim::kMarkerOffset, pc.marker},
+                                          {sim::kOptionByteOffset, pc.option}}));
             pc.device(settings);
             Add(settings);
         }
@@ -180,7 +167,7 @@ TEST_F(DeployTest, RefusalsHaveTheirCodesAndTouchNoDevice) {
     EXPECT_EQ(Install(logs).exitCode, 42);
     EXPECT_EQ(GetFileAttributesW((InstallFolder() + L"\\velto1cli.exe").c_str()),
               INVALID_FILE_ATTRIBUTES);
-    RemoveTree(InstallFolder());
+    simtool::RemoveFolder(InstallFolder());
 
     const std::wstring file = clitest::TempPath(L"velto1-not-a-folder.txt");
     std::ofstream(file.c_str()) << "a file";

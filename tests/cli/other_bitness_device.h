@@ -16,14 +16,14 @@ namespace clitest {
 
 class OtherBitnessDevice {
   public:
-    OtherBitnessDevice() {
+    explicit OtherBitnessDevice(const std::wstring& name = L"USB 7450 Device") {
         velto1::UniqueRegKey key;
         EXPECT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, Path().c_str(), 0, nullptr, 0,
                                   KEY_WRITE | kOtherView, nullptr, key.Put(), nullptr),
                   ERROR_SUCCESS);
-        const wchar_t name[] = L"USB 7450 Device";
-        RegSetValueExW(key.Get(), L"FriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                       sizeof name);
+        RegSetValueExW(key.Get(), L"FriendlyName", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
     }
     ~OtherBitnessDevice() { RegDeleteKeyExW(HKEY_CLASSES_ROOT, Path().c_str(), kOtherView, 0); }
 

@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +67,13 @@ inline sim::EepromImage FileBytes(const std::wstring& path) {
     }
     return image;
 }
+// The file's bytes as text; empty when it can't be read.
+inline std::string FileText(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
 inline void WriteFile(const std::wstring& path, const void* bytes, size_t size) {
     FILE* file = _wfopen(path.c_str(), L"wb");
     ASSERT_NE(file, nullptr);
@@ -70,24 +81,54 @@ inline void WriteFile(const std::wstring& path, const void* bytes, size_t size) 
     std::fclose(file);
 }
 
+// A file of that name in the temporary folder.
+inline std::wstring TempPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+// The names of the files (not folders) that match the pattern, sorted.
+inline std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(found.cFileName);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+// Deletes the files in the folder, read-only or not.
+inline void EmptyFolder(const std::wstring& folder) {
+    for (const std::wstring& name : FilesMatching(folder + L"\\*")) {
+        SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW((folder + L"\\" + name).c_str());
+    }
+}
+inline void RemoveFolder(const std::wstring& folder) {
+    EmptyFolder(folder);
+    RemoveDirectoryW(folder.c_str());
+}
+
 // A simulated-device test with a path for the EEPROM file, in the temporary
 // folder under a name of the test's own; the file and its lock are removed
-// before and after.
+// before and after, read-only or not.
 class FileDeviceTest : public simbench::SimDeviceTest {
   protected:
-    explicit FileDeviceTest(const wchar_t* name) {
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        eeprom = std::wstring(folder) + name;
-    }
+    explicit FileDeviceTest(const wchar_t* name) : eeprom(TempPath(name)) {}
     void SetUp() override {
         simbench::SimDeviceTest::SetUp();
-        DeleteFileW(eeprom.c_str());
+        RemoveEeprom();
     }
     void TearDown() override {
         simbench::SimDeviceTest::TearDown();
-        DeleteFileW(eeprom.c_str());
-        DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
+        RemoveEeprom();
     }
     // Adds "USB 7450 Device" with a fresh EEPROM in the file, and the further
     // simdevctl add options given.
@@ -96,9 +137,36 @@ class FileDeviceTest : public simbench::SimDeviceTest {
                                       L"\" --reset-eeprom " + options);
         ASSERT_EQ(add.exitCode, 0) << add.output;
     }
+    // "USB 7450 Device" with the simulated chip's defaults, its EEPROM the file.
+    sim::DeviceSettings FileDevice(const wchar_t* id) const {
+        sim::DeviceSettings settings = simbench::Device(id, L"USB 7450 Device");
+        settings.eepromFile = eeprom;
+        return settings;
+    }
     sim::EepromImage Bytes() const { return FileBytes(eeprom); }
 
     std::wstring eeprom;
+
+  private:
+    void RemoveEeprom() const {
+        SetFileAttributesW(eeprom.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(eeprom.c_str());
+        DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
+    }
+};
+
+// A FileDeviceTest of a program driven through its windows: skipped without
+// an X display (scripts/test.sh gives one); a derived SetUp returns when
+// IsSkipped().
+class WindowedDeviceTest : public FileDeviceTest {
+  protected:
+    using FileDeviceTest::FileDeviceTest;
+    void SetUp() override {
+        if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
+            GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
+        }
+        FileDeviceTest::SetUp();
+    }
 };
 
 }  // namespace simtool

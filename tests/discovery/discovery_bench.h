@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "common/win32_owners.h"
 #include "common/device_categories.h"
@@ -84,12 +85,16 @@ class DiscoveryTest : public simbench::SimDeviceTest {
         settings.offersCustomProperty = customProperty;
         return settings;
     }
-    void ExpectIdentity(const sim::ChipIdentity& identity, DWORD newGeneration) {
-        EXPECT_EQ(Access::ChipId(device), identity.chipId & 0xFF);
-        EXPECT_EQ(Access::NewGeneration(device), newGeneration);
-        EXPECT_EQ(Access::BoardConfig(device), identity.boardConfig);
-        EXPECT_EQ(Access::RemoteAddress(device), identity.remoteAddress);
-        EXPECT_EQ(Access::RemoteI2cAddress(device), identity.remoteI2cAddress);
+    // What the object keeps of the bound chip: its id's low byte, generation,
+    // board configuration and remote-control addresses. Callers compare it
+    // with IdentityOf and name their row.
+    std::vector<DWORD> KeptIdentity() {
+        return {Access::ChipId(device), Access::NewGeneration(device), Access::BoardConfig(device),
+                Access::RemoteAddress(device), Access::RemoteI2cAddress(device)};
+    }
+    static std::vector<DWORD> IdentityOf(const sim::ChipIdentity& chip, DWORD newGeneration) {
+        return {chip.chipId & 0xFF, newGeneration, chip.boardConfig, chip.remoteAddress,
+                chip.remoteI2cAddress};
     }
 
     velto1::UniqueRegKey machine;

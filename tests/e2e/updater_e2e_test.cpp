@@ -3,14 +3,12 @@
 // EEPROM in a file, and the program's windows driven through the Win32 API.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "common/module_folder.h"
 #include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/run_process.h"
 #include "tests/common/updater_texts.h"
+#include "tests/common/simtool_fixture.h"
 #include "tools/autopilot/updater_session.h"
 
 namespace {
@@ -20,45 +18,14 @@ using automation::SessionResult;
 
 using namespace updater_texts;
 
-class UpdaterEndToEnd : public simbench::SimDeviceTest {
+class UpdaterEndToEnd : public simtool::WindowedDeviceTest {
   protected:
-    void SetUp() override {
-        if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
-            GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
-        }
-        SimDeviceTest::SetUp();
-        wchar_t folder[MAX_PATH];
-        GetTempPathW(MAX_PATH, folder);
-        eepromFile_ = std::wstring(folder) + L"velto1-e2e-eeprom.bin";
-        DeleteEeprom();
-    }
-    void TearDown() override {
-        if (!eepromFile_.empty()) {
-            DeleteEeprom();
-        }
-        SimDeviceTest::TearDown();
-    }
-    void DeleteEeprom() {
-        SetFileAttributesW(eepromFile_.c_str(), FILE_ATTRIBUTE_NORMAL);  // a test made it read-only
-        DeleteFileW(eepromFile_.c_str());
-    }
+    UpdaterEndToEnd() : WindowedDeviceTest(L"velto1-e2e-eeprom.bin") {}
 
     // The updater's model with its EEPROM in the test's file.
     void AddDevice(const sim::EepromImage& image) {
-        {
-            std::ofstream file(eepromFile_.c_str(), std::ios::binary);
-            ASSERT_TRUE(file.write(reinterpret_cast<const char*>(image.data()), image.size()));
-        }
-        sim::DeviceSettings settings = simbench::Device(L"e2e", L"USB 7450 Device");
-        settings.eepromFile = eepromFile_;
-        Add(settings);
-    }
-
-    sim::EepromImage ReadEeprom() {
-        sim::EepromImage image{};
-        std::ifstream file(eepromFile_.c_str(), std::ios::binary);
-        EXPECT_TRUE(file.read(reinterpret_cast<char*>(image.data()), image.size()));
-        return image;
+        simtool::WriteFile(eeprom, image.data(), image.size());
+        Add(FileDevice(L"e2e"));
     }
 
     SessionResult Run(Answer answer) {
@@ -79,8 +46,6 @@ class UpdaterEndToEnd : public simbench::SimDeviceTest {
         EXPECT_EQ(result.messageText, text) << automation::Utf8(result.messageText);
         EXPECT_EQ(result.messageCaption, kTitle);
     }
-
-    std::wstring eepromFile_;
 };
 
 TEST_F(UpdaterEndToEnd, WithoutADeviceTellsW001) {
@@ -91,7 +56,7 @@ TEST_F(UpdaterEndToEnd, WrongMarkerTellsW002AndWritesNothing) {
     const sim::EepromImage image = sim::EepromWith({{sim::kMarkerOffset, 0x30}});
     AddDevice(image);
     ExpectOneMessage(Run(Answer::Ok), kW002);
-    EXPECT_EQ(ReadEeprom(), image);
+    EXPECT_EQ(Bytes(), image);
 }
 
 TEST_F(UpdaterEndToEnd, FreshDeviceIsUpdatedOnceThenReportedAsUpdated) {
@@ -104,10 +69,10 @@ TEST_F(UpdaterEndToEnd, FreshDeviceIsUpdatedOnceThenReportedAsUpdated) {
 
     sim::EepromImage expected = fresh;
     expected[sim::kOptionByteOffset] = static_cast<BYTE>(fresh[sim::kOptionByteOffset] & 0x7F);
-    EXPECT_EQ(ReadEeprom(), expected);
+    EXPECT_EQ(Bytes(), expected);
 
     ExpectOneMessage(Run(Answer::Ok), kAlreadyUpdated);
-    EXPECT_EQ(ReadEeprom(), expected);
+    EXPECT_EQ(Bytes(), expected);
 }
 
 // An EEPROM whose file may not be written refuses the write, and only the
@@ -115,9 +80,9 @@ TEST_F(UpdaterEndToEnd, FreshDeviceIsUpdatedOnceThenReportedAsUpdated) {
 TEST_F(UpdaterEndToEnd, FailedWriteTellsE003Only) {
     const sim::EepromImage fresh = sim::FreshProductEeprom();
     AddDevice(fresh);
-    ASSERT_TRUE(SetFileAttributesW(eepromFile_.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(eeprom.c_str(), FILE_ATTRIBUTE_READONLY));
     ExpectOneMessage(Run(Answer::Ok), kE003);
-    EXPECT_EQ(ReadEeprom(), fresh);
+    EXPECT_EQ(Bytes(), fresh);
 }
 
 // Another program holds the device, stopped inside a driver call: the opening
@@ -129,7 +94,7 @@ TEST_F(UpdaterEndToEnd, ADeviceHeldInsideADriverCallTellsE001AndWritesNothing) {
                                        L"stall \"USB 7450 Device\" e2e");
     ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;
     ExpectOneMessage(Run(Answer::Ok), kE001);
-    EXPECT_EQ(ReadEeprom(), fresh);
+    EXPECT_EQ(Bytes(), fresh);
 }
 
 // Cancel and Escape leave the device alone. The dialog reads correctly on a
@@ -142,7 +107,7 @@ TEST_F(UpdaterEndToEnd, CancelAndEscapeLeaveTheDeviceAloneAndTextsSurviveAWester
     const SessionResult result = Run(Answer::Cancel);
     EXPECT_EQ(result.messageCount, 0);
     EXPECT_EQ(Run(Answer::Escape).messageCount, 0);
-    EXPECT_EQ(ReadEeprom(), fresh);
+    EXPECT_EQ(Bytes(), fresh);
 
     EXPECT_EQ(result.dialogTitle, kTitle);
     const struct {

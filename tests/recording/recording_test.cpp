@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,23 +21,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-
-std::wstring TempFile(const wchar_t* name) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
-
-std::string ReadText(const std::wstring& path) {
-    std::string text;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        for (int c; (c = std::fgetc(file)) != EOF;) {
-            text += static_cast<char>(c);
-        }
-        std::fclose(file);
-    }
-    return text;
-}
 
 void WriteText(const std::wstring& path, const std::string& text) {
     simtool::WriteFile(path, text.data(), text.size());
@@ -85,7 +67,7 @@ Expected ReadExpected(const std::string& text) {
 
 // The device name in a recording's header.
 std::string DeviceOf(const std::wstring& path) {
-    std::istringstream lines(ReadText(path));
+    std::istringstream lines(simtool::FileText(path));
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("device ", 0) == 0) {
             return line.substr(7);
@@ -111,7 +93,7 @@ class RecordingTest : public simtool::FileDeviceTest {
     // The device's line in simdevctl's list.
     std::string Listed() { return Simdevctl(L"list").output; }
 
-    const std::wstring recording = TempFile(L"velto1-recording-test.rec");
+    const std::wstring recording = simtool::TempPath(L"velto1-recording-test.rec");
 };
 
 // A run with --record, then the same command on a device that replays it.
@@ -149,7 +131,7 @@ TEST_F(RecordingTest, AReplayedRunGivesTheRecordedOutputAndExitCode) {
         const Outcome recorded = row.program == std::wstring(L"velto1cli")
                                      ? Velto1cli(std::wstring(row.command) + L" " + record)
                                      : Chipctl(record + L" " + row.command);
-        ASSERT_THAT(ReadText(recording), HasSubstr("\nend ")) << recorded.output;
+        ASSERT_THAT(simtool::FileText(recording), HasSubstr("\nend ")) << recorded.output;
         ASSERT_EQ(AddReplay(recording).exitCode, 0);
         const Outcome replayed = row.program == std::wstring(L"velto1cli") ? Velto1cli(row.command)
                                                                            : Chipctl(row.command);
@@ -181,21 +163,10 @@ struct FlightRow {
 };
 
 TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
-    const std::wstring folder = TempFile(L"velto1-flight-test");
+    const std::wstring folder = simtool::TempPath(L"velto1-flight-test");
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring log = folder + L"\\update.log";
-    auto recordings = [&folder] {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder + L"\\*.rec.txt").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                names.push_back(found.cFileName);
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        return names;
-    };
+    auto recordings = [&folder] { return simtool::FilesMatching(folder + L"\\*.rec.txt"); };
     const FlightRow rows[] = {
         {L"", kMarker, false},
         {L"", 0x00, true},                                  // W002
@@ -215,7 +186,7 @@ TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
         if (row.written) {
             EXPECT_EQ(written[0].rfind(L"velto1-", 0), 0u);
             EXPECT_NE(written[0].find(L"-USB_7450_Device-"), std::wstring::npos);
-            const std::string text = ReadText(folder + L"\\" + written[0]);
+            const std::string text = simtool::FileText(folder + L"\\" + written[0]);
             EXPECT_THAT(text, HasSubstr("\ndevice USB 7450 Device\n"));
             // Replayed, the recording gives the same outcome.
             ASSERT_EQ(AddReplay(folder + L"\\" + written[0]).exitCode, 0);
@@ -224,29 +195,19 @@ TEST_F(RecordingTest, TheFlightRecorderWritesOnlyOnAFailure) {
             EXPECT_EQ(replayed.output, original.output);
         }
     }
-    for (const std::wstring& name : recordings()) {
-        DeleteFileW((folder + L"\\" + name).c_str());
-    }
-    DeleteFileW(log.c_str());
-    RemoveDirectoryW(folder.c_str());
+    simtool::RemoveFolder(folder);
 }
 
 // Each recording of the corpus (tests/recordings/NAME.rec) replayed through
 // the program and command that made it gives what NAME.expected says.
 TEST_F(RecordingTest, TheCorpusReplaysAsExpected) {
     const std::wstring corpus = velto1::ModuleFolder() + L"recordings\\";
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((corpus + L"*.rec").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no recordings in the corpus";
-    std::vector<std::wstring> names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    const std::vector<std::wstring> names = simtool::FilesMatching(corpus + L"*.rec");
+    ASSERT_FALSE(names.empty()) << "no recordings in the corpus";
     for (const std::wstring& name : names) {
         SCOPED_TRACE(testing::PrintToString(name));
         const std::wstring stem = name.substr(0, name.size() - 4);
-        const Expected expected = ReadExpected(ReadText(corpus + stem + L".expected"));
+        const Expected expected = ReadExpected(simtool::FileText(corpus + stem + L".expected"));
         ASSERT_FALSE(expected.command.empty()) << "no command in " << stem.c_str() << ".expected";
         const Outcome add =
             Simdevctl(L"add cam --name \"" + velto1::WidenAnsi(DeviceOf(corpus + name)) +
@@ -438,7 +399,7 @@ TEST_F(RecordingTest, ARecordingThatCannotBeWrittenChangesNoOutcome) {
     AddWithTool();
     const Outcome plain = Chipctl(L"info");
     const Outcome recorded =
-        Chipctl(L"--record \"" + TempFile(L"no-such-folder\\x.rec") + L"\" info");
+        Chipctl(L"--record \"" + simtool::TempPath(L"no-such-folder\\x.rec") + L"\" info");
     EXPECT_EQ(recorded.exitCode, plain.exitCode);
     EXPECT_THAT(recorded.output, HasSubstr(plain.output));
     EXPECT_THAT(recorded.output, HasSubstr("chipctl: could not write the recording "));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -14,6 +13,7 @@
 #include "regconsole/resource.h"
 #include "simdevice/chip/chip.h"
 #include "tests/bench/sim_bench.h"
+#include "tests/common/simtool_fixture.h"
 #include "tools/autopilot/ui_automation.h"
 
 namespace {
@@ -22,27 +22,9 @@ const wchar_t kCaption[] = L"KX5170 Custom Property Demo";
 const wchar_t kUnplugged[] = L"Fatal Error:  Device unplugged, press OK to Exit";
 constexpr DWORD kTimeoutMs = 20000;
 
-std::vector<BYTE> ReadFileBytes(const std::wstring& path) {
-    std::vector<BYTE> bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        for (int c; (c = fgetc(file)) != EOF;) {
-            bytes.push_back(static_cast<BYTE>(c));
-        }
-        fclose(file);
-    }
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    fclose(file);
-}
-
 // The bytes with the given offsets changed.
-std::vector<BYTE> With(std::vector<BYTE> bytes,
-                       std::initializer_list<std::pair<size_t, BYTE>> changes) {
+sim::EepromImage With(sim::EepromImage bytes,
+                      std::initializer_list<std::pair<size_t, BYTE>> changes) {
     for (const auto& [offset, value] : changes) {
         bytes.at(offset) = value;
     }
@@ -137,31 +119,28 @@ class Console {
     HWND dialog_ = nullptr;
 };
 
-class RegisterConsoleEndToEnd : public simbench::SimDeviceTest {
+class RegisterConsoleEndToEnd : public simtool::WindowedDeviceTest {
   protected:
+    RegisterConsoleEndToEnd() : WindowedDeviceTest(L"regconsole-e2e-eeprom.bin") {}
+
     void SetUp() override {
-        if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
-            GTEST_SKIP() << "no X display: run the tests through scripts/test.sh";
+        WindowedDeviceTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        SimDeviceTest::SetUp();
-        wchar_t folder[MAX_PATH];
-        GetTempPathW(MAX_PATH, folder);
-        eepromFile_ = std::wstring(folder) + L"regconsole-e2e-eeprom.bin";
-        imageFile_ = std::wstring(folder) + L"regconsole-e2e-image.bin";
+        imageFile_ = simtool::TempPath(L"regconsole-e2e-image.bin");
         DeleteFileW(imageFile_.c_str());
         const sim::EepromImage fresh = sim::FreshProductEeprom();
-        WriteFileBytes(eepromFile_, std::vector<BYTE>(fresh.begin(), fresh.end()));
+        simtool::WriteFile(eeprom, fresh.data(), fresh.size());
     }
     void TearDown() override {
         console_.Kill();  // before its device goes
-        DeleteFileW(eepromFile_.c_str());
         DeleteFileW(imageFile_.c_str());
-        SimDeviceTest::TearDown();
+        WindowedDeviceTest::TearDown();
     }
     sim::DeviceSettings Device() {
-        sim::DeviceSettings settings = simbench::Device(L"console", L"USB 7450 Device");
+        sim::DeviceSettings settings = FileDevice(L"console");
         settings.identity.chipId = 0x141;
-        settings.eepromFile = eepromFile_;
         return settings;
     }
     // Registers the device, then starts the console on it.
@@ -169,9 +148,7 @@ class RegisterConsoleEndToEnd : public simbench::SimDeviceTest {
         Add(settings);
         console_.Start();
     }
-    std::vector<BYTE> DeviceEeprom() { return ReadFileBytes(eepromFile_); }
 
-    std::wstring eepromFile_;
     std::wstring imageFile_;
     Console console_;
 };
@@ -213,32 +190,33 @@ TEST_F(RegisterConsoleEndToEnd, ProbeOfAMissingI2cDeviceSaysNotDetected) {
 
 TEST_F(RegisterConsoleEndToEnd, SaveChangeOneByteRestoreGivesTheSavedEeprom) {
     Open(Device());
-    const std::vector<BYTE> original = DeviceEeprom();
+    const sim::EepromImage original = Bytes();
     console_.Press(IDC_EEPROM_SAVE, {{IDC_EEPROM_FILE, imageFile_}});
-    EXPECT_EQ(ReadFileBytes(imageFile_), original);
+    EXPECT_EQ(simtool::FileBytes(imageFile_), original);
 
     console_.Type(IDC_I2C_ADDRESS, L"A0");
     console_.Choose(IDC_I2C_LAYOUT, 1);  // 8-bit sub-address
     console_.Press(IDC_I2C_WRITE,
                    {{IDC_I2C_SUBADDRESS, L"10"}, {IDC_I2C_COUNT, L"1"}, {IDC_I2C_DATA, L"5A"}});
     ASSERT_NE(original.at(0x10), 0x5A);
-    EXPECT_EQ(DeviceEeprom(), With(original, {{0x10, 0x5A}}));
+    EXPECT_EQ(Bytes(), With(original, {{0x10, 0x5A}}));
 
     EXPECT_EQ(console_.Restore(imageFile_, IDYES),
               L"1 byte differs from the file.\nWrite it to the EEPROM?");
     EXPECT_EQ(console_.Answer(), L"EEPROM restored: 1 of 256 bytes written and verified.");
-    EXPECT_EQ(DeviceEeprom(), original);
+    EXPECT_EQ(Bytes(), original);
     console_.Close();
 }
 
 TEST_F(RegisterConsoleEndToEnd, RestoreFileOf255BytesIsRefused) {
     Open(Device());
-    const std::vector<BYTE> original = DeviceEeprom();
-    WriteFileBytes(imageFile_, std::vector<BYTE>(255, 0x00));
+    const sim::EepromImage original = Bytes();
+    const BYTE zeros[255] = {};
+    simtool::WriteFile(imageFile_, zeros, sizeof zeros);
     const std::wstring text = console_.Restore(imageFile_, IDOK);
     EXPECT_TRUE(Has(text, L"holds 255 bytes; an EEPROM image is exactly 256 bytes."));
     EXPECT_TRUE(Has(text, L"Nothing was written."));
-    EXPECT_EQ(DeviceEeprom(), original);
+    EXPECT_EQ(Bytes(), original);
     console_.Close();
 }
 
@@ -246,9 +224,9 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
     sim::DeviceSettings settings = Device();
     settings.failOnI2cWrite[2] = E_FAIL;  // the second I2C data write of the session
     Open(settings);
-    const std::vector<BYTE> original = DeviceEeprom();
-    const std::vector<BYTE> image = With(original, {{0x20, 0x11}, {0x21, 0x22}, {0x22, 0x33}});
-    WriteFileBytes(imageFile_, image);
+    const sim::EepromImage original = Bytes();
+    const sim::EepromImage image = With(original, {{0x20, 0x11}, {0x21, 0x22}, {0x22, 0x33}});
+    simtool::WriteFile(imageFile_, image.data(), image.size());
 
     EXPECT_EQ(console_.Restore(imageFile_, IDYES),
               L"3 bytes differ from the file.\nWrite them to the EEPROM?");
@@ -257,7 +235,7 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
     EXPECT_TRUE(Has(report, L"EEPROM restore failed: 1 of 3 written bytes did not verify."));
     EXPECT_TRUE(Has(report, L"Byte 21: wrote 22"));
     EXPECT_FALSE(Has(report, L"restored:"));
-    EXPECT_EQ(DeviceEeprom(), With(image, {{0x21, original[0x21]}}));
+    EXPECT_EQ(Bytes(), With(image, {{0x21, original[0x21]}}));
     console_.Close();
 }
 
@@ -285,7 +263,7 @@ TEST_F(RegisterConsoleEndToEnd, UnplugMidSessionShowsTheFatalTextAndEnds) {
 // same layout that no driver can misread goes through.
 TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
     Open(Device());
-    const std::vector<BYTE> before = DeviceEeprom();
+    const sim::EepromImage before = Bytes();
     constexpr int kSubAddress16 = 2, kLong = 3;  // places in the layout list
     const struct {
         int layout;
@@ -312,7 +290,7 @@ TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
         EXPECT_EQ(console_.Answer(), row.message);
         EXPECT_EQ(console_.Log(), log) << "nothing was sent";
     }
-    EXPECT_EQ(DeviceEeprom(), before);
+    EXPECT_EQ(Bytes(), before);
     console_.Choose(IDC_I2C_LAYOUT, kSubAddress16);
     console_.Press(IDC_I2C_READ,
                    {{IDC_I2C_SUBADDRESS, L"0230"}, {IDC_I2C_COUNT, L"1"}, {IDC_I2C_DATA, L""}});
@@ -356,9 +334,7 @@ TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing
 // console started on a device that replays the recording logs what the
 // recorded one did, and its replay never diverges.
 TEST_F(RegisterConsoleEndToEnd, ARecordedSessionReplaysWithTheSameLog) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring recording = std::wstring(folder) + L"regconsole-e2e.rec";
+    const std::wstring recording = simtool::TempPath(L"regconsole-e2e.rec");
     DeleteFileW(recording.c_str());
     Open(Device());
     const size_t before = console_.Log().size();

@@ -71,18 +71,26 @@ TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
     for (int poll = 1; poll < 2000; ++poll) {
         busy += "R43=01 ";
     }
-    for (int run = 0; run < 4; ++run) {
-        const bool write = run & 1, forever = run >= 2;
-        SCOPED_TRACE(run);
+    const struct {
+        const char* what;
+        bool write, busyForever;
+        const char* after;  // the driver calls after the 1999 busy polls
+        WORD value;         // the caller's value after (0x8000 is written, 0 read into)
+    } runs[] = {
+        {"read", false, false, "R43=00 W42=9C R40=BEEF", 0xBEEF},
+        {"write", true, false, "R43=00 W40=8000 W42=1C", 0x8000},
+        {"read of a codec busy forever", false, true, "R43=01", 0},
+        {"write to a codec busy forever", true, true, "R43=01", 0x8000},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
         driver->ClearLog();
-        forever ? chip->Codec().HoldBusyForever() : chip->Codec().HoldBusy(1999);
-        WORD value = write ? 0x8000 : 0;
-        EXPECT_EQ(write ? dc.WriteAc97(0x1C, &value) : dc.ReadAc97(0x1C, &value),
-                  forever ? DEVCTL_S_BUSY : S_OK);
-        EXPECT_EQ(Trace(), busy + (forever ? "R43=01"
-                                   : write ? "R43=00 W40=8000 W42=1C"
-                                           : "R43=00 W42=9C R40=BEEF"));
-        EXPECT_EQ(value, write ? 0x8000 : forever ? 0 : 0xBEEF);
+        run.busyForever ? chip->Codec().HoldBusyForever() : chip->Codec().HoldBusy(1999);
+        WORD value = run.write ? 0x8000 : 0;
+        EXPECT_EQ(run.write ? dc.WriteAc97(0x1C, &value) : dc.ReadAc97(0x1C, &value),
+                  run.busyForever ? DEVCTL_S_BUSY : S_OK);
+        EXPECT_EQ(Trace(), busy + run.after);
+        EXPECT_EQ(value, run.value);
     }
 }
 

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -26,41 +24,17 @@ const sim::EepromImage kUpdated = sim::UpdatedProductEeprom();
 // file a save leaves there. Emptied and removed at the end.
 struct EepromFolder {
     EepromFolder() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"velto1-eeprom-" + std::to_wstring(GetCurrentProcessId());
+        folder = simtool::TempPath(L"velto1-eeprom-") + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(folder.c_str(), nullptr);
-        Empty();
+        simtool::EmptyFolder(folder);
     }
-    ~EepromFolder() {
-        Empty();
-        RemoveDirectoryW(folder.c_str());
-    }
+    ~EepromFolder() { simtool::RemoveFolder(folder); }
     std::wstring Path(const std::wstring& name = L"eeprom.bin") const {
         return folder + L"\\" + name;
     }
     // The names in the folder, sorted.
-    std::vector<std::wstring> Files() const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        for (bool more = search != INVALID_HANDLE_VALUE; more;
-             more = FindNextFileW(search, &found)) {
-            if (std::wcscmp(found.cFileName, L".") != 0 &&
-                std::wcscmp(found.cFileName, L"..") != 0) {
-                names.push_back(found.cFileName);
-            }
-        }
-        FindClose(search);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    void Empty() const {
-        for (const std::wstring& name : Files()) {
-            SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(Path(name).c_str());
-        }
-    }
+    std::vector<std::wstring> Files() const { return simtool::FilesMatching(folder + L"\\*"); }
+    void Empty() const { simtool::EmptyFolder(folder); }
 
     std::wstring folder;
 };

@@ -56,51 +56,48 @@ int RunFind(const WantedName& name, const Words& words) {
     if (const int refused = RefuseAnyArgument(words)) {
         return refused;
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    Line(L"name", WidenAnsi(session.WantedName()));
-    Line(L"name-source", session.NameSource());
-    Line(L"match", session.Match());
-    Line(L"device", WidenAnsi(session.FriendlyName()));
-    return kSuccess;
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        Line(L"name", WidenAnsi(session.WantedName()));
+        Line(L"name-source", session.NameSource());
+        Line(L"match", WidenAnsi(session.Match()));
+        Line(L"device", WidenAnsi(session.FriendlyName()));
+        return kSuccess;
+    });
 }
 
 int RunInfo(const WantedName& name, const Words& words) {
     if (const int refused = RefuseAnyArgument(words)) {
         return refused;
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    DeviceControl& device = session.Device();
-    DWORD chipId = 0, chipConfig = 0, boardConfig = 0, remoteAddress = 0, remoteI2cAddress = 0;
-    if (!ReadProperty(device, CPROP_CHIP_ID, L"chip id", &chipId) ||
-        !ReadProperty(device, CPROP_CHIP_CONFIG, L"chip configuration", &chipConfig) ||
-        !ReadProperty(device, CPROP_BOARD_CONFIG, L"board configuration", &boardConfig) ||
-        !ReadProperty(device, CPROP_REMOTE_ADDRESS, L"remote-control address", &remoteAddress) ||
-        !ReadProperty(device, CPROP_REMOTE_I2C_ADDRESS, L"remote-control I2C address",
-                      &remoteI2cAddress)) {
-        return kDeviceFailure;
-    }
-    DWORD vendor = 0, product = 0;
-    const HRESULT ids = device.GetVendorProductIds(&vendor, &product);
-    if (ids < 0) {
-        return DeviceFailure(L"reading the vendor and product ids", ids);
-    }
-    Line(L"device", WidenAnsi(session.FriendlyName()));
-    Line(L"chip-id", Hex(chipId, 8));
-    Line(L"generation", IsNewGenerationChip(chipId & 0xFF) ? L"later" : L"earlier");
-    Line(L"chip-config", Hex(chipConfig, 8));
-    Line(L"board-config", Hex(boardConfig, 8));
-    Line(L"board-type", Hex(boardConfig & kBoardTypeMask, 1));
-    Line(L"remote-address", Hex(remoteAddress, 8));
-    Line(L"remote-i2c-address", Hex(remoteI2cAddress, 8));
-    Line(L"vendor-id", Hex(vendor & 0xFFFF, 4));
-    Line(L"product-id", Hex(product & 0xFFFF, 4));
-    return kSuccess;
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        DeviceControl& device = session.Device();
+        DWORD chipId = 0, chipConfig = 0, boardConfig = 0, remoteAddress = 0, remoteI2cAddress = 0;
+        if (!ReadProperty(device, CPROP_CHIP_ID, L"chip id", &chipId) ||
+            !ReadProperty(device, CPROP_CHIP_CONFIG, L"chip configuration", &chipConfig) ||
+            !ReadProperty(device, CPROP_BOARD_CONFIG, L"board configuration", &boardConfig) ||
+            !ReadProperty(device, CPROP_REMOTE_ADDRESS, L"remote-control address",
+                          &remoteAddress) ||
+            !ReadProperty(device, CPROP_REMOTE_I2C_ADDRESS, L"remote-control I2C address",
+                          &remoteI2cAddress)) {
+            return kDeviceFailure;
+        }
+        DWORD vendor = 0, product = 0;
+        const HRESULT ids = device.GetVendorProductIds(&vendor, &product);
+        if (ids < 0) {
+            return DeviceFailure(L"reading the vendor and product ids", ids);
+        }
+        Line(L"device", WidenAnsi(session.FriendlyName()));
+        Line(L"chip-id", Hex(chipId, 8));
+        Line(L"generation", IsNewGenerationChip(chipId & 0xFF) ? L"later" : L"earlier");
+        Line(L"chip-config", Hex(chipConfig, 8));
+        Line(L"board-config", Hex(boardConfig, 8));
+        Line(L"board-type", Hex(boardConfig & kBoardTypeMask, 1));
+        Line(L"remote-address", Hex(remoteAddress, 8));
+        Line(L"remote-i2c-address", Hex(remoteI2cAddress, 8));
+        Line(L"vendor-id", Hex(vendor & 0xFFFF, 4));
+        Line(L"product-id", Hex(product & 0xFFFF, 4));
+        return kSuccess;
+    });
 }
 
 int RunPages(const WantedName& name, const Words& words) {
@@ -147,43 +144,42 @@ int RunRegister(const WantedName& name, const Words& words) {
     if (!args.Ok()) {
         return args.Refuse();
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    DeviceControl& device = session.Device();
-    const std::wstring where =
-        alt ? L"alternate register " + Hex(index, 2) : L"register " + Hex(index, 4);
-    if (write) {
-        const HRESULT status = alt ? device.WriteAltRegisters(index, count, value.data())
-                                   : device.WriteRegisters(index, count, value.data());
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        DeviceControl& device = session.Device();
+        const std::wstring where =
+            alt ? L"alternate register " + Hex(index, 2) : L"register " + Hex(index, 4);
+        if (write) {
+            const HRESULT status = alt ? device.WriteAltRegisters(index, count, value.data())
+                                       : device.WriteRegisters(index, count, value.data());
+            if (status < 0) {
+                return DeviceFailure(L"writing " + where, status);
+            }
+            if (args.Flag(L"--no-verify")) {
+                return kSuccess;
+            }
+        }
+        // A read-back starts from bytes that would fail the comparison. A read
+        // of up to 4 bytes delivers a whole 32-bit word.
+        std::vector<BYTE> bytes(std::max<size_t>(count, sizeof(DWORD)), 0);
+        for (DWORD i = 0; write && i < count; ++i) {
+            bytes[i] = static_cast<BYTE>(~value[i]);
+        }
+        const HRESULT status = alt ? device.ReadAltRegisters(index, count, bytes.data())
+                                   : device.ReadRegisters(index, count, bytes.data());
         if (status < 0) {
-            return DeviceFailure(L"writing " + where, status);
+            return DeviceFailure(L"reading " + where, status);
         }
-        if (args.Flag(L"--no-verify")) {
-            return kSuccess;
+        if (write && !std::equal(value.begin(), value.end(), bytes.begin())) {
+            Err(L"chipctl: " + where + L" reads back " +
+                Hex(ValueOf(bytes.data(), count), 2 * count) + L" after writing " +
+                Hex(ValueOf(value.data(), count), 2 * count) + L"\n");
+            return kDeviceFailure;
         }
-    }
-    // A read-back starts from bytes that would fail the comparison. A read
-    // of up to 4 bytes delivers a whole 32-bit word.
-    std::vector<BYTE> bytes(std::max<size_t>(count, sizeof(DWORD)), 0);
-    for (DWORD i = 0; write && i < count; ++i) {
-        bytes[i] = static_cast<BYTE>(~value[i]);
-    }
-    const HRESULT status = alt ? device.ReadAltRegisters(index, count, bytes.data())
-                               : device.ReadRegisters(index, count, bytes.data());
-    if (status < 0) {
-        return DeviceFailure(L"reading " + where, status);
-    }
-    if (write && !std::equal(value.begin(), value.end(), bytes.begin())) {
-        Err(L"chipctl: " + where + L" reads back " + Hex(ValueOf(bytes.data(), count), 2 * count) +
-            L" after writing " + Hex(ValueOf(value.data(), count), 2 * count) + L"\n");
-        return kDeviceFailure;
-    }
-    if (!write) {
-        Out(Hex(ValueOf(bytes.data(), count), 2 * count) + L"\n");
-    }
-    return kSuccess;
+        if (!write) {
+            Out(Hex(ValueOf(bytes.data(), count), 2 * count) + L"\n");
+        }
+        return kSuccess;
+    });
 }
 
 // codec read INDEX
@@ -198,19 +194,17 @@ int RunCodec(const WantedName& name, const Words& words) {
     if (!args.Ok()) {
         return args.Refuse();
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    WORD value = 0;
-    const HRESULT status = session.Device().ReadAc97(index, &value);
-    if (status < 0 || status == DEVCTL_S_BUSY) {
-        return DeviceFailure(L"reading codec register " + Hex(index, 2) +
-                                 (status == DEVCTL_S_BUSY ? L" (the codec stayed busy)" : L""),
-                             status);
-    }
-    Out(Hex(value, 4) + L"\n");
-    return kSuccess;
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        WORD value = 0;
+        const HRESULT status = session.Device().ReadAc97(index, &value);
+        if (status < 0 || status == DEVCTL_S_BUSY) {
+            return DeviceFailure(L"reading codec register " + Hex(index, 2) +
+                                     (status == DEVCTL_S_BUSY ? L" (the codec stayed busy)" : L""),
+                                 status);
+        }
+        Out(Hex(value, 4) + L"\n");
+        return kSuccess;
+    });
 }
 
 // remote [--count N]: decoded keys where the chip decodes them, else the raw
@@ -224,41 +218,39 @@ int RunRemote(const WantedName& name, const Words& words) {
     if (!args.Ok()) {
         return args.Refuse();
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    DeviceControl& device = session.Device();
-    DWORD boardType = 0;
-    DWORD codeLength = 0;
-    device.GetBoardInfo(&boardType, &codeLength);
-    bool rawCodes = false;
-    for (DWORD read = 0; read < count; ++read) {
-        if (!rawCodes) {
-            DWORD key = 0;
-            const HRESULT status = device.ReadRemoteKey(&key);
-            if (status != DEVCTL_S_NOT_SUPPORTED) {
-                if (status < 0) {
-                    return DeviceFailure(L"reading the remote-control key", status);
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        DeviceControl& device = session.Device();
+        DWORD boardType = 0;
+        DWORD codeLength = 0;
+        device.GetBoardInfo(&boardType, &codeLength);
+        bool rawCodes = false;
+        for (DWORD read = 0; read < count; ++read) {
+            if (!rawCodes) {
+                DWORD key = 0;
+                const HRESULT status = device.ReadRemoteKey(&key);
+                if (status != DEVCTL_S_NOT_SUPPORTED) {
+                    if (status < 0) {
+                        return DeviceFailure(L"reading the remote-control key", status);
+                    }
+                    Out(Hex(key, 2) + L"\n");
+                    continue;
                 }
-                Out(Hex(key, 2) + L"\n");
-                continue;
+                rawCodes = true;  // a later chip: no key decoding
             }
-            rawCodes = true;  // a later chip: no key decoding
+            BYTE code[8] = {};
+            DWORD length = codeLength;
+            const HRESULT status = device.GetRemoteCode(code, &length);
+            if (status < 0) {
+                return DeviceFailure(L"reading the remote-control code", status);
+            }
+            std::wstring line;
+            for (DWORD i = 0; i < length; ++i) {
+                line += (i ? L" " : L"") + Hex(code[i], 2);
+            }
+            Out(line + L"\n");
         }
-        BYTE code[8] = {};
-        DWORD length = codeLength;
-        const HRESULT status = device.GetRemoteCode(code, &length);
-        if (status < 0) {
-            return DeviceFailure(L"reading the remote-control code", status);
-        }
-        std::wstring line;
-        for (DWORD i = 0; i < length; ++i) {
-            line += (i ? L" " : L"") + Hex(code[i], 2);
-        }
-        Out(line + L"\n");
-    }
-    return kSuccess;
+        return kSuccess;
+    });
 }
 
 }  // namespace chipctl

@@ -11,8 +11,6 @@ namespace chipctl {
 
 namespace {
 
-constexpr size_t kNameBufferSize = 260;  // the library's name buffers
-
 std::wstring& RecordingPath() {
     static std::wstring path;
     return path;
@@ -44,7 +42,7 @@ DeviceSession::DeviceSession(const std::optional<std::string>& name) {
         wantedName_ = *name;
         return;
     }
-    char registryName[kNameBufferSize] = {};
+    char registryName[kDeviceNameBufferSize] = {};
     nameSource_ = ReadCaptureDeviceName(registryName, nullptr) ? L"registry" : L"default";
     GetCaptureDeviceName(registryName);
     wantedName_ = registryName;
@@ -64,11 +62,11 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
     if (!com_.Initialised()) {
         return DeviceFailure(L"initialising COM", com_.Result());
     }
-    char friendlyName[kNameBufferSize] = {};
+    char friendlyName[kDeviceNameBufferSize] = {};
     DWORD match = DeviceControl::kMatchedByName;
     *filter->ReleaseAndGetAddressOf() =
         device_.FindCaptureDevice(wantedName_.c_str(), friendlyName, &match);
-    match_ = match == DeviceControl::kMatchedKnownModel ? L"known-model" : L"name";
+    match_ = DeviceControl::CaptureMatchWord(match);
     if (!*filter) {
         Err(L"chipctl: no capture device whose name begins with \"" + WidenAnsi(wantedName_) +
             L"\", nor one of a known model (last result " +
@@ -77,8 +75,7 @@ int DeviceSession::Locate(ComPtr<IBaseFilter>* filter) {
     }
     friendlyName_ = friendlyName;
     if (recorder_) {
-        recorder_->SetDevice(friendlyName,
-                             match == DeviceControl::kMatchedKnownModel ? "known-model" : "name");
+        recorder_->SetDevice(friendlyName, match_);
     }
     return kSuccess;
 }

@@ -198,15 +198,13 @@ int RunI2c(const WantedName& name, const Words& words) {
     if (!args.Ok()) {
         return args.Refuse();
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    if (probe) {
-        return Probe(session, target);
-    }
-    return write ? Write(session, target, bytes, !args.Flag(L"--no-verify"))
-                 : Read(session, target, count);
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        if (probe) {
+            return Probe(session, target);
+        }
+        return write ? Write(session, target, bytes, !args.Flag(L"--no-verify"))
+                     : Read(session, target, count);
+    });
 }
 
 // eeprom dump: the 256 bytes at 0xA0 in i2cdump's layout.
@@ -214,37 +212,37 @@ int RunEeprom(const WantedName& name, const Words& words) {
     if (words.size() != 1 || words[0] != L"dump") {
         return UsageError(L"eeprom needs dump and nothing else");
     }
-    DeviceSession session(name);
-    if (const int failed = session.Bind()) {
-        return failed;
-    }
-    using velto1::eeprom::kBusAddress;
-    using velto1::eeprom::kSize;
-    // An 8-bit sub-address read of 0x80 bytes or more would also be a 16-bit transfer.
-    constexpr DWORD kChunk = 0x40;
-    BYTE image[kSize] = {};
-    for (DWORD offset = 0; offset < kSize; offset += kChunk) {
-        const HRESULT status =
-            session.Device().ReadI2c(kBusAddress, offset, kChunk, image + offset);
-        if (status < 0) {
-            return DeviceFailure(L"reading the EEPROM at " + Hex(offset, 2), status);
+    return OnBoundDevice(name, [&](DeviceSession& session) {
+        using velto1::eeprom::kBusAddress;
+        using velto1::eeprom::kSize;
+        // An 8-bit sub-address read of 0x80 bytes or more would also be a 16-bit transfer.
+        constexpr DWORD kChunk = 0x40;
+        BYTE image[kSize] = {};
+        for (DWORD offset = 0; offset < kSize; offset += kChunk) {
+            const HRESULT status =
+                session.Device().ReadI2c(kBusAddress, offset, kChunk, image + offset);
+            if (status < 0) {
+                return DeviceFailure(L"reading the EEPROM at " + Hex(offset, 2), status);
+            }
         }
-    }
-    Out(L"     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
-    for (DWORD row = 0; row < kSize; row += 16) {
-        wchar_t text[8];
-        swprintf(text, 8, L"%02lx:", static_cast<unsigned long>(row));
-        std::wstring line = text;
-        std::wstring ascii;
-        for (DWORD i = row; i < row + 16; ++i) {
-            swprintf(text, 8, L" %02x", image[i]);
-            line += text;
-            const BYTE b = image[i];
-            ascii += (b == 0x00 || b == 0xFF) ? L'.' : (b < 0x20 || b > 0x7E) ? L'?' : wchar_t(b);
+        Out(L"     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n");
+        for (DWORD row = 0; row < kSize; row += 16) {
+            wchar_t text[8];
+            swprintf(text, 8, L"%02lx:", static_cast<unsigned long>(row));
+            std::wstring line = text;
+            std::wstring ascii;
+            for (DWORD i = row; i < row + 16; ++i) {
+                swprintf(text, 8, L" %02x", image[i]);
+                line += text;
+                const BYTE b = image[i];
+                ascii += (b == 0x00 || b == 0xFF) ? L'.'
+                         : (b < 0x20 || b > 0x7E) ? L'?'
+                                                  : wchar_t(b);
+            }
+            Out(line + L"    " + ascii + L"\n");
         }
-        Out(line + L"    " + ascii + L"\n");
-    }
-    return kSuccess;
+        return kSuccess;
+    });
 }
 
 }  // namespace chipctl

@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "common/ansi_text.h"
 #include "common/command_line.h"
 #include "common/console_program.h"
+#include "devctl/device_control.h"
 #include "tools/chipctl/arguments.h"
 #include "tools/chipctl/commands.h"
 #include "tools/chipctl/console_io.h"
@@ -96,15 +98,16 @@ int main() {
     chipctl::WantedName name;
     if (const std::wstring* wanted = head.Value(L"--name")) {
         std::string bytes;
-        switch (velto1::ToLibraryName(*wanted, &bytes)) {
+        switch (velto1::ToLibraryName(*wanted, kDeviceNameBufferSize, &bytes)) {
             case velto1::AnsiConversion::Exact:
                 break;
             case velto1::AnsiConversion::LacksCharacter:
                 return chipctl::UsageError(L"--name has a character the ANSI code page lacks: " +
                                            chipctl::Quoted(*wanted));
             case velto1::AnsiConversion::TooLong:
-                return chipctl::UsageError(
-                    L"--name is longer than 259 bytes in the ANSI code page");
+                return chipctl::UsageError(L"--name is longer than " +
+                                           std::to_wstring(kDeviceNameBufferSize - 1) +
+                                           L" bytes in the ANSI code page");
         }
         name = bytes;
     }

@@ -21,6 +21,9 @@ struct LogRecord {
     int exitCode;
 };
 
+// This computer's NetBIOS name, as the log and the flight recordings name it; empty when unknown.
+std::wstring ComputerName();
+
 // The whole line, with the time, computer and user of now.
 std::string LogLine(const LogRecord& record);
 

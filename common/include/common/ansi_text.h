@@ -9,15 +9,14 @@
 
 namespace velto1 {
 
-// The library's name buffers hold 259 bytes and the terminator.
-constexpr size_t kMaxLibraryNameBytes = 259;
-
 enum class AnsiConversion { Exact, LacksCharacter, TooLong };
 
 // The name as the library compares it: in the ANSI code page, every character
 // converted as itself (a '?' or a look-alike would match another device), and
-// within the library's buffers. *bytes is set only when Exact.
-inline AnsiConversion ToLibraryName(const std::wstring& name, std::string* bytes) {
+// fitting with its terminator in the library's buffers of bufferSize bytes
+// (kDeviceNameBufferSize). *bytes is set only when Exact.
+inline AnsiConversion ToLibraryName(const std::wstring& name, size_t bufferSize,
+                                    std::string* bytes) {
     const bool utf8 = GetACP() == CP_UTF8;  // no default character there: invalid text fails
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
@@ -26,7 +25,7 @@ inline AnsiConversion ToLibraryName(const std::wstring& name, std::string* bytes
     if (size <= 0 || lossy) {
         return AnsiConversion::LacksCharacter;
     }
-    if (static_cast<size_t>(size) - 1 > kMaxLibraryNameBytes) {
+    if (static_cast<size_t>(size) > bufferSize) {
         return AnsiConversion::TooLong;
     }
     std::string converted(static_cast<size_t>(size), '\0');

@@ -22,7 +22,7 @@ class CallRecorder {
     CallRecorder& operator=(const CallRecorder&) = delete;
 
     // The device the program found (friendly name, ANSI code page) and how:
-    // "name", "known-model", ...
+    // DeviceControl::CaptureMatchWord, or "none" when nothing was found.
     void SetDevice(const char* friendlyName, const char* foundBy);
     DWORD CallCount() const { return callCount_; }
     // Empties the calls; the header stays.

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <cstring>
+
 // {846A4C4E-76D8-42EC-A333-121F365A4DA8}
 MIDL_INTERFACE("846A4C4E-76D8-42EC-A333-121F365A4DA8")
 ICustomProperty : public IUnknown {
@@ -53,6 +55,42 @@ enum : DWORD {
     CPROP_VALUE_103C = 0x103C,
     CPROP_VALUE_103D = 0x103D,
     CPROP_CONFIG_103E = 0x103E,
+};
+
+// The selections a driver holds between a select and its data, as a program
+// between the library and the driver keeps them (the library's recorder, a
+// replay): the word of each select property that the driver last accepted,
+// and so how many bytes a Get or Set of each property moves.
+struct HeldSelections {
+    DWORD registerSelect = 0;
+    DWORD altRegisterSelect = 0;
+    DWORD i2cTransfer = 0;
+
+    // A Set of the property that the driver accepted; data may be null.
+    void Keep(DWORD id, const void* data) {
+        DWORD* held = id == CPROP_REG_SELECT       ? &registerSelect
+                      : id == CPROP_ALT_REG_SELECT ? &altRegisterSelect
+                      : id == CPROP_I2C_TRANSFER   ? &i2cTransfer
+                                                   : nullptr;
+        if (held && data) {
+            std::memcpy(held, data, sizeof *held);
+        }
+    }
+    // A register selection counts in its low byte; i2cCount is the count of
+    // the I2C transfer word as the caller's driver reads it. Any other
+    // property is one DWORD.
+    size_t DataBytes(DWORD id, size_t i2cCount) const {
+        switch (id) {
+            case CPROP_REG_DATA:
+                return registerSelect & 0xFF;
+            case CPROP_ALT_REG_DATA:
+                return altRegisterSelect & 0xFF;
+            case CPROP_I2C_DATA:
+                return i2cCount;
+            default:
+                return sizeof(DWORD);
+        }
+    }
 };
 
 // The driver's status for a device that has been unplugged.

@@ -39,8 +39,12 @@ constexpr DWORD kDeviceWaitMilliseconds = 10000;
 // data buffers): none of the values an update reads or expects.
 constexpr BYTE kUndeliveredFill = 0xC3;
 
-// Registry names with defaults (8-bit outputs of at least 260 bytes, wide
-// outputs of at least 260 characters; each output is optional).
+// The library's name buffers: a device name of up to 259 bytes (characters,
+// for wide names) and its terminator. Every name output takes at least this.
+constexpr size_t kDeviceNameBufferSize = 260;
+
+// Registry names with defaults (8-bit outputs of at least kDeviceNameBufferSize
+// bytes, wide outputs of at least that many characters; each output is optional).
 BOOL ReadAudioDeviceName(char* name, wchar_t* wideName);
 void GetAudioDeviceName(char* name);
 BOOL ReadCaptureDeviceName(char* name, wchar_t* wideName);
@@ -197,7 +201,7 @@ class DeviceControl {
     // held is released first. The filter stays the caller's.
     ICustomProperty* BindFilter(IBaseFilter* filter);
 
-    // Discovery and binding. The optional foundName (at least 260 bytes)
+    // Discovery and binding. The optional foundName (at least kDeviceNameBufferSize bytes)
     // receives the found device's friendly name in the ANSI code page.
     IBaseFilter* FindFilter(GUID category, const char* wantedName, char* foundName = nullptr);
     IBaseFilter* FindCaptureFilterByName(const char* wantedName, char* foundName = nullptr);
@@ -215,9 +219,15 @@ class DeviceControl {
     // The capture device the updater binds: the first whose friendly name
     // begins with wantedName (video input, then BDA receiver), else the first
     // of a known model. Returns its filter (the caller's reference) or null;
-    // foundName (optional, at least 260 bytes) receives its friendly name and
-    // match (optional) how it was found. Bind(wantedName) binds this device.
+    // foundName (optional, at least kDeviceNameBufferSize bytes) receives its
+    // friendly name and match (optional) how it was found. Bind(wantedName)
+    // binds this device.
     enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
+    // How a device was found in one word, as recordings and tools print it:
+    // "name" or "known-model".
+    static const char* CaptureMatchWord(DWORD match) {
+        return match == kMatchedKnownModel ? "known-model" : "name";
+    }
     IBaseFilter* FindCaptureDevice(const char* wantedName, char* foundName, DWORD* match);
 
     // Every capture device, not only the first: those whose friendly name

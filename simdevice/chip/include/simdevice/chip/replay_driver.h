@@ -69,9 +69,7 @@ class ReplayDriver : public velto1::ComObject<ICustomProperty> {
     HRESULT Play(const velto1::RecordedCall& request, void* out, size_t capacity);
 
     std::shared_ptr<ReplaySession> session_;
-    DWORD registerSelect_ = 0;
-    DWORD altSelect_ = 0;
-    DWORD i2cDescriptor_ = 0;
+    HeldSelections selections_;
 };
 
 }  // namespace sim

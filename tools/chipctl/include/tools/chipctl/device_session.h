@@ -42,7 +42,7 @@ class DeviceSession {
     CallRecorder& RecordCalls();
     const std::string& WantedName() const { return wantedName_; }
     const wchar_t* NameSource() const { return nameSource_; }  // option, registry or default
-    const wchar_t* Match() const { return match_; }            // name or known-model
+    const char* Match() const { return match_; }               // DeviceControl::CaptureMatchWord
     const std::string& FriendlyName() const { return friendlyName_; }
 
   private:
@@ -53,8 +53,19 @@ class DeviceSession {
     DeviceControl device_;
     std::string wantedName_;
     const wchar_t* nameSource_ = L"option";
-    const wchar_t* match_ = L"name";
+    const char* match_ = DeviceControl::CaptureMatchWord(DeviceControl::kMatchedByName);
     std::string friendlyName_;
 };
+
+// Finds and binds the device, then runs command(session): the bind's failure
+// code, else the command's.
+template <typename Command>
+int OnBoundDevice(const std::optional<std::string>& name, Command command) {
+    DeviceSession session(name);
+    if (const int failed = session.Bind()) {
+        return failed;
+    }
+    return command(session);
+}
 
 }  // namespace chipctl
