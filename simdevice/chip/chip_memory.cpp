@@ -1,15 +1,89 @@
 #include "simdevice/chip/chip_memory.h"
 
+#include <array>
+#include <cstring>
+#include <vector>
+
 #include "common/shared_objects.h"
 
 namespace sim {
 
 namespace {
 
-// Local\: the simulator's devices are shared within one session (a file
-// mapping in Global\ needs a privilege that users lack).
-constexpr wchar_t kStatePrefix[] = L"Local\\velto1-simchip-state-";
+using velto1::UniqueHandle;
+
+// Local\: the simulator's devices are shared within one session.
 constexpr wchar_t kMutexPrefix[] = L"Local\\velto1-simchip-calls-";
+
+// The state file: this header, then two slots of one state each. The state
+// is in slot commits % 2; a commit fills the other slot and its checksum
+// first, and then counts itself.
+struct StateFileHeader {
+    DWORD magic;
+    DWORD layout;     // kChipStateLayout
+    DWORD stateSize;  // sizeof(ChipState)
+    DWORD commits;
+    DWORD checksum[2];  // CRC-32 of each slot
+    DWORD unused[10];
+};
+static_assert(sizeof(StateFileHeader) == 64, "the slots start 64-byte aligned");
+constexpr DWORD kStateFileMagic = 0x43536C76;  // "vlSC"
+constexpr size_t kSlotSize = (sizeof(ChipState) + 63) / 64 * 64;
+constexpr size_t kStateFileSize = sizeof(StateFileHeader) + 2 * kSlotSize;
+
+constexpr std::array<DWORD, 256> MakeCrcTable() {
+    std::array<DWORD, 256> table = {};
+    for (DWORD n = 0; n < 256; ++n) {
+        DWORD c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<DWORD, 256> kCrcTable = MakeCrcTable();
+
+DWORD Crc32(const volatile BYTE* bytes, size_t size) {
+    DWORD crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc = kCrcTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    }
+    return ~crc;
+}
+
+volatile StateFileHeader& HeaderOf(BYTE* file) {
+    return *reinterpret_cast<volatile StateFileHeader*>(file);
+}
+BYTE* SlotOf(BYTE* file, DWORD commits) {
+    return file + sizeof(StateFileHeader) + (commits & 1) * kSlotSize;
+}
+bool OfThisLayout(const volatile StateFileHeader& header) {
+    return header.magic == kStateFileMagic && header.layout == kChipStateLayout &&
+           header.stateSize == sizeof(ChipState);
+}
+
+HRESULT LastError() {
+    return HRESULT_FROM_WIN32(GetLastError());
+}
+
+// Makes the file zeros of the state file's size: no state, a chip not yet on.
+HRESULT MakeEmpty(HANDLE file) {
+    const std::vector<BYTE> zeros(kStateFileSize);
+    LARGE_INTEGER start = {};
+    DWORD written = 0;
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+        !WriteFile(file, zeros.data(), static_cast<DWORD>(zeros.size()), &written, nullptr) ||
+        !SetEndOfFile(file)) {
+        return LastError();
+    }
+    return written == zeros.size() ? S_OK : HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+}
+
+LONGLONG SizeOf(HANDLE file) {
+    LARGE_INTEGER size = {};
+    return GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
 
 }  // namespace
 
@@ -20,34 +94,108 @@ std::unique_ptr<ChipMemory> ChipMemory::Private() {
     return memory;
 }
 
-HRESULT ChipMemory::Shared(const std::wstring& deviceId, std::unique_ptr<ChipMemory>& memory) {
-    std::unique_ptr<ChipMemory> shared(new ChipMemory());
-    shared->mutex_.Reset(velto1::CreateSharedMutex(kMutexPrefix + deviceId));
-    if (!shared->mutex_.Valid()) {
-        return HRESULT_FROM_WIN32(GetLastError());
+HRESULT ChipMemory::OpenCallMutex(const std::wstring& deviceId, velto1::UniqueHandle& mutex) {
+    mutex.Reset(velto1::CreateSharedMutex(kMutexPrefix + deviceId));
+    return mutex.Valid() ? S_OK : LastError();
+}
+
+HRESULT ChipMemory::Shared(const std::wstring& deviceId, const std::wstring& stateFile,
+                           std::unique_ptr<ChipMemory>& memory) {
+    if (stateFile.empty()) {
+        return E_INVALIDARG;
     }
-    velto1::SharedObjectSecurity security;
-    // A new mapping of the paging file starts zeroed: not yet powered on.
-    shared->mapping_.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security.Get(), PAGE_READWRITE,
-                                              0, sizeof(ChipState),
-                                              (kStatePrefix + deviceId).c_str()));
+    std::unique_ptr<ChipMemory> shared(Private());
+    HRESULT status = OpenCallMutex(deviceId, shared->mutex_);
+    if (FAILED(status)) {
+        return status;
+    }
+    const UniqueHandle file(CreateFileW(stateFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return LastError();
+    }
+    if (SizeOf(file.Get()) != static_cast<LONGLONG>(kStateFileSize)) {
+        // Written out rather than grown by the mapping, so that the disk holds
+        // its blocks before any call stores into them.
+        const velto1::MutexOwnership hold(shared->mutex_.Get(), kChipCallWaitMilliseconds);
+        if (!hold.Held()) {
+            return kChipHeldTooLong;
+        }
+        if (SizeOf(file.Get()) != static_cast<LONGLONG>(kStateFileSize)) {
+            status = MakeEmpty(file.Get());
+            if (FAILED(status)) {
+                return status;
+            }
+        }
+    }
+    shared->mapping_.Reset(
+        CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, kStateFileSize, nullptr));
     if (!shared->mapping_.Valid()) {
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastError();
     }
-    void* view =
-        MapViewOfFile(shared->mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ChipState));
+    void* view = MapViewOfFile(shared->mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kStateFileSize);
     if (!view) {
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastError();
     }
-    shared->state_ = static_cast<ChipState*>(view);
+    shared->file_ = static_cast<BYTE*>(view);
     memory = std::move(shared);
     return S_OK;
 }
 
 ChipMemory::~ChipMemory() {
-    if (mapping_.Valid() && state_) {
-        UnmapViewOfFile(state_);
+    if (file_) {
+        UnmapViewOfFile(file_);
     }
+}
+
+bool ChipMemory::HoldsState() const {
+    if (!file_) {
+        return true;
+    }
+    const volatile StateFileHeader& header = HeaderOf(file_);
+    const DWORD commits = header.commits;
+    MemoryBarrier();
+    return OfThisLayout(header) &&
+           Crc32(SlotOf(file_, commits), sizeof(ChipState)) == header.checksum[commits & 1];
+}
+
+void ChipMemory::Load() {
+    if (!file_) {
+        return;
+    }
+    const DWORD commits = HeaderOf(file_).commits;
+    if (!copyCurrent_ || commits != seenCommits_) {
+        std::memcpy(private_.get(), SlotOf(file_, commits), sizeof(ChipState));
+        seenCommits_ = commits;
+    }
+    copyCurrent_ = false;  // the call may change it
+}
+
+void ChipMemory::Commit() {
+    if (!file_) {
+        return;
+    }
+    volatile StateFileHeader& header = HeaderOf(file_);
+    const DWORD commits = header.commits;
+    // A call that changed nothing (most reads) leaves the file alone.
+    if (OfThisLayout(header) &&
+        std::memcmp(SlotOf(file_, commits), private_.get(), sizeof(ChipState)) == 0) {
+        seenCommits_ = commits;
+        copyCurrent_ = true;
+        return;
+    }
+    const DWORD next = commits + 1;
+    BYTE* slot = SlotOf(file_, next);
+    std::memcpy(slot, private_.get(), sizeof(ChipState));
+    header.checksum[next & 1] = Crc32(slot, sizeof(ChipState));
+    header.magic = kStateFileMagic;
+    header.layout = kChipStateLayout;
+    header.stateSize = sizeof(ChipState);
+    MemoryBarrier();  // whoever sees the count sees the slot
+    header.commits = next;
+    seenCommits_ = next;
+    copyCurrent_ = true;
 }
 
 }  // namespace sim

@@ -87,13 +87,14 @@ int TimeLock(DeviceControl& device) {
 
 // A driver call that never returns: the chip's call mutex held until the end.
 int Stall(const char* deviceId) {
-    std::unique_ptr<sim::ChipMemory> chip;
+    velto1::UniqueHandle mutex;
     const std::string id(deviceId);
-    const HRESULT status = sim::ChipMemory::Shared(std::wstring(id.begin(), id.end()), chip);
+    const HRESULT status =
+        sim::ChipMemory::OpenCallMutex(std::wstring(id.begin(), id.end()), mutex);
     if (FAILED(status)) {
         return Fail("opening the chip", status);
     }
-    const velto1::MutexOwnership call(chip->CallMutex(), INFINITE);
+    const velto1::MutexOwnership call(mutex.Get(), INFINITE);
     return Say("stalled", true);
 }
 
