@@ -71,8 +71,8 @@ inline void WriteFile(const std::wstring& path, const void* bytes, size_t size) 
 }
 
 // A simulated-device test with a path for the EEPROM file, in the temporary
-// folder under a name of the test's own; the file and its lock are removed
-// before and after.
+// folder under a name of the test's own; the file is removed before, the file,
+// its lock and the chip's state file after.
 class FileDeviceTest : public simbench::SimDeviceTest {
   protected:
     explicit FileDeviceTest(const wchar_t* name) {
@@ -88,6 +88,7 @@ class FileDeviceTest : public simbench::SimDeviceTest {
         simbench::SimDeviceTest::TearDown();
         DeleteFileW(eeprom.c_str());
         DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
+        DeleteFileW((eeprom + sim::kChipStateSuffix).c_str());
     }
     // Adds "USB 7450 Device" with a fresh EEPROM in the file, and the further
     // simdevctl add options given.

@@ -14,6 +14,10 @@
 //                               the call mutex of the simulated chip of device
 //                               ID, as the simulated driver does for each call
 //                               ("stalled")
+//   device_holder half-call NAME ID
+//                               holds it and stops inside a driver call on the
+//                               chip of device ID that has written 0x99 to
+//                               register 0x30 and not yet returned ("stalled")
 //   device_holder raw-select NAME
 //                               selects register 0x31 with the driver's Set
 //                               alone, no lock, and ends: "selected"
@@ -34,6 +38,7 @@
 #include "devctl/custom_property.h"
 #include "devctl/device_control.h"
 #include "simdevice/chip/chip_memory.h"
+#include "simdevice/devices/device_store.h"
 
 namespace {
 
@@ -98,6 +103,28 @@ int Stall(const char* deviceId) {
     return Say("stalled", true);
 }
 
+// A driver call cut off by the program's end: inside the call, the register
+// is written and the call never returns.
+int HalfCall(const char* deviceId) {
+    const std::string text(deviceId);
+    const std::wstring id(text.begin(), text.end());
+    for (const sim::DeviceSettings& settings : sim::ListDevices()) {
+        if (settings.id != id) {
+            continue;
+        }
+        std::unique_ptr<sim::ChipMemory> memory;
+        const HRESULT status = sim::ChipMemory::Shared(id, sim::ChipStateFile(settings), memory);
+        if (FAILED(status)) {
+            return Fail("opening the chip", status);
+        }
+        sim::SimChip chip(settings.identity, true, std::move(memory));
+        const sim::ChipCall call(chip.Memory(), INFINITE);
+        chip.SetRegister(0x30, 0x99);
+        return Say("stalled", true);
+    }
+    return Fail("finding the device", HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
+}
+
 int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "time-lock") == 0) {
         return TimeLock(device);
@@ -119,6 +146,9 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "stall") == 0) {
         return Stall(deviceId);
     }
+    if (std::strcmp(command, "half-call") == 0) {
+        return HalfCall(deviceId);
+    }
     const HRESULT status = device.SetProperty(CPROP_REG_SELECT, &kSelectRegister30);
     return status < 0 ? Fail("select", status) : Say("selected", true);
 }
@@ -126,16 +156,18 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind", "hold", "select", "raw-select", "time-lock", "stall"};
+    const char* commands[] = {"bind",      "hold",  "select",   "raw-select",
+                              "time-lock", "stall", "half-call"};
     bool known = false;
     for (const char* command : commands) {
-        const int words = std::strcmp(command, "stall") == 0 ? 4 : 3;
+        const int words =
+            std::strcmp(command, "stall") == 0 || std::strcmp(command, "half-call") == 0 ? 4 : 3;
         known = known || (argc == words && std::strcmp(argv[1], command) == 0);
     }
     if (!known) {
         std::fprintf(stderr,
                      "usage: device_holder bind|hold|select|raw-select|time-lock NAME, or "
-                     "stall NAME ID\n");
+                     "stall|half-call NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;
