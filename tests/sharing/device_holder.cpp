@@ -25,6 +25,10 @@
 //                               for the benchmark: the time of one acquire and
 //                               release of the free lock, in microseconds (the
 //                               median of 9 rounds of 1000), and ends
+//   device_holder time-calls NAME
+//                               for the benchmark: the time of a one-byte
+//                               register write (which changes the chip) and
+//                               read, in microseconds, measured the same way
 #include <windows.h>
 
 #include <algorithm>
@@ -63,7 +67,9 @@ int Fail(const char* what, HRESULT status) {
     return 1;
 }
 
-int TimeLock(DeviceControl& device) {
+// Prints the median time of one step over 9 rounds of 1000; false when a step failed.
+template <typename Step>
+bool PrintTime(const char* what, Step step) {
     constexpr int kRounds = 9;
     constexpr int kPerRound = 1000;
     LARGE_INTEGER frequency = {};
@@ -74,20 +80,43 @@ int TimeLock(DeviceControl& device) {
         LARGE_INTEGER end = {};
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kPerRound; ++i) {
-            if (device.HoldDevice() != S_OK) {
-                return Fail("hold", device.GetLastResult());
+            if (!step(i)) {
+                return false;
             }
-            device.ReleaseDevice();
         }
         QueryPerformanceCounter(&end);
         microseconds.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) /
                                static_cast<double>(frequency.QuadPart) / kPerRound);
     }
     std::sort(microseconds.begin(), microseconds.end());
-    std::printf("lock acquire and release: %.1f us (median of %d rounds of %d; %.1f-%.1f)\n",
+    std::printf("%s: %.1f us (median of %d rounds of %d; %.1f-%.1f)\n", what,
                 microseconds[kRounds / 2], kRounds, kPerRound, microseconds.front(),
                 microseconds.back());
-    return 0;
+    return true;
+}
+
+int TimeLock(DeviceControl& device) {
+    const bool timed = PrintTime("lock acquire and release", [&](int) {
+        if (device.HoldDevice() != S_OK) {
+            return false;
+        }
+        device.ReleaseDevice();
+        return true;
+    });
+    return timed ? 0 : Fail("hold", device.GetLastResult());
+}
+
+int TimeCalls(DeviceControl& device) {
+    const bool timed = PrintTime("one-byte register write",
+                                 [&](int i) {
+                                     const DWORD value = static_cast<BYTE>(i);
+                                     return device.WriteRegisters(0x0300, 1, &value) == S_OK;
+                                 }) &&
+                       PrintTime("one-byte register read", [&](int) {
+                           DWORD value = 0;
+                           return device.ReadRegisters(0x0300, 1, &value) == S_OK;
+                       });
+    return timed ? 0 : Fail("a register access", device.GetLastResult());
 }
 
 // A driver call that never returns: the chip's call mutex held until the end.
@@ -129,6 +158,9 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "time-lock") == 0) {
         return TimeLock(device);
     }
+    if (std::strcmp(command, "time-calls") == 0) {
+        return TimeCalls(device);
+    }
     if (std::strcmp(command, "bind") == 0) {
         return Say("bound", true);
     }
@@ -156,8 +188,8 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind",      "hold",  "select",   "raw-select",
-                              "time-lock", "stall", "half-call"};
+    const char* commands[] = {"bind",      "hold",  "select",    "raw-select",
+                              "time-lock", "stall", "half-call", "time-calls"};
     bool known = false;
     for (const char* command : commands) {
         const int words =
@@ -165,9 +197,10 @@ int main(int argc, char** argv) {
         known = known || (argc == words && std::strcmp(argv[1], command) == 0);
     }
     if (!known) {
-        std::fprintf(stderr,
-                     "usage: device_holder bind|hold|select|raw-select|time-lock NAME, or "
-                     "stall|half-call NAME ID\n");
+        std::fprintf(
+            stderr,
+            "usage: device_holder bind|hold|select|raw-select|time-lock|time-calls NAME, or "
+            "stall|half-call NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;
