@@ -103,7 +103,6 @@ SimChip::SimChip(const ChipIdentity& identity, bool hasEeprom, std::unique_ptr<C
 }
 
 void SimChip::PowerOn(const EepromImage& eeprom) {
-    state_.poweredOn = 0;
     std::memset(state_.main, 0, sizeof state_.main);
     std::memset(state_.alt, 0, sizeof state_.alt);
     state_.regSelect = state_.altSelect = state_.i2cDescriptor = state_.i2cSelected = 0;
@@ -112,8 +111,6 @@ void SimChip::PowerOn(const EepromImage& eeprom) {
     SimCodec::PowerOn(state_.codec);
     state_.remote = {};
     SimEeprom::PowerOn(state_.eeprom, eeprom);
-    MemoryBarrier();  // whoever sees the mark sees the state
-    *static_cast<volatile DWORD*>(&state_.poweredOn) = kPoweredOn;
 }
 
 SimChip::~SimChip() = default;

@@ -80,14 +80,16 @@ HRESULT SimDriver::ReservedSlot3() {
 }
 
 // Each call holds the chip, which other processes may share, from its first
-// look at the chip to its last.
+// look at the chip to its last, and leaves what it changed as the chip's state.
 template <typename Call>
 HRESULT SimDriver::OnChip(DriverSlot slot, DWORD id, Call call) {
-    const velto1::MutexOwnership hold(chip_->CallMutex(), kChipCallWaitMilliseconds);
-    if (!hold.Held()) {
+    ChipCall onChip(chip_->Memory(), kChipCallWaitMilliseconds);
+    if (!onChip.Held()) {
         return Log(slot, id, 0, kChipHeldTooLong);
     }
-    return call();
+    const HRESULT status = call();
+    onChip.Commit();
+    return status;
 }
 
 HRESULT SimDriver::Set(DWORD id, const void* data) {

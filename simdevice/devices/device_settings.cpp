@@ -8,6 +8,8 @@
 
 #include "common/hex_text.h"
 #include "common/device_categories.h"
+#include "devctl/custom_property.h"
+#include "simdevice/chip/codec.h"
 
 namespace sim {
 
@@ -33,6 +35,32 @@ bool ParseBounded(const std::wstring& text, DWORD maximum, DWORD& number) {
 }
 
 }  // namespace
+
+std::wstring ChipStateFile(const DeviceSettings& settings) {
+    if (!settings.eepromFile.empty()) {
+        return settings.eepromFile + kChipStateSuffix;
+    }
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return std::wstring(folder, length <= MAX_PATH ? length : 0) + L"velto1-simchip-" +
+           settings.id + kChipStateSuffix;
+}
+
+void PowerOnDevice(const DeviceSettings& settings, const EepromImage& eeprom, SimChip& chip) {
+    chip.PowerOn(eeprom);
+    for (const RemoteCode& code : settings.remoteCodes) {
+        chip.RemoteReceiver().Queue(code);
+    }
+    if (settings.codecBusyPolls == kCodecBusyForever) {
+        chip.Codec().HoldBusyForever();
+    } else {
+        chip.Codec().HoldBusy(settings.codecBusyPolls);
+    }
+    for (const auto& [index, word] : settings.ac97Registers) {
+        chip.Codec().SetRegister(index, word);
+    }
+    chip.SetValue(CPROP_CONFIG_103E, settings.config103E);
+}
 
 bool ValidDeviceId(const std::wstring& id) {
     if (id.empty() || id.size() > kMaxDeviceIdLength) {

@@ -1,6 +1,8 @@
 #include "simdevice/devices/device_store.h"
 
 #include <cwchar>
+#include <memory>
+#include <optional>
 
 #include "common/win32_owners.h"
 #include "simdevice/devices/device_ids.h"
@@ -127,15 +129,78 @@ std::vector<std::wstring> InstanceIds(const GUID& category) {
     return ids;
 }
 
-HRESULT PrepareEepromFile(const std::wstring& path, bool reset) {
+HRESULT PrepareEepromFile(const std::wstring& path, bool reset, EepromImage& image) {
+    image = FreshProductEeprom();
     if (path.empty()) {
         return S_OK;
     }
     if (reset) {
-        return SaveEepromFile(path, FreshProductEeprom());
+        return SaveEepromFile(path, image);
     }
-    EepromImage image;
     return OpenEepromFile(path, image);
+}
+
+// Plugs the device in: its chip powers on, in the file that keeps its state
+// until the device is removed or added again. A program still bound to the
+// chip finds it so at its next call.
+HRESULT PowerOnChip(const DeviceSettings& settings, const EepromImage& eeprom) {
+    std::unique_ptr<ChipMemory> memory;
+    const HRESULT status = ChipMemory::Shared(settings.id, ChipStateFile(settings), memory);
+    if (FAILED(status)) {
+        return status;
+    }
+    SimChip chip(settings.identity, true, std::move(memory));
+    ChipCall call(chip.Memory(), kChipCallWaitMilliseconds);
+    if (!call.Held()) {
+        return kChipHeldTooLong;
+    }
+    PowerOnDevice(settings, eeprom, chip);
+    call.Commit();
+    return S_OK;
+}
+
+std::optional<DeviceSettings> FindDevice(const std::wstring& id) {
+    for (DeviceSettings& settings : ListDevices()) {
+        if (_wcsicmp(settings.id.c_str(), id.c_str()) == 0) {
+            return std::move(settings);
+        }
+    }
+    return std::nullopt;
+}
+
+// Removes the device's instance keys; S_FALSE when there were none. Its chip
+// stays as it is.
+HRESULT Unregister(const std::wstring& id) {
+    const ComInitScope com;
+    const RegistrationRoot root;
+    ComPtr<IFilterMapper2> mapper;
+    HRESULT status = CreateFilterMapper(mapper);
+    if (FAILED(status)) {
+        return status;
+    }
+    HRESULT result = S_FALSE;
+    for (const CategoryInfo& info : DeviceCategories()) {
+        status = RemoveInstance(mapper.Get(), info.guid, id);
+        if (FAILED(status)) {
+            return status;
+        }
+        if (status == S_OK) {
+            result = S_OK;
+        }
+    }
+    return result;
+}
+
+// Unplugs the chip: its state file goes (a program still bound keeps the
+// chip it has until it lets go). A file already gone is no failure.
+HRESULT RemoveChipState(const std::wstring& path) {
+    if (DeleteFileW(path.c_str())) {
+        return S_OK;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+               ? S_OK
+               : HRESULT_FROM_WIN32(error);
 }
 
 }  // namespace
@@ -144,11 +209,25 @@ HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom) {
     if (!ValidDeviceId(settings.id) || settings.friendlyName.empty()) {
         return E_INVALIDARG;
     }
-    HRESULT status = PrepareEepromFile(settings.eepromFile, resetEeprom);
+    EepromImage eeprom;
+    HRESULT status = PrepareEepromFile(settings.eepromFile, resetEeprom, eeprom);
     if (FAILED(status)) {
         return status;
     }
-    status = RemoveDevice(settings.id);
+    // Added again: unplugged and plugged in. Its chip powers on in place, so
+    // that a program still bound to it sees the new chip.
+    const std::optional<DeviceSettings> old = FindDevice(settings.id);
+    status = Unregister(settings.id);
+    if (FAILED(status)) {
+        return status;
+    }
+    if (old && _wcsicmp(ChipStateFile(*old).c_str(), ChipStateFile(settings).c_str()) != 0) {
+        status = RemoveChipState(ChipStateFile(*old));
+        if (FAILED(status)) {
+            return status;
+        }
+    }
+    status = PowerOnChip(settings, eeprom);
     if (FAILED(status)) {
         return status;
     }
@@ -185,24 +264,13 @@ HRESULT RemoveDevice(const std::wstring& id) {
     if (!ValidDeviceId(id)) {
         return S_FALSE;
     }
-    const ComInitScope com;
-    const RegistrationRoot root;
-    ComPtr<IFilterMapper2> mapper;
-    HRESULT status = CreateFilterMapper(mapper);
-    if (FAILED(status)) {
+    const std::optional<DeviceSettings> device = FindDevice(id);
+    const HRESULT status = Unregister(id);
+    if (FAILED(status) || !device) {
         return status;
     }
-    HRESULT result = S_FALSE;
-    for (const CategoryInfo& info : DeviceCategories()) {
-        status = RemoveInstance(mapper.Get(), info.guid, id);
-        if (FAILED(status)) {
-            return status;
-        }
-        if (status == S_OK) {
-            result = S_OK;
-        }
-    }
-    return result;
+    const HRESULT removed = RemoveChipState(ChipStateFile(*device));
+    return FAILED(removed) ? removed : status;
 }
 
 HRESULT RemoveAllDevices() {

@@ -4,10 +4,8 @@
 #include <new>
 
 #include "common/win32_owners.h"
-#include "simdevice/chip/codec.h"
 #include "common/com_object.h"
 #include "simdevice/chip/eeprom_file.h"
-#include "simdevice/chip/remote_receiver.h"
 #include "simdevice/chip/replay_driver.h"
 #include "simdevice/devices/device_store.h"
 #include "simdevice/devices/settings_table.h"
@@ -22,26 +20,11 @@ namespace {
 // What the driver slots answer when the filter has no driver.
 constexpr HRESULT kNoDriver = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 
-// The device's settings for the chip's state at power-on.
-void ApplyInitialState(const DeviceSettings& settings, SimChip& chip) {
-    for (const RemoteCode& code : settings.remoteCodes) {
-        chip.RemoteReceiver().Queue(code);
-    }
-    if (settings.codecBusyPolls == kCodecBusyForever) {
-        chip.Codec().HoldBusyForever();
-    } else {
-        chip.Codec().HoldBusy(settings.codecBusyPolls);
-    }
-    for (const auto& [index, word] : settings.ac97Registers) {
-        chip.Codec().SetRegister(index, word);
-    }
-    chip.SetValue(CPROP_CONFIG_103E, settings.config103E);
-}
-
 // Filters bound to the same device share its chip: in one process one SimChip,
-// and between processes its state (chip_memory.h), as handles on one piece of
-// hardware would. The process that finds the chip not yet powered on puts it
-// in the device's power-on state.
+// and between processes its state file (chip_memory.h), as handles on one
+// piece of hardware would. The chip stays powered while the device is plugged
+// in (simdevctl add powers it on); a process that finds no whole state in the
+// file puts the chip in the device's power-on state.
 class ChipTable {
   public:
     HRESULT ChipFor(const DeviceSettings& settings, const EepromImage& image,
@@ -53,10 +36,10 @@ class ChipTable {
         }
         if (settings.id.empty()) {
             chip = std::make_shared<SimChip>(settings.identity, image);
-            ApplyInitialState(settings, *chip);
+            PowerOnDevice(settings, image, *chip);
         } else {
             std::unique_ptr<ChipMemory> memory;
-            const HRESULT status = ChipMemory::Shared(settings.id, memory);
+            const HRESULT status = ChipMemory::Shared(settings.id, ChipStateFile(settings), memory);
             if (FAILED(status)) {
                 return status;
             }
@@ -64,14 +47,14 @@ class ChipTable {
             // A chip already on is bound without waiting, as a driver opens a
             // device while another program's call is in it.
             if (!chip->PoweredOn()) {
-                const velto1::MutexOwnership hold(chip->CallMutex(), kChipCallWaitMilliseconds);
-                if (!hold.Held()) {
+                ChipCall call(chip->Memory(), kChipCallWaitMilliseconds);
+                if (!call.Held()) {
                     chip.reset();
                     return kChipHeldTooLong;
                 }
                 if (!chip->PoweredOn()) {
-                    chip->PowerOn(image);
-                    ApplyInitialState(settings, *chip);
+                    PowerOnDevice(settings, image, *chip);
+                    call.Commit();
                 }
             }
             chips_[settings.id] = chip;
@@ -462,8 +445,8 @@ HRESULT SimCaptureFilter::GetSnapshot(SimDeviceSnapshot* snapshot) {
         return kNoDriver;
     }
     SimChip& chip = driver->Chip();
-    const velto1::MutexOwnership hold(chip.CallMutex(), kChipCallWaitMilliseconds);
-    if (!hold.Held()) {
+    const ChipCall call(chip.Memory(), kChipCallWaitMilliseconds);
+    if (!call.Held()) {
         return kChipHeldTooLong;
     }
     CopyText(snapshot->id, 128, settings_.id);

@@ -133,7 +133,7 @@ TEST_F(ChipctlTest, TheEepromDumpAndADirectReadShowTheFile) {
                    "40: 40 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f    @ABCDEFGHIJKLMNO\n"));
     EXPECT_THAT(dump.output, HasSubstr("\n70: 70 71 72 73 74 75 76 77 78 79 7a 7b 7c 7d 7e 7f    "
                                        "pqrstuvwxyz{|}~?\n80: 80 81"));
-    // A direct read starts where the EEPROM's address pointer is: at 0 in a new run.
+    // A direct read starts where the EEPROM's address pointer is: at 0, where the dump left it.
     EXPECT_EQ(Chipctl(L"i2c read A0 3").output, "0x00\n0x01\n0x02\n");
     EXPECT_THAT(dump.output, EndsWith("\nf0: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff    "
                                       "???????????????.\n"));

@@ -117,8 +117,8 @@ inline void RemoveFolder(const std::wstring& folder) {
 }
 
 // A simulated-device test with a path for the EEPROM file, in the temporary
-// folder under a name of the test's own; the file and its lock are removed
-// before and after, read-only or not.
+// folder under a name of the test's own; the file, its lock and the chip's
+// state file are removed before and after, read-only or not.
 class FileDeviceTest : public simbench::SimDeviceTest {
   protected:
     explicit FileDeviceTest(const wchar_t* name) : eeprom(TempPath(name)) {}
@@ -152,6 +152,7 @@ class FileDeviceTest : public simbench::SimDeviceTest {
         SetFileAttributesW(eeprom.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(eeprom.c_str());
         DeleteFileW((eeprom + sim::kEepromLockSuffix).c_str());
+        DeleteFileW((eeprom + sim::kChipStateSuffix).c_str());
     }
 };
 

@@ -14,6 +14,10 @@
 //                               the call mutex of the simulated chip of device
 //                               ID, as the simulated driver does for each call
 //                               ("stalled")
+//   device_holder half-call NAME ID
+//                               holds it and stops inside a driver call on the
+//                               chip of device ID that has written 0x99 to
+//                               register 0x30 and not yet returned ("stalled")
 //   device_holder raw-select NAME
 //                               selects register 0x31 with the driver's Set
 //                               alone, no lock, and ends: "selected"
@@ -21,6 +25,10 @@
 //                               for the benchmark: the time of one acquire and
 //                               release of the free lock, in microseconds (the
 //                               median of 9 rounds of 1000), and ends
+//   device_holder time-calls NAME
+//                               for the benchmark: the time of a one-byte
+//                               register write (which changes the chip) and
+//                               read, in microseconds, measured the same way
 #include <windows.h>
 
 #include <algorithm>
@@ -34,6 +42,7 @@
 #include "devctl/custom_property.h"
 #include "devctl/device_control.h"
 #include "simdevice/chip/chip_memory.h"
+#include "simdevice/devices/device_store.h"
 
 namespace {
 
@@ -58,7 +67,9 @@ int Fail(const char* what, HRESULT status) {
     return 1;
 }
 
-int TimeLock(DeviceControl& device) {
+// Prints the median time of one step over 9 rounds of 1000; false when a step failed.
+template <typename Step>
+bool PrintTime(const char* what, Step step) {
     constexpr int kRounds = 9;
     constexpr int kPerRound = 1000;
     LARGE_INTEGER frequency = {};
@@ -69,37 +80,86 @@ int TimeLock(DeviceControl& device) {
         LARGE_INTEGER end = {};
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kPerRound; ++i) {
-            if (device.HoldDevice() != S_OK) {
-                return Fail("hold", device.GetLastResult());
+            if (!step(i)) {
+                return false;
             }
-            device.ReleaseDevice();
         }
         QueryPerformanceCounter(&end);
         microseconds.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) /
                                static_cast<double>(frequency.QuadPart) / kPerRound);
     }
     std::sort(microseconds.begin(), microseconds.end());
-    std::printf("lock acquire and release: %.1f us (median of %d rounds of %d; %.1f-%.1f)\n",
+    std::printf("%s: %.1f us (median of %d rounds of %d; %.1f-%.1f)\n", what,
                 microseconds[kRounds / 2], kRounds, kPerRound, microseconds.front(),
                 microseconds.back());
-    return 0;
+    return true;
+}
+
+int TimeLock(DeviceControl& device) {
+    const bool timed = PrintTime("lock acquire and release", [&](int) {
+        if (device.HoldDevice() != S_OK) {
+            return false;
+        }
+        device.ReleaseDevice();
+        return true;
+    });
+    return timed ? 0 : Fail("hold", device.GetLastResult());
+}
+
+int TimeCalls(DeviceControl& device) {
+    const bool timed = PrintTime("one-byte register write",
+                                 [&](int i) {
+                                     const DWORD value = static_cast<BYTE>(i);
+                                     return device.WriteRegisters(0x0300, 1, &value) == S_OK;
+                                 }) &&
+                       PrintTime("one-byte register read", [&](int) {
+                           DWORD value = 0;
+                           return device.ReadRegisters(0x0300, 1, &value) == S_OK;
+                       });
+    return timed ? 0 : Fail("a register access", device.GetLastResult());
 }
 
 // A driver call that never returns: the chip's call mutex held until the end.
 int Stall(const char* deviceId) {
-    std::unique_ptr<sim::ChipMemory> chip;
+    velto1::UniqueHandle mutex;
     const std::string id(deviceId);
-    const HRESULT status = sim::ChipMemory::Shared(std::wstring(id.begin(), id.end()), chip);
+    const HRESULT status =
+        sim::ChipMemory::OpenCallMutex(std::wstring(id.begin(), id.end()), mutex);
     if (FAILED(status)) {
         return Fail("opening the chip", status);
     }
-    const velto1::MutexOwnership call(chip->CallMutex(), INFINITE);
+    const velto1::MutexOwnership call(mutex.Get(), INFINITE);
     return Say("stalled", true);
+}
+
+// A driver call cut off by the program's end: inside the call, the register
+// is written and the call never returns.
+int HalfCall(const char* deviceId) {
+    const std::string text(deviceId);
+    const std::wstring id(text.begin(), text.end());
+    for (const sim::DeviceSettings& settings : sim::ListDevices()) {
+        if (settings.id != id) {
+            continue;
+        }
+        std::unique_ptr<sim::ChipMemory> memory;
+        const HRESULT status = sim::ChipMemory::Shared(id, sim::ChipStateFile(settings), memory);
+        if (FAILED(status)) {
+            return Fail("opening the chip", status);
+        }
+        sim::SimChip chip(settings.identity, true, std::move(memory));
+        const sim::ChipCall call(chip.Memory(), INFINITE);
+        chip.SetRegister(0x30, 0x99);
+        return Say("stalled", true);
+    }
+    return Fail("finding the device", HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
 }
 
 int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "time-lock") == 0) {
         return TimeLock(device);
+    }
+    if (std::strcmp(command, "time-calls") == 0) {
+        return TimeCalls(device);
     }
     if (std::strcmp(command, "bind") == 0) {
         return Say("bound", true);
@@ -118,6 +178,9 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (std::strcmp(command, "stall") == 0) {
         return Stall(deviceId);
     }
+    if (std::strcmp(command, "half-call") == 0) {
+        return HalfCall(deviceId);
+    }
     const HRESULT status = device.SetProperty(CPROP_REG_SELECT, &kSelectRegister30);
     return status < 0 ? Fail("select", status) : Say("selected", true);
 }
@@ -125,16 +188,19 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind", "hold", "select", "raw-select", "time-lock", "stall"};
+    const char* commands[] = {"bind",      "hold",  "select",    "raw-select",
+                              "time-lock", "stall", "half-call", "time-calls"};
     bool known = false;
     for (const char* command : commands) {
-        const int words = std::strcmp(command, "stall") == 0 ? 4 : 3;
+        const int words =
+            std::strcmp(command, "stall") == 0 || std::strcmp(command, "half-call") == 0 ? 4 : 3;
         known = known || (argc == words && std::strcmp(argv[1], command) == 0);
     }
     if (!known) {
-        std::fprintf(stderr,
-                     "usage: device_holder bind|hold|select|raw-select|time-lock NAME, or "
-                     "stall NAME ID\n");
+        std::fprintf(
+            stderr,
+            "usage: device_holder bind|hold|select|raw-select|time-lock|time-calls NAME, or "
+            "stall|half-call NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;

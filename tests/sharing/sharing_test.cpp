@@ -49,8 +49,7 @@ class SharingTest : public CliTest {
         CliTest::TearDown();
     }
     // Adds the devices, each named "USB 7450 Device" with a fresh EEPROM in
-    // its file, and keeps each bound in this process, so that its chip stays
-    // powered while other programs come and go.
+    // its file, and keeps each bound in this process, to look at its chip.
     void AddDevices(std::initializer_list<const wchar_t*> ids) {
         for (const wchar_t* id : ids) {
             Add(Settings(id, L"USB 7450 Device"));
@@ -100,6 +99,37 @@ TEST_F(SharingTest, TwoProgramsOnTheDriverAloneInterleave) {
     EXPECT_EQ(at30, 0u);
     EXPECT_EQ(at31, value) << "the data went where the other program's select points";
     device.Close();
+}
+
+// The chip stays powered while the device is plugged in: a selection that a
+// program made without the lock and left, ending, is the one the next
+// program's data moves by, though no program was bound in between.
+TEST_F(SharingTest, ASelectionOutlivesTheProgramThatMadeIt) {
+    Add(Settings(L"a", L"USB 7450 Device"));
+    ASSERT_EQ(simtool::Chipctl(L"reg write --no-verify 31 5A").exitCode, 0);
+    RunningProcess other = Holder(L"raw-select");  // selects register 0x31, one byte
+    ASSERT_EQ(other.Wait().exitCode, 0u);
+
+    DeviceControl device;
+    ASSERT_NE(device.Bind(kName), nullptr);
+    DWORD value = 0;
+    ASSERT_EQ(device.GetProperty(CPROP_REG_DATA, &value), S_OK);
+    EXPECT_EQ(value, 0x5Au) << "the data came from where the ended program's select points";
+    device.Close();
+}
+
+// A program killed inside a driver call that had changed the chip leaves the
+// chip as the last whole call left it.
+TEST_F(SharingTest, AProgramKilledInsideACallLeavesTheLastWholeCall) {
+    AddDevices({L"a"});
+    ASSERT_EQ(simtool::Chipctl(L"reg write 30 11").exitCode, 0);
+    RunningProcess holder(simtool::Beside(L"device_holder.exe"),
+                          std::wstring(L"half-call ") + kQuotedName + L" a");
+    ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;  // wrote 0x99 to 0x30
+    holder.Kill();
+    const simtool::Outcome read = simtool::Chipctl(L"reg read 30");
+    EXPECT_EQ(read.exitCode, 0) << read.output;
+    EXPECT_EQ(read.output, "0x11\n");
 }
 
 // A program that holds the device keeps every sequence of another out: after

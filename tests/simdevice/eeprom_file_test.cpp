@@ -40,6 +40,9 @@ struct EepromFolder {
 };
 
 const std::vector<std::wstring> kEepromAndLock = {L"eeprom.bin", L"eeprom.bin.lock"};
+// Beside them, a device's chip keeps its state (ChipStateFile).
+const std::vector<std::wstring> kEepromLockAndChip = {L"eeprom.bin", L"eeprom.bin.chip",
+                                                      L"eeprom.bin.lock"};
 
 // Volume and index of the file: what tells one file from another.
 std::pair<DWORD, ULONGLONG> FileIdentity(const std::wstring& path) {
@@ -178,11 +181,12 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         held.Reset();
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (row.condition == Unwritable::Removed) {
-            EXPECT_EQ(folder.Files(), std::vector<std::wstring>{L"eeprom.bin.lock"});
+            EXPECT_EQ(folder.Files(),
+                      (std::vector<std::wstring>{L"eeprom.bin.chip", L"eeprom.bin.lock"}));
             ASSERT_EQ(sim::SaveEepromFile(path, kFresh), S_OK);
         }
         EXPECT_EQ(FileBytes(path), kFresh);
-        EXPECT_EQ(folder.Files(), kEepromAndLock);
+        EXPECT_EQ(folder.Files(), kEepromLockAndChip);
         option = 0;
         EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
         EXPECT_EQ(option & 0xFF, 0x85u) << "the bound device claims the failed write";

@@ -55,9 +55,9 @@ class SimChip {
     explicit SimChip(const ChipIdentity& identity = {},
                      std::optional<EepromImage> eeprom = FreshProductEeprom());
     // A chip whose state lives in memory (chip_memory.h), as another process may
-    // have left it; with hasEeprom, an EEPROM sits on the bus at 0xA0. Its
-    // caller powers it on when it is not yet (PoweredOn, PowerOn), holding
-    // CallMutex.
+    // have left it; with hasEeprom, an EEPROM sits on the bus at 0xA0. Every
+    // access to it is made inside a ChipCall on Memory(); its caller powers it
+    // on when it is not yet (PoweredOn, PowerOn).
     SimChip(const ChipIdentity& identity, bool hasEeprom, std::unique_ptr<ChipMemory> memory);
     ~SimChip();
     SimChip(const SimChip&) = delete;
@@ -76,17 +76,12 @@ class SimChip {
     // Number of bytes a Set or Get of this property moves right now.
     size_t DataSize(DWORD id) const;
 
-    // The mutex that a driver call holds on a chip shared between processes;
-    // null for a chip of this process alone.
-    HANDLE CallMutex() const { return memory_->CallMutex(); }
-    // May be asked without CallMutex: the mark is written after the rest of the state.
-    bool PoweredOn() const {
-        const bool on = *static_cast<const volatile DWORD*>(&state_.poweredOn) == kPoweredOn;
-        MemoryBarrier();
-        return on;
-    }
+    // Where the state lives; a call on the chip is a ChipCall on it.
+    ChipMemory& Memory() { return *memory_; }
+    // Whether the chip holds a whole state; may be asked outside a call.
+    bool PoweredOn() const { return memory_->HoldsState(); }
     // The state at power-on: registers, selections and values zero, the blocks
-    // reset, the EEPROM holding eeprom; marked powered on last.
+    // reset, the EEPROM holding eeprom.
     void PowerOn(const EepromImage& eeprom);
 
     // Direct access for set-up and inspection (no driver protocol involved).

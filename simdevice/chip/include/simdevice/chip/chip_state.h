@@ -1,8 +1,8 @@
 // The simulated chip's whole state as plain bytes of a fixed layout, so that
-// 32-bit and 64-bit processes can share one copy (chip_memory.h). Every value
-// of every field is a state the model can use: indexes are masked or bounded
-// where they are read, so that a process killed in the middle of a call
-// leaves a chip the next call can work on.
+// 32-bit and 64-bit processes share one copy, kept in a file while the device
+// is plugged in (chip_memory.h). Every value of every field is a state the
+// model can use: indexes are masked or bounded where they are read, so that
+// no stored state can take the model out of its arrays.
 #pragma once
 
 #include <windows.h>
@@ -50,7 +50,6 @@ struct EepromState {
 };
 
 struct ChipState {
-    DWORD poweredOn;  // kPoweredOn once the power-on state is complete
     BYTE main[0x10000];
     BYTE alt[256];
     DWORD regSelect;
@@ -65,6 +64,8 @@ struct ChipState {
 };
 static_assert(std::is_trivially_copyable<ChipState>::value, "shared as plain bytes");
 
-constexpr DWORD kPoweredOn = 0x51C41900;
+// Names this layout in the state file: a file of another layout holds no
+// state of this model. Change it with any change above.
+constexpr DWORD kChipStateLayout = 2;
 
 }  // namespace sim

@@ -70,6 +70,16 @@ struct DeviceSettings {
     DWORD config103E = 0;
 };
 
+// The chip's state file (chip_memory.h): beside the EEPROM file, FILE.chip
+// (in the 259 characters of a path, as the EEPROM file's full path is up to
+// 254), or for an EEPROM in memory velto1-simchip-ID.chip in the temporary
+// folder. The same device added by a 32-bit and a 64-bit simdevctl has one.
+constexpr wchar_t kChipStateSuffix[] = L".chip";
+std::wstring ChipStateFile(const DeviceSettings& settings);
+// Puts the chip in the device's state at power-on: SimChip::PowerOn with
+// eeprom, then the remote-control frames, codec and configuration word set.
+void PowerOnDevice(const DeviceSettings& settings, const EepromImage& eeprom, SimChip& chip);
+
 // A 32-bit number, 0x and hexadecimal digits or decimal digits; false unless
 // the whole text is one.
 bool ParseNumber(const std::wstring& text, DWORD& number);

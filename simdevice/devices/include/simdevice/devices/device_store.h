@@ -20,9 +20,13 @@ namespace sim {
 
 // Adds the device, replacing one with the same id. With an EEPROM file, the
 // file is created from the fresh-product image when missing, or when
-// resetEeprom is set; an existing file of the wrong size is refused.
+// resetEeprom is set; an existing file of the wrong size is refused. The
+// device is plugged in: its chip powers on in its state file
+// (ChipStateFile), where it stays powered until the device is removed or
+// added again.
 HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
-// S_OK when removed, S_FALSE when there was no such device.
+// S_OK when removed, with its chip's state file, S_FALSE when there was no
+// such device.
 HRESULT RemoveDevice(const std::wstring& id);
 HRESULT RemoveAllDevices();
 // The devices with their settings, and the replay's first divergence.
