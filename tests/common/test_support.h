@@ -118,12 +118,10 @@ struct SimBound {
     unsigned base;
 };
 
-// Opens the device lock of this process's stand-in filters (the caller owns it).
+// Opens a mutex that every hold of this process's stand-in filters takes: they
+// tell no device, so their holds take every lock slot (the caller owns it).
 inline HANDLE OpenTestDeviceLock() {
-    auto* filter = new FakeCaptureFilter(nullptr);
-    const HANDLE lock = devctl_internal::OpenDeviceLock(filter);
-    filter->Release();
-    return lock;
+    return devctl_internal::OpenFirstLockSlot();
 }
 
 // Holds the device lock of SimBound's device on a thread of its own, as
