@@ -14,7 +14,7 @@ namespace {
 
 // Global\: a service in session 0 and a user's program meet there.
 constexpr wchar_t kLockPrefix[] = L"Global\\velto1-device-";
-constexpr wchar_t kSlotPrefix[] = L"Global\\velto1-device-slot-";
+constexpr wchar_t kSlotPrefix[] = L"Global\\velto1-lock-slot-";
 // Kernel object names end at MAX_PATH; the longest name kept whole, and what a
 // longer one keeps before its hash ('~' and 16 digits).
 constexpr size_t kMaxNameInLock = 200;
@@ -204,10 +204,6 @@ void DeviceLock::ReleaseAll() {
     while (depth_ > 0) {
         Release();
     }
-}
-
-HANDLE OpenFirstLockSlot() {
-    return velto1::CreateSharedMutex(LockSlotName(0));
 }
 
 }  // namespace devctl_internal

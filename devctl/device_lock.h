@@ -108,8 +108,4 @@ class DeviceLockScope {
     bool held_;
 };
 
-// For tests that stand in for another program: the first slot's mutex, which
-// every hold of a device that can't be known takes (the caller owns it).
-HANDLE OpenFirstLockSlot();
-
 }  // namespace devctl_internal

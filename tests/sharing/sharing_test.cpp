@@ -59,6 +59,19 @@ class SharingTest : public CliTest {
         search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
         ASSERT_EQ(bound_.size(), ids.size());
     }
+    // The same with a friendly name of each device's own (all of known models).
+    struct NamedDevice {
+        const wchar_t* id;
+        const wchar_t* friendlyName;
+    };
+    void AddNamedDevices(std::initializer_list<NamedDevice> devices) {
+        for (const NamedDevice& device : devices) {
+            Add(Settings(device.id, device.friendlyName));
+        }
+        DeviceControl search;
+        search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
+        ASSERT_EQ(bound_.size(), devices.size());
+    }
     // The chip's count of write transfers that stored the option byte.
     std::map<std::wstring, DWORD> OptionByteWrites() {
         std::map<std::wstring, DWORD> writes;
@@ -148,6 +161,44 @@ TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
               "20)\n");
     EXPECT_EQ(Bytes(L"a"), sim::FreshProductEeprom());
     EXPECT_EQ(OptionByteWrites()[L"a"], 0u);
+}
+
+// An SDK program that finds the device with its own DirectShow search and
+// holds it: velto1cli on the same device waits and tells it busy, having
+// written nothing, whether the program handed BindFilter the moniker or the
+// filter alone. A filter alone tells no device, so it holds every device; with
+// its moniker, another device is not held (velto1cli updates it).
+TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
+    AddNamedDevices({{L"a", L"USB 7450 Device"}, {L"b", L"USB 6240 Device"}});
+    const char* const busy =
+        "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
+        "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n";
+    const struct {
+        const wchar_t* holder;         // device_holder's command
+        const wchar_t* holdersDevice;  // the friendly name its own search looks for
+        int exitCode;                  // velto1cli update's, on device a
+        const char* output;            // what velto1cli's output holds
+        BYTE optionByte;               // device a's afterwards
+    } rows[] = {
+        {L"own-hold", L"\"USB 7450 Device\"", 20, busy, 0x85},
+        {L"own-hold-moniker", L"\"USB 7450 Device\"", 20, busy, 0x85},
+        {L"own-hold", L"\"USB 6240 Device\"", 20, busy, 0x85},
+        // Last: the update changes device a.
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", 0, "0x85 -> 0x05: updated (exit code 0)",
+         kUpdated},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.holder) + L" " + row.holdersDevice));
+        RunningProcess holder(simtool::Beside(L"device_holder.exe"),
+                              std::wstring(row.holder) + L" " + row.holdersDevice);
+        ASSERT_TRUE(holder.WaitForOutput("held")) << holder.Wait().output;
+        const Outcome run = Velto1cli(L"update");
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        EXPECT_THAT(run.output, testing::HasSubstr(row.output));
+        EXPECT_EQ(OptionByte(L"a"), row.optionByte);
+        holder.Kill();
+    }
+    EXPECT_EQ(Bytes(L"b"), sim::FreshProductEeprom()) << "device b was only held";
 }
 
 // A holder stopped inside a driver call: the device is busy, not unbindable.
