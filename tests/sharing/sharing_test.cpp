@@ -167,7 +167,8 @@ TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
 // holds it: velto1cli on the same device waits and tells it busy, having
 // written nothing, whether the program handed BindFilter the moniker or the
 // filter alone. A filter alone tells no device, so it holds every device; with
-// its moniker, another device is not held (velto1cli updates it).
+// its moniker, another device is not held: velto1cli updates it, and chipctl
+// (which binds what FindCaptureDevice found) reads it.
 TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
     AddNamedDevices({{L"a", L"USB 7450 Device"}, {L"b", L"USB 6240 Device"}});
     const char* const busy =
@@ -176,23 +177,27 @@ TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
     const struct {
         const wchar_t* holder;         // device_holder's command
         const wchar_t* holdersDevice;  // the friendly name its own search looks for
-        int exitCode;                  // velto1cli update's, on device a
-        const char* output;            // what velto1cli's output holds
-        BYTE optionByte;               // device a's afterwards
+        const wchar_t* program;        // run meanwhile on device a
+        const wchar_t* arguments;
+        int exitCode;
+        const char* output;  // what the program's output holds
+        BYTE optionByte;     // device a's afterwards
     } rows[] = {
-        {L"own-hold", L"\"USB 7450 Device\"", 20, busy, 0x85},
-        {L"own-hold-moniker", L"\"USB 7450 Device\"", 20, busy, 0x85},
-        {L"own-hold", L"\"USB 6240 Device\"", 20, busy, 0x85},
+        {L"own-hold", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
+        {L"own-hold-moniker", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
+        {L"own-hold", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n", 0x85},
         // Last: the update changes device a.
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", 0, "0x85 -> 0x05: updated (exit code 0)",
-         kUpdated},
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 0,
+         "0x85 -> 0x05: updated (exit code 0)", kUpdated},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.holder) + L" " + row.holdersDevice));
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.holder) + L" " + row.holdersDevice +
+                                            L", " + row.program + L" " + row.arguments));
         RunningProcess holder(simtool::Beside(L"device_holder.exe"),
                               std::wstring(row.holder) + L" " + row.holdersDevice);
         ASSERT_TRUE(holder.WaitForOutput("held")) << holder.Wait().output;
-        const Outcome run = Velto1cli(L"update");
+        const simtool::Outcome run = simtool::Run(row.program, row.arguments);
         EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
         EXPECT_THAT(run.output, testing::HasSubstr(row.output));
         EXPECT_EQ(OptionByte(L"a"), row.optionByte);
