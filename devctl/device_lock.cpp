@@ -15,6 +15,7 @@ namespace {
 // Global\: a service in session 0 and a user's program meet there.
 constexpr wchar_t kLockPrefix[] = L"Global\\velto1-device-";
 constexpr wchar_t kSlotPrefix[] = L"Global\\velto1-lock-slot-";
+constexpr wchar_t kUnidentifiedDeviceLockName[] = L"Global\\velto1-device-unidentified";
 // Kernel object names end at MAX_PATH; the longest name kept whole, and what a
 // longer one keeps before its hash ('~' and 16 digits).
 constexpr size_t kMaxNameInLock = 200;
@@ -25,8 +26,8 @@ thread_local const HandingOut* handingOut = nullptr;
 
 IUnknown* ObjectIdentity(IUnknown* object) {
     IUnknown* unknown = nullptr;
-    if (!object || FAILED(object->QueryInterface(__uuidof(IUnknown),
-                                                 reinterpret_cast<void**>(&unknown)))) {
+    if (!object ||
+        FAILED(object->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(&unknown)))) {
         return nullptr;
     }
     if (unknown) {
@@ -46,7 +47,8 @@ unsigned long long NameHash(const std::wstring& name) {
 
 // Whether a wait on count handles ended with them taken.
 bool Taken(DWORD wait, DWORD count) {
-    return wait < WAIT_OBJECT_0 + count || (wait >= WAIT_ABANDONED_0 && wait < WAIT_ABANDONED_0 + count);
+    return wait < WAIT_OBJECT_0 + count ||
+           (wait >= WAIT_ABANDONED_0 && wait < WAIT_ABANDONED_0 + count);
 }
 
 DWORD Remaining(ULONGLONG deadline, DWORD waitMilliseconds) {
@@ -58,8 +60,6 @@ DWORD Remaining(ULONGLONG deadline, DWORD waitMilliseconds) {
 }
 
 }  // namespace
-
-const wchar_t kUnidentifiedDeviceLockName[] = L"Global\\velto1-device-unidentified";
 
 std::wstring DeviceLockName(const std::wstring& displayName) {
     std::wstring escaped;

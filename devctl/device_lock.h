@@ -30,11 +30,8 @@ constexpr size_t kLockSlots = 16;
 // and ends with '~' and a 64-bit hash of the whole name in hexadecimal.
 std::wstring DeviceLockName(const std::wstring& displayName);
 
-// The kernel object names of the slot mutexes, and of the one mutex that
-// filters of no known device took before there were slots (a holder of no
-// known device takes it too, so that it and such a program exclude each other).
+// The kernel object name of a slot mutex.
 std::wstring LockSlotName(size_t slot);
-extern const wchar_t kUnidentifiedDeviceLockName[];
 
 // The moniker's display name; empty when it has none.
 std::wstring DisplayNameOf(IMoniker* device);
@@ -83,7 +80,9 @@ class DeviceLock {
 
   private:
     velto1::UniqueHandle device_;  // the device's own mutex; none: no known device
-    // The slots and, last, the mutex of the unidentified name.
+    // The slots and, last, the one mutex of every filter of no known device
+    // before there were slots, which such a filter takes too: it and a program
+    // built on an earlier version of the library exclude each other.
     velto1::UniqueHandle slots_[kLockSlots + 1];
     size_t heldSlot_ = 0;  // of a known device's outermost hold
     DWORD depth_ = 0;

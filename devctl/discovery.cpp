@@ -431,7 +431,8 @@ DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDev
         VisitNamedDevices(
             kCaptureCategories[i], [this](HRESULT status) { return Record(status); },
             [&](IMoniker* device, const wchar_t* friendlyName) {
-                lists[i].push_back({device, friendlyName, devctl_internal::DisplayNameOf(device), false});
+                lists[i].push_back(
+                    {device, friendlyName, devctl_internal::DisplayNameOf(device), false});
                 return false;
             });
     }

@@ -122,8 +122,8 @@ struct SimBound {
 // Opens the mutex of the device of TestDeviceMoniker, which every hold of a
 // filter bound with it takes (the caller owns it).
 inline HANDLE OpenTestDeviceLock() {
-    return velto1::CreateSharedMutex(devctl_internal::DeviceLockName(
-        devctl_internal::DisplayNameOf(TestDeviceMoniker().Get())));
+    return velto1::CreateSharedMutex(
+        devctl_internal::DeviceLockName(devctl_internal::DisplayNameOf(TestDeviceMoniker().Get())));
 }
 
 // Holds the device lock of SimBound's device on a thread of its own, as

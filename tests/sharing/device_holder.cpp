@@ -29,6 +29,9 @@
 //                               for the benchmark: the time of one acquire and
 //                               release of the free lock, in microseconds (the
 //                               median of 9 rounds of 1000), and ends
+//   device_holder own-time-lock NAME
+//                               the same for a filter of the program's own
+//                               search bound alone, whose lock is every slot
 #include <windows.h>
 #include <dshow.h>
 #include <wrl/client.h>
@@ -130,8 +133,8 @@ HRESULT BindOwnFind(DeviceControl& device, const char* wantedName, bool withMoni
         }
         velto1::UniqueVariant name;
         if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr)) || !name.String() ||
-            std::wstring(name.String()).compare(0, wanted.size(),
-                                                std::wstring(wanted.begin(), wanted.end())) != 0) {
+            std::wstring(name.String())
+                    .compare(0, wanted.size(), std::wstring(wanted.begin(), wanted.end())) != 0) {
             continue;
         }
         ComPtr<IBaseFilter> filter;
@@ -146,7 +149,7 @@ HRESULT BindOwnFind(DeviceControl& device, const char* wantedName, bool withMoni
 }
 
 int Run(DeviceControl& device, const char* command, const char* deviceId) {
-    if (std::strcmp(command, "time-lock") == 0) {
+    if (std::strcmp(command, "time-lock") == 0 || std::strcmp(command, "own-time-lock") == 0) {
         return TimeLock(device);
     }
     if (std::strcmp(command, "bind") == 0) {
@@ -174,8 +177,8 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind",      "hold",  "select",   "raw-select",
-                              "time-lock", "stall", "own-hold", "own-hold-moniker"};
+    const char* commands[] = {"bind",  "hold",     "select",           "raw-select",   "time-lock",
+                              "stall", "own-hold", "own-hold-moniker", "own-time-lock"};
     bool known = false;
     for (const char* command : commands) {
         const int words = std::strcmp(command, "stall") == 0 ? 4 : 3;
@@ -184,7 +187,7 @@ int main(int argc, char** argv) {
     if (!known) {
         std::fprintf(stderr,
                      "usage: device_holder bind|hold|select|raw-select|time-lock|own-hold|"
-                     "own-hold-moniker NAME, or stall NAME ID\n");
+                     "own-hold-moniker|own-time-lock NAME, or stall NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;

@@ -186,7 +186,8 @@ TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
         {L"own-hold", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
         {L"own-hold-moniker", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
         {L"own-hold", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n", 0x85},
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n",
+         0x85},
         // Last: the update changes device a.
         {L"own-hold-moniker", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 0,
          "0x85 -> 0x05: updated (exit code 0)", kUpdated},

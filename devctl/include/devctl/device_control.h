@@ -236,6 +236,8 @@ class DeviceControl {
     // of a known model. Returns its filter (the caller's reference) or null;
     // foundName (optional, at least 260 bytes) receives its friendly name and
     // match (optional) how it was found. Bind(wantedName) binds this device.
+    // The object keeps a reference of its own to the filter, so that
+    // BindFilter knows its device, until it binds a filter or Close.
     enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
     IBaseFilter* FindCaptureDevice(const char* wantedName, char* foundName, DWORD* match);
 
