@@ -90,7 +90,7 @@ void DeviceControl::Close() {
         driver->Release();
         driver = nullptr;
     }
-    // Its handles are closed with each hold let go: closing lets go of none.
+    // Deleting the lock lets go of each hold first: closing a handle lets go of none.
     delete deviceLock;
     deviceLock = nullptr;
     ForgetFoundDevice();
