@@ -11,20 +11,17 @@
 
 #include "devctl/custom_property.h"
 #include "devctl/device_control.h"
-#include "simdevice/devices/device_ids.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/sharing/sharing_fixture.h"
 
-using clitest::CliTest;
 using clitest::Outcome;
 using clitest::Velto1cli;
-using Microsoft::WRL::ComPtr;
+using sharingtest::kName;
+using sharingtest::kQuotedName;
+using sharingtest::kUpdated;
+using sharingtest::SharingTest;
 using testsupport::RunningProcess;
 
 namespace {
-
-constexpr char kName[] = "USB 7450 Device";
-constexpr wchar_t kQuotedName[] = L"\"USB 7450 Device\"";
-constexpr BYTE kUpdated = 0x05;  // the fresh option byte 0x85 after the update
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -33,64 +30,6 @@ size_t Count(const std::string& text, const std::string& part) {
     }
     return count;
 }
-
-BOOL __stdcall KeepFilter(void* context, IBaseFilter* filter, const char*, DWORD) {
-    ComPtr<ISimDeviceInfo> info;
-    if (SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&info)))) {
-        static_cast<std::vector<ComPtr<ISimDeviceInfo>>*>(context)->push_back(info);
-    }
-    return TRUE;
-}
-
-class SharingTest : public CliTest {
-  protected:
-    void TearDown() override {
-        bound_.clear();
-        CliTest::TearDown();
-    }
-    // Adds the devices, each named "USB 7450 Device" with a fresh EEPROM in
-    // its file, and keeps each bound in this process, so that its chip stays
-    // powered while other programs come and go.
-    void AddDevices(std::initializer_list<const wchar_t*> ids) {
-        for (const wchar_t* id : ids) {
-            Add(Settings(id, L"USB 7450 Device"));
-        }
-        DeviceControl search;
-        search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
-        ASSERT_EQ(bound_.size(), ids.size());
-    }
-    // The same with a friendly name of each device's own (all of known models).
-    struct NamedDevice {
-        const wchar_t* id;
-        const wchar_t* friendlyName;
-    };
-    void AddNamedDevices(std::initializer_list<NamedDevice> devices) {
-        for (const NamedDevice& device : devices) {
-            Add(Settings(device.id, device.friendlyName));
-        }
-        DeviceControl search;
-        search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
-        ASSERT_EQ(bound_.size(), devices.size());
-    }
-    // The chip's count of write transfers that stored the option byte.
-    std::map<std::wstring, DWORD> OptionByteWrites() {
-        std::map<std::wstring, DWORD> writes;
-        for (const ComPtr<ISimDeviceInfo>& device : bound_) {
-            sim::SimDeviceSnapshot snapshot = {};
-            EXPECT_EQ(device->GetSnapshot(&snapshot), S_OK);
-            writes[snapshot.id] = snapshot.optionByteWrites;
-        }
-        return writes;
-    }
-    static sim::EepromImage Bytes(const std::wstring& id) { return simtool::FileBytes(Eeprom(id)); }
-    static RunningProcess Holder(const wchar_t* command) {
-        return RunningProcess(simtool::Beside(L"device_holder.exe"),
-                              std::wstring(command) + L" " + kQuotedName);
-    }
-
-  private:
-    std::vector<ComPtr<ISimDeviceInfo>> bound_;
-};
 
 // The control: without the library's lock, a select of another program
 // between ours and our data redirects the data, so the shared chip can show
@@ -161,50 +100,6 @@ TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
               "20)\n");
     EXPECT_EQ(Bytes(L"a"), sim::FreshProductEeprom());
     EXPECT_EQ(OptionByteWrites()[L"a"], 0u);
-}
-
-// An SDK program that finds the device with its own DirectShow search and
-// holds it: velto1cli on the same device waits and tells it busy, having
-// written nothing, whether the program handed BindFilter the moniker or the
-// filter alone. A filter alone tells no device, so it holds every device; with
-// its moniker, another device is not held: velto1cli updates it, and chipctl
-// (which binds what FindCaptureDevice found) reads it.
-TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
-    AddNamedDevices({{L"a", L"USB 7450 Device"}, {L"b", L"USB 6240 Device"}});
-    const char* const busy =
-        "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
-        "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n";
-    const struct {
-        const wchar_t* holder;         // device_holder's command
-        const wchar_t* holdersDevice;  // the friendly name its own search looks for
-        const wchar_t* program;        // run meanwhile on device a
-        const wchar_t* arguments;
-        int exitCode;
-        const char* output;  // what the program's output holds
-        BYTE optionByte;     // device a's afterwards
-    } rows[] = {
-        {L"own-hold", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
-        {L"own-hold-moniker", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
-        {L"own-hold", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n",
-         0x85},
-        // Last: the update changes device a.
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 0,
-         "0x85 -> 0x05: updated (exit code 0)", kUpdated},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.holder) + L" " + row.holdersDevice +
-                                            L", " + row.program + L" " + row.arguments));
-        RunningProcess holder(simtool::Beside(L"device_holder.exe"),
-                              std::wstring(row.holder) + L" " + row.holdersDevice);
-        ASSERT_TRUE(holder.WaitForOutput("held")) << holder.Wait().output;
-        const simtool::Outcome run = simtool::Run(row.program, row.arguments);
-        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
-        EXPECT_THAT(run.output, testing::HasSubstr(row.output));
-        EXPECT_EQ(OptionByte(L"a"), row.optionByte);
-        holder.Kill();
-    }
-    EXPECT_EQ(Bytes(L"b"), sim::FreshProductEeprom()) << "device b was only held";
 }
 
 // A holder stopped inside a driver call: the device is busy, not unbindable.
