@@ -66,6 +66,8 @@ BOOL IsNewGenerationChip(DWORD chipCode) {
 DeviceControl::DeviceControl()
     : driver(nullptr),
       deviceLock(nullptr),
+      foundFilter(nullptr),
+      foundDevice(nullptr),
       deviceWaitMilliseconds(kDeviceWaitMilliseconds),
       audioCaptureFilter(nullptr),
       audioDeviceFilter(nullptr),
@@ -88,13 +90,19 @@ void DeviceControl::Close() {
         driver->Release();
         driver = nullptr;
     }
-    if (deviceLock) {
-        // Closing a handle lets go of no hold: release each one first.
-        while (ReleaseMutex(deviceLock)) {
-        }
-        CloseHandle(deviceLock);
-        deviceLock = nullptr;
+    // Deleting the lock lets go of each hold first: closing a handle lets go of none.
+    delete deviceLock;
+    deviceLock = nullptr;
+    ForgetFoundDevice();
+}
+
+void DeviceControl::ForgetFoundDevice() {
+    if (foundFilter) {
+        foundFilter->Release();
+        foundFilter = nullptr;
     }
+    CoTaskMemFree(foundDevice);
+    foundDevice = nullptr;
 }
 
 HRESULT DeviceControl::HoldDevice() {
@@ -104,13 +112,12 @@ HRESULT DeviceControl::HoldDevice() {
     if (!deviceLock) {
         return Record(S_OK);
     }
-    const DWORD wait = WaitForSingleObject(deviceLock, deviceWaitMilliseconds);
-    return Record(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED ? S_OK : DEVCTL_E_DEVICE_BUSY);
+    return Record(deviceLock->Acquire(deviceWaitMilliseconds) ? S_OK : DEVCTL_E_DEVICE_BUSY);
 }
 
 void DeviceControl::ReleaseDevice() {
     if (deviceLock) {
-        ReleaseMutex(deviceLock);
+        deviceLock->Release();
     }
 }
 
@@ -180,7 +187,7 @@ HRESULT DeviceControl::AccessData(DWORD selectId, DWORD dataId, DWORD selectWord
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
-    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    const devctl_internal::DeviceLockScope hold(deviceLock, deviceWaitMilliseconds);
     if (!hold.Held()) {
         return Record(DEVCTL_E_DEVICE_BUSY);
     }
@@ -323,7 +330,7 @@ HRESULT DeviceControl::ProbeI2cDevice(DWORD address, DWORD* state) {
     if (!driver) {
         return Record(DEVCTL_S_NOT_BOUND);
     }
-    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    const devctl_internal::DeviceLockScope hold(deviceLock, deviceWaitMilliseconds);
     if (!hold.Held()) {
         return Record(DEVCTL_E_DEVICE_BUSY);
     }
@@ -415,7 +422,7 @@ HRESULT DeviceControl::TransferRaw(DWORD target, DWORD writeLength, const void* 
     if (!driver) {
         return DEVCTL_S_NOT_BOUND;
     }
-    const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+    const devctl_internal::DeviceLockScope hold(deviceLock, deviceWaitMilliseconds);
     if (!hold.Held()) {
         return Record(DEVCTL_E_DEVICE_BUSY);
     }
@@ -478,9 +485,27 @@ BOOL DeviceControl::TryWriteI2cLong(DWORD address, DWORD subAddress, DWORD lengt
 }
 
 ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
+    std::wstring known;
+    if (foundFilter && devctl_internal::SameObject(foundFilter, filter)) {
+        known = foundDevice ? foundDevice : L"";
+    } else if (const std::wstring* handedOut = devctl_internal::HandingOut::IdentityOf(filter)) {
+        known = *handedOut;
+    }
+    return BindFilterAs(filter, known.c_str());
+}
+
+ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter, IMoniker* device) {
+    if (!device) {
+        return BindFilter(filter);
+    }
+    return BindFilterAs(filter, devctl_internal::DisplayNameOf(device).c_str());
+}
+
+ICustomProperty* DeviceControl::BindFilterAs(IBaseFilter* filter, const wchar_t* displayName) {
     if (!filter) {
         return nullptr;
     }
+    const std::wstring identity(displayName ? displayName : L"");
     // A driver still held would be overwritten by the query: let it go first.
     Close();
     // The reference goes straight into the field; the filter stays the caller's.
@@ -489,10 +514,10 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
         return nullptr;
     }
     // A device whose lock can't be had is not used: its sequences could interleave.
-    deviceLock = devctl_internal::OpenDeviceLock(filter);
-    if (!deviceLock) {
-        const DWORD error = GetLastError();
-        Record(error ? HRESULT_FROM_WIN32(error) : E_FAIL);
+    deviceLock = new (std::nothrow) devctl_internal::DeviceLock();
+    const HRESULT opened = deviceLock ? deviceLock->Open(identity) : E_OUTOFMEMORY;
+    if (FAILED(opened)) {
+        Record(opened);
         Close();
         return nullptr;
     }
@@ -500,7 +525,7 @@ ICustomProperty* DeviceControl::BindFilter(IBaseFilter* filter) {
     {
         // Held for the identity reads and waited for once: a holder may be inside
         // a driver call, where each read would wait for it as long as the driver lets it.
-        const velto1::MutexOwnership hold(deviceLock, deviceWaitMilliseconds);
+        const devctl_internal::DeviceLockScope hold(deviceLock, deviceWaitMilliseconds);
         if (!hold.Held()) {
             Record(DEVCTL_E_DEVICE_BUSY);
             Close();

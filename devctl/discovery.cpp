@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/win32_owners.h"
@@ -157,20 +158,6 @@ void VisitMatchingDevices(GUID category, const char* wantedName, Record record, 
     });
 }
 
-// The moniker's display name, which tells one device from another across
-// searches; empty when the moniker has none.
-std::wstring DisplayName(IMoniker* device) {
-    ComPtr<IBindCtx> context;
-    LPOLESTR name = nullptr;
-    if (FAILED(CreateBindCtx(0, &context)) ||
-        FAILED(device->GetDisplayName(context.Get(), nullptr, &name)) || !name) {
-        return std::wstring();
-    }
-    std::wstring text(name);
-    CoTaskMemFree(name);
-    return text;
-}
-
 // Owns the page list that ISpecifyPropertyPages hands out.
 class PageList {
   public:
@@ -289,16 +276,24 @@ BOOL TryFindCaptureDeviceOfOtherBitness(const wchar_t* wantedName) {
 }
 
 IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, char* foundName) {
+    return FindFilterOf(category, wantedName, foundName, nullptr);
+}
+
+IBaseFilter* DeviceControl::FindFilterOf(GUID category, const char* wantedName, char* foundName,
+                                         IMoniker** device) {
     if (!wantedName) {
         return nullptr;
     }
     ComPtr<IBaseFilter> filter;
     VisitMatchingDevices(
         category, wantedName, [this](HRESULT status) { return Record(status); },
-        [&](IMoniker* device, const char* name) {
-            if (Record(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 &&
+        [&](IMoniker* found, const char* name) {
+            if (Record(found->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) >= 0 &&
                 filter) {
-                devctl_internal::NoteFoundDevice(filter.Get(), DisplayName(device));
+                if (device) {
+                    found->AddRef();
+                    *device = found;
+                }
                 CopyName(foundName, name);
                 return true;
             }
@@ -309,8 +304,13 @@ IBaseFilter* DeviceControl::FindFilter(GUID category, const char* wantedName, ch
 }
 
 IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName, char* foundName) {
+    return FindCaptureFilterByNameOf(wantedName, foundName, nullptr);
+}
+
+IBaseFilter* DeviceControl::FindCaptureFilterByNameOf(const char* wantedName, char* foundName,
+                                                      IMoniker** device) {
     for (const GUID& category : kCaptureCategories) {
-        if (IBaseFilter* filter = FindFilter(category, wantedName, foundName)) {
+        if (IBaseFilter* filter = FindFilterOf(category, wantedName, foundName, device)) {
             return filter;
         }
     }
@@ -318,8 +318,12 @@ IBaseFilter* DeviceControl::FindCaptureFilterByName(const char* wantedName, char
 }
 
 IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
+    return FindKnownCaptureFilterOf(foundName, nullptr);
+}
+
+IBaseFilter* DeviceControl::FindKnownCaptureFilterOf(char* foundName, IMoniker** device) {
     for (const char* name : kKnownCaptureDeviceNames) {
-        if (IBaseFilter* filter = FindCaptureFilterByName(name, foundName)) {
+        if (IBaseFilter* filter = FindCaptureFilterByNameOf(name, foundName, device)) {
             return filter;
         }
     }
@@ -329,15 +333,35 @@ IBaseFilter* DeviceControl::FindKnownCaptureFilter(char* foundName) {
 IBaseFilter* DeviceControl::FindCaptureFilter() {
     char name[kDeviceNameBufferSize];
     GetCaptureDeviceName(name);
-    return FindCaptureDevice(name, nullptr, nullptr);
+    return FindCaptureDeviceOf(name, nullptr, nullptr, nullptr);
 }
 
 IBaseFilter* DeviceControl::FindCaptureDevice(const char* wantedName, char* foundName,
                                               DWORD* match) {
-    IBaseFilter* filter = FindCaptureFilterByName(wantedName, foundName);
+    ForgetFoundDevice();
+    ComPtr<IMoniker> device;
+    IBaseFilter* filter = FindCaptureDeviceOf(wantedName, foundName, match, &device);
+    // Kept, so that BindFilter knows the device of this filter: while this
+    // object holds it, its address names no other.
+    const std::wstring displayName = devctl_internal::DisplayNameOf(device.Get());
+    if (filter && !displayName.empty()) {
+        const size_t bytes = (displayName.size() + 1) * sizeof(wchar_t);
+        foundDevice = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+        if (foundDevice) {
+            std::memcpy(foundDevice, displayName.c_str(), bytes);
+            filter->AddRef();
+            foundFilter = filter;
+        }
+    }
+    return filter;
+}
+
+IBaseFilter* DeviceControl::FindCaptureDeviceOf(const char* wantedName, char* foundName,
+                                                DWORD* match, IMoniker** device) {
+    IBaseFilter* filter = FindCaptureFilterByNameOf(wantedName, foundName, device);
     DWORD how = kMatchedByName;
     if (!filter) {
-        filter = FindKnownCaptureFilter(foundName);
+        filter = FindKnownCaptureFilterOf(foundName, device);
         how = kMatchedKnownModel;
     }
     if (filter && match) {
@@ -364,7 +388,7 @@ DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterF
             VisitMatchingDevices(
                 category, name, [this](HRESULT status) { return Record(status); },
                 [&](IMoniker* device, const char* friendlyName) {
-                    std::wstring id = DisplayName(device);
+                    std::wstring id = devctl_internal::DisplayNameOf(device);
                     if (!id.empty() &&
                         std::find(handedOut.begin(), handedOut.end(), id) != handedOut.end()) {
                         return false;
@@ -374,9 +398,9 @@ DWORD DeviceControl::ForEachCaptureFilter(const char* wantedName, CaptureFilterF
                         !filter) {
                         return false;
                     }
-                    devctl_internal::NoteFoundDevice(filter.Get(), id);
                     handedOut.push_back(std::move(id));
                     ++count;
+                    const devctl_internal::HandingOut handing(filter.Get(), handedOut.back());
                     ended = !found(context, filter.Get(), friendlyName, match);
                     return ended;
                 });
@@ -407,7 +431,8 @@ DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDev
         VisitNamedDevices(
             kCaptureCategories[i], [this](HRESULT status) { return Record(status); },
             [&](IMoniker* device, const wchar_t* friendlyName) {
-                lists[i].push_back({device, friendlyName, DisplayName(device), false});
+                lists[i].push_back(
+                    {device, friendlyName, devctl_internal::DisplayNameOf(device), false});
                 return false;
             });
     }
@@ -429,12 +454,11 @@ DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDev
                 }
                 if (status < 0) {
                     filter.Reset();
-                } else {
-                    devctl_internal::NoteFoundDevice(filter.Get(), entry.id);
                 }
                 entry.handedOut = true;
                 handedOut.push_back(entry.id);
                 ++count;
+                const devctl_internal::HandingOut handing(filter.Get(), entry.id);
                 if (!found(context, filter.Get(), status, entry.name.c_str(), match)) {
                     return false;
                 }
@@ -453,12 +477,13 @@ DWORD DeviceControl::ForEachCaptureDeviceW(const wchar_t* wantedName, CaptureDev
 }
 
 ICustomProperty* DeviceControl::Bind(const char* wantedName) {
+    ComPtr<IMoniker> device;
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindCaptureDevice(wantedName, nullptr, nullptr);
+    *filter.ReleaseAndGetAddressOf() = FindCaptureDeviceOf(wantedName, nullptr, nullptr, &device);
     if (!filter) {
         return nullptr;
     }
-    return BindFilter(filter.Get());
+    return BindFilter(filter.Get(), device.Get());
 }
 
 ICustomProperty* DeviceControl::Open() {
@@ -469,7 +494,10 @@ ICustomProperty* DeviceControl::Open() {
 
 BOOL DeviceControl::CanBind(const char* wantedName) {
     ICustomProperty* const held = driver;
-    const HANDLE heldLock = deviceLock;
+    devctl_internal::DeviceLock* const heldLock = deviceLock;
+    // The filter FindCaptureDevice returned stays known for its BindFilter.
+    IUnknown* const heldFound = std::exchange(foundFilter, nullptr);
+    wchar_t* const heldFoundDevice = std::exchange(foundDevice, nullptr);
     // The bound device's facts, put back with its driver so that the chip
     // services keep addressing the register map of the device they talk to.
     const DWORD heldFacts[] = {boardConfig, remoteAddress, remoteI2cAddress, chipId, newGeneration};
@@ -479,6 +507,8 @@ BOOL DeviceControl::CanBind(const char* wantedName) {
     Close();
     driver = held;
     deviceLock = heldLock;
+    foundFilter = heldFound;
+    foundDevice = heldFoundDevice;
     if (held) {
         boardConfig = heldFacts[0];
         remoteAddress = heldFacts[1];
@@ -497,7 +527,7 @@ BOOL DeviceControl::IsDevicePresent() {
 
 void DeviceControl::ShowPropertyPagesByName(HWND owner, const char* wantedName) {
     ComPtr<IBaseFilter> filter;
-    *filter.ReleaseAndGetAddressOf() = FindCaptureDevice(wantedName, nullptr, nullptr);
+    *filter.ReleaseAndGetAddressOf() = FindCaptureDeviceOf(wantedName, nullptr, nullptr, nullptr);
     if (!filter) {
         return;
     }

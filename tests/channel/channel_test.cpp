@@ -236,7 +236,7 @@ TEST(Lifetime, BindFilterReadsTheIdentityCloseReleasesOnceTheDestructorNothing) 
         SimBound first, second;
         first.driver->AddRef();
         auto* secondFilter = new FakeCaptureFilter(second.driver);
-        EXPECT_EQ(first.dc.BindFilter(secondFilter), second.driver);
+        EXPECT_EQ(first.dc.BindFilter(secondFilter, TestDeviceMoniker().Get()), second.driver);
         EXPECT_EQ(first.driver->Release(), 1u);
         first.dc.Close();
         TA::Attach(first.dc, first.driver);  // what the bench's teardown expects

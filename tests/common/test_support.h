@@ -10,6 +10,7 @@
 #include <future>
 #include <thread>
 
+#include "common/shared_objects.h"
 #include "common/win32_owners.h"
 #include "devctl/device_control.h"
 #include "devctl/device_lock.h"
@@ -39,14 +40,16 @@ struct DeviceControlTestAccess {
 };
 // clang-format on
 
-// The device every stand-in filter of this process is noted as. Test
-// processes that run at once are then kept apart as two devices are; sharing
-// the lock of filters no search handed out, one test's device held elsewhere
-// would make another process's bind fail.
-inline const std::wstring& TestDeviceIdentity() {
-    static const std::wstring identity =
-        L"@velto1-test-device-" + std::to_wstring(GetCurrentProcessId());
-    return identity;
+// The moniker every stand-in filter of this process is bound with, whose
+// display name names a device of this process's own. Test processes that run
+// at once are then kept apart as two devices are; a filter bound alone holds
+// every device, and one test's device held elsewhere would hold up another
+// process's binds.
+inline Microsoft::WRL::ComPtr<IMoniker> TestDeviceMoniker() {
+    Microsoft::WRL::ComPtr<IMoniker> moniker;
+    const std::wstring item = L"velto1-test-device-" + std::to_wstring(GetCurrentProcessId());
+    EXPECT_EQ(CreateItemMoniker(L"!", item.c_str(), &moniker), S_OK);
+    return moniker;
 }
 
 // A stand-in capture filter that answers QueryInterface for IUnknown,
@@ -54,9 +57,7 @@ inline const std::wstring& TestDeviceIdentity() {
 // Every other method fails the test: the library has no business calling it.
 class FakeCaptureFilter : public velto1::ComObject<IBaseFilter> {
   public:
-    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {
-        devctl_internal::NoteFoundDevice(this, TestDeviceIdentity());
-    }
+    explicit FakeCaptureFilter(ICustomProperty* driver) : driver_(driver) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == __uuidof(ICustomProperty) && driver_) {
             return driver_->QueryInterface(iid, object);
@@ -101,7 +102,7 @@ struct SimBound {
         : chip(std::make_shared<sim::SimChip>(identity, eeprom)),
           driver(sim::CreateSimDriver(chip)) {
         auto* filter = new FakeCaptureFilter(driver);
-        EXPECT_EQ(dc.BindFilter(filter), driver);
+        EXPECT_EQ(dc.BindFilter(filter, TestDeviceMoniker().Get()), driver);
         EXPECT_EQ(filter->Release(), 0u) << "the filter stays the caller's";
         base = driver->CallCount();
         driver->ClearLog();
@@ -118,12 +119,11 @@ struct SimBound {
     unsigned base;
 };
 
-// Opens the device lock of this process's stand-in filters (the caller owns it).
+// Opens the mutex of the device of TestDeviceMoniker, which every hold of a
+// filter bound with it takes (the caller owns it).
 inline HANDLE OpenTestDeviceLock() {
-    auto* filter = new FakeCaptureFilter(nullptr);
-    const HANDLE lock = devctl_internal::OpenDeviceLock(filter);
-    filter->Release();
-    return lock;
+    return velto1::CreateSharedMutex(
+        devctl_internal::DeviceLockName(devctl_internal::DisplayNameOf(TestDeviceMoniker().Get())));
 }
 
 // Holds the device lock of SimBound's device on a thread of its own, as

@@ -47,7 +47,7 @@ class Services : public ::testing::Test {
             sim::ChipIdentity{chipId, 0, boardConfig, remoteAddress, remoteI2c});
         driver = sim::CreateSimDriver(chip);
         auto* filter = new FakeCaptureFilter(driver);
-        ASSERT_NE(dc.BindFilter(filter), nullptr);
+        ASSERT_NE(dc.BindFilter(filter, TestDeviceMoniker().Get()), nullptr);
         filter->Release();
         driver->ClearLog();
     }
@@ -398,7 +398,7 @@ TEST(ServicesHold, AnOperationHoldsTheDeviceFromItsFirstCallToItsLast) {
         Microsoft::WRL::ComPtr<FakeCaptureFilter> filter;
         filter.Attach(new FakeCaptureFilter(probe.Get()));
         DeviceControl dc;
-        ASSERT_NE(dc.BindFilter(filter.Get()), nullptr);
+        ASSERT_NE(dc.BindFilter(filter.Get(), TestDeviceMoniker().Get()), nullptr);
         if (row.arrange) {
             row.arrange(dc);
         }

@@ -4,8 +4,9 @@
 # programs and those of the other architecture's build. Programs of one
 # bitness see the classes of their own registry view, so each bitness
 # registers its simdevice.dll and the same device (id, name, EEPROM file).
-#   - the other bitness holds the device: velto1cli here waits its 10 s and
-#     exits 20, having written nothing;
+#   - the other bitness holds the device (found by the library, or by its own
+#     search and bound with or without the moniker): velto1cli here waits its
+#     10 s and exits 20, having written nothing;
 #   - the holder is killed: velto1cli here updates the device;
 #   - a register written by the other bitness's chipctl reads back here.
 # Skipped (77) until the other architecture is built (scripts/test.sh builds
@@ -64,14 +65,19 @@ for tree in "$build" "$other"; do
 done
 [ "$(option_byte)" = 85 ] || fail "the device does not start fresh"
 
-start_other hold held
-status=0
-"$run" "$build/cli/velto1cli.exe" update >"$work/out.txt" 2>&1 || status=$?
-[ "$status" = 20 ] || fail "velto1cli beside a holder: exit $status, not 20: $(cat "$work/out.txt")"
-[ "$(option_byte)" = 85 ] || fail "velto1cli wrote while another program held the device"
-echo "ok: held by the other bitness, velto1cli exits 20 and writes nothing"
+# Held through the library's search, then by a program's own search with the
+# filter alone and with its moniker.
+for holder in hold own-hold own-hold-moniker; do
+    start_other "$holder" held
+    status=0
+    "$run" "$build/cli/velto1cli.exe" update >"$work/out.txt" 2>&1 || status=$?
+    [ "$status" = 20 ] ||
+        fail "velto1cli beside device_holder $holder: exit $status, not 20: $(cat "$work/out.txt")"
+    [ "$(option_byte)" = 85 ] || fail "velto1cli wrote while device_holder $holder held the device"
+    echo "ok: held by the other bitness ($holder), velto1cli exits 20 and writes nothing"
+    end_other
+done
 
-end_other
 status=0
 "$run" "$build/cli/velto1cli.exe" update >"$work/out.txt" 2>&1 || status=$?
 [ "$status" = 0 ] || fail "velto1cli after the holder died: exit $status: $(cat "$work/out.txt")"

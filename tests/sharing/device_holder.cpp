@@ -21,6 +21,14 @@
 //   device_holder raw-select NAME
 //                               selects register 0x31 with the driver's Set
 //                               alone, no lock, and ends: "selected"
+//   device_holder own-hold NAME
+//   device_holder own-hold-moniker NAME
+//                               as an SDK program that searches on its own:
+//                               finds the first video input device whose
+//                               friendly name begins with NAME with its own
+//                               ICreateDevEnum search, binds its filter,
+//                               hands it to BindFilter (own-hold-moniker with
+//                               its moniker) and holds the device lock: "held"
 //   device_holder time-lock NAME
 //                               for the benchmark: the time of one acquire and
 //                               release of the free lock, in microseconds (the
@@ -29,7 +37,12 @@
 //                               for the benchmark: the time of a one-byte
 //                               register write (which changes the chip) and
 //                               read, in microseconds, measured the same way
+//   device_holder own-time-lock NAME
+//                               the same for a filter of the program's own
+//                               search bound alone, whose lock is every slot
 #include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +56,8 @@
 #include "devctl/device_control.h"
 #include "simdevice/chip/chip_memory.h"
 #include "simdevice/devices/device_store.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -154,8 +169,44 @@ int HalfCall(const char* deviceId) {
     return Fail("finding the device", HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
 }
 
+// The program's own DirectShow search, as an SDK program writes it; the filter
+// is bound through the library, with its moniker or without.
+HRESULT BindOwnFind(DeviceControl& device, const char* wantedName, bool withMoniker) {
+    ComPtr<ICreateDevEnum> systemEnum;
+    HRESULT status = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_PPV_ARGS(&systemEnum));
+    if (FAILED(status)) {
+        return status;
+    }
+    ComPtr<IEnumMoniker> devices;
+    if (systemEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &devices, 0) != S_OK) {
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    }
+    const std::string wanted(wantedName);
+    for (ComPtr<IMoniker> moniker; devices->Next(1, &moniker, nullptr) == S_OK; moniker.Reset()) {
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) {
+            continue;
+        }
+        velto1::UniqueVariant name;
+        if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr)) || !name.String() ||
+            std::wstring(name.String())
+                    .compare(0, wanted.size(), std::wstring(wanted.begin(), wanted.end())) != 0) {
+            continue;
+        }
+        ComPtr<IBaseFilter> filter;
+        if (FAILED(status = moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)))) {
+            return status;
+        }
+        const bool bound = withMoniker ? device.BindFilter(filter.Get(), moniker.Get()) != nullptr
+                                       : device.BindFilter(filter.Get()) != nullptr;
+        return bound ? S_OK : device.GetLastResult();
+    }
+    return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+}
+
 int Run(DeviceControl& device, const char* command, const char* deviceId) {
-    if (std::strcmp(command, "time-lock") == 0) {
+    if (std::strcmp(command, "time-lock") == 0 || std::strcmp(command, "own-time-lock") == 0) {
         return TimeLock(device);
     }
     if (std::strcmp(command, "time-calls") == 0) {
@@ -172,7 +223,8 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
     if (held != S_OK) {
         return Fail("hold", held);
     }
-    if (std::strcmp(command, "hold") == 0) {
+    if (std::strcmp(command, "hold") == 0 || std::strcmp(command, "own-hold") == 0 ||
+        std::strcmp(command, "own-hold-moniker") == 0) {
         return Say("held", true);
     }
     if (std::strcmp(command, "stall") == 0) {
@@ -188,8 +240,9 @@ int Run(DeviceControl& device, const char* command, const char* deviceId) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* commands[] = {"bind",      "hold",  "select",    "raw-select",
-                              "time-lock", "stall", "half-call", "time-calls"};
+    const char* commands[] = {
+        "bind",      "hold",       "select",   "raw-select",       "time-lock",    "stall",
+        "half-call", "time-calls", "own-hold", "own-hold-moniker", "own-time-lock"};
     bool known = false;
     for (const char* command : commands) {
         const int words =
@@ -197,15 +250,20 @@ int main(int argc, char** argv) {
         known = known || (argc == words && std::strcmp(argv[1], command) == 0);
     }
     if (!known) {
-        std::fprintf(
-            stderr,
-            "usage: device_holder bind|hold|select|raw-select|time-lock|time-calls NAME, or "
-            "stall|half-call NAME ID\n");
+        std::fprintf(stderr,
+                     "usage: device_holder bind|hold|select|raw-select|time-lock|time-calls|"
+                     "own-hold|own-hold-moniker|own-time-lock NAME, or stall|half-call NAME ID\n");
         return 2;
     }
     const velto1::ComInitScope com;
     DeviceControl device;
-    if (!device.Bind(argv[2])) {
+    if (std::strncmp(argv[1], "own-", 4) == 0) {
+        const HRESULT bound =
+            BindOwnFind(device, argv[2], std::strcmp(argv[1], "own-hold-moniker") == 0);
+        if (bound != S_OK) {
+            return Fail("bind", bound);
+        }
+    } else if (!device.Bind(argv[2])) {
         return Fail("bind", device.GetLastResult());
     }
     const int code = Run(device, argv[1], argc > 3 ? argv[3] : "");

@@ -11,20 +11,17 @@
 
 #include "devctl/custom_property.h"
 #include "devctl/device_control.h"
-#include "simdevice/devices/device_ids.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/sharing/sharing_fixture.h"
 
-using clitest::CliTest;
 using clitest::Outcome;
 using clitest::Velto1cli;
-using Microsoft::WRL::ComPtr;
+using sharingtest::kName;
+using sharingtest::kQuotedName;
+using sharingtest::kUpdated;
+using sharingtest::SharingTest;
 using testsupport::RunningProcess;
 
 namespace {
-
-constexpr char kName[] = "USB 7450 Device";
-constexpr wchar_t kQuotedName[] = L"\"USB 7450 Device\"";
-constexpr BYTE kUpdated = 0x05;  // the fresh option byte 0x85 after the update
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -33,50 +30,6 @@ size_t Count(const std::string& text, const std::string& part) {
     }
     return count;
 }
-
-BOOL __stdcall KeepFilter(void* context, IBaseFilter* filter, const char*, DWORD) {
-    ComPtr<ISimDeviceInfo> info;
-    if (SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&info)))) {
-        static_cast<std::vector<ComPtr<ISimDeviceInfo>>*>(context)->push_back(info);
-    }
-    return TRUE;
-}
-
-class SharingTest : public CliTest {
-  protected:
-    void TearDown() override {
-        bound_.clear();
-        CliTest::TearDown();
-    }
-    // Adds the devices, each named "USB 7450 Device" with a fresh EEPROM in
-    // its file, and keeps each bound in this process, to look at its chip.
-    void AddDevices(std::initializer_list<const wchar_t*> ids) {
-        for (const wchar_t* id : ids) {
-            Add(Settings(id, L"USB 7450 Device"));
-        }
-        DeviceControl search;
-        search.ForEachCaptureFilter(kName, KeepFilter, &bound_);
-        ASSERT_EQ(bound_.size(), ids.size());
-    }
-    // The chip's count of write transfers that stored the option byte.
-    std::map<std::wstring, DWORD> OptionByteWrites() {
-        std::map<std::wstring, DWORD> writes;
-        for (const ComPtr<ISimDeviceInfo>& device : bound_) {
-            sim::SimDeviceSnapshot snapshot = {};
-            EXPECT_EQ(device->GetSnapshot(&snapshot), S_OK);
-            writes[snapshot.id] = snapshot.optionByteWrites;
-        }
-        return writes;
-    }
-    static sim::EepromImage Bytes(const std::wstring& id) { return simtool::FileBytes(Eeprom(id)); }
-    static RunningProcess Holder(const wchar_t* command) {
-        return RunningProcess(simtool::Beside(L"device_holder.exe"),
-                              std::wstring(command) + L" " + kQuotedName);
-    }
-
-  private:
-    std::vector<ComPtr<ISimDeviceInfo>> bound_;
-};
 
 // The control: without the library's lock, a select of another program
 // between ours and our data redirects the data, so the shared chip can show

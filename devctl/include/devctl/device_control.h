@@ -13,7 +13,11 @@
 #include "devctl/custom_property.h"
 
 struct IBaseFilter;
+struct IMoniker;
 class CallRecorder;
+namespace devctl_internal {
+class DeviceLock;
+}
 
 // The library's own status codes: positive, so they pass a not-negative test.
 constexpr HRESULT DEVCTL_S_BUSY = ERROR_ACCESS_DENIED;           // 5: codec busy, GPIO input bit
@@ -99,7 +103,9 @@ class DeviceControl {
     // The device lock. Every select + data (+ reset) sequence of this library
     // holds the device, so that no other program's sequence that uses the
     // library lands between its select and its data: one lock per device (by
-    // its identity, not its name), shared by every session and bitness. A
+    // its moniker's display name, not its friendly name), shared by every
+    // session and bitness; a device bound without a known identity (see
+    // BindFilter) is held against every device's holders. A
     // sequence that waits longer than the wait time for it fails with
     // DEVCTL_E_DEVICE_BUSY (recorded) and sends nothing; a holder that ended
     // without letting go does not block (the next holder proceeds).
@@ -199,7 +205,20 @@ class DeviceControl {
     // null; null with DEVCTL_E_DEVICE_BUSY recorded when another program held
     // the device longer than the wait time (nothing was sent). A driver already
     // held is released first. The filter stays the caller's.
+    //
+    // The device lock is the device's own when the library knows which device
+    // the filter is: the filter FindCaptureDevice last returned on this object,
+    // or one that a search (ForEachCaptureFilter, ForEachCaptureDeviceW) is
+    // handing to a callback on this thread. Any other filter, such as one the
+    // caller's own DirectShow enumeration made, tells no identity of its own:
+    // it is bound to a lock that every device's holders exclude, so that its
+    // sequences and those of every other program keep apart, on every device.
     ICustomProperty* BindFilter(IBaseFilter* filter);
+    // The same with the moniker the caller made the filter from (its
+    // IMoniker::BindToObject): the device lock is the device's own, named by
+    // the moniker's display name, as the library's own searches name it. A null
+    // moniker, or one without a display name, binds as BindFilter(filter).
+    ICustomProperty* BindFilter(IBaseFilter* filter, IMoniker* device);
 
     // Discovery and binding. The optional foundName (at least kDeviceNameBufferSize bytes)
     // receives the found device's friendly name in the ANSI code page.
@@ -221,7 +240,9 @@ class DeviceControl {
     // of a known model. Returns its filter (the caller's reference) or null;
     // foundName (optional, at least kDeviceNameBufferSize bytes) receives its
     // friendly name and match (optional) how it was found. Bind(wantedName)
-    // binds this device.
+    // binds this device. The object keeps a reference of its own to the
+    // filter, so that BindFilter knows its device, until it binds a filter or
+    // Close.
     enum CaptureMatch : DWORD { kMatchedByName = 0, kMatchedKnownModel = 1 };
     // How a device was found in one word, as recordings and tools print it:
     // "name" or "known-model".
@@ -279,6 +300,18 @@ class DeviceControl {
     friend struct DeviceControlTestAccess;
 
     HRESULT Record(HRESULT status) { return lastResult = status; }
+    // The searches with the moniker of the device found (the caller's
+    // reference; device may be null).
+    IBaseFilter* FindFilterOf(GUID category, const char* wantedName, char* foundName,
+                              IMoniker** device);
+    IBaseFilter* FindCaptureFilterByNameOf(const char* wantedName, char* foundName,
+                                           IMoniker** device);
+    IBaseFilter* FindKnownCaptureFilterOf(char* foundName, IMoniker** device);
+    IBaseFilter* FindCaptureDeviceOf(const char* wantedName, char* foundName, DWORD* match,
+                                     IMoniker** device);
+    // BindFilter for the device of that display name (empty or null: not known).
+    ICustomProperty* BindFilterAs(IBaseFilter* filter, const wchar_t* displayName);
+    void ForgetFoundDevice();
     enum class DataMove { Write, Read, ReadWithEffect };
     HRESULT AccessData(DWORD selectId, DWORD dataId, DWORD selectWord, DWORD count, size_t capacity,
                        void* data, DataMove move);
@@ -297,7 +330,13 @@ class DeviceControl {
     HRESULT ReadRemoteCodeRegister(DWORD index, BYTE* code);
 
     ICustomProperty* driver;
-    HANDLE deviceLock;  // owned with the driver: opened by BindFilter, closed by Close
+    // Owned with the driver: made by BindFilter, deleted by Close.
+    devctl_internal::DeviceLock* deviceLock;
+    // The filter FindCaptureDevice returned last (a reference of this object's,
+    // so that its address names it) and its device's display name
+    // (CoTaskMemAlloc); both null when none. BindFilter and Close let go of them.
+    IUnknown* foundFilter;
+    wchar_t* foundDevice;
     DWORD deviceWaitMilliseconds;
     IBaseFilter* audioCaptureFilter;
     IBaseFilter* audioDeviceFilter;
