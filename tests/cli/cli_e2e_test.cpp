@@ -57,62 +57,30 @@ class CliOutcomeTest : public CliTest {
 
 const auto kAsIs = [](sim::DeviceSettings&) {};
 
+// clang-format off
 TEST_F(CliOutcomeTest, EachWarningAndSuccessHasItsLineAndCode) {
     ExpectRuns({
-        {nullptr, 0x31, kFresh, 11,
-         "no device found by \"USB 7450 Device\" or a known model: W001 device not found "
-         "(exit code 11)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 13,
-         "\"USB 7450 Device\" found by name, option byte not read: W001 device not opened: its "
-         "driver interface could not be bound, status 0x80004002 (exit code 13)\n",
-         kFresh},
-        {kAsIs, 0x30, kFresh, 12,
-         "\"USB 7450 Device\" found by name, option byte not read: W002 not a supported product "
-         "(marker 0x30) (exit code 12)\n",
-         kFresh},
-        {kAsIs, 0x31, kFresh, 0,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n",
-         kUpdated},
-        {kAsIs, 0x31, 0x7F, 0,
-         "\"USB 7450 Device\" found by name, option byte 0x7F: already updated (exit code 0)\n",
-         0x7F},
+        {nullptr, 0x31, kFresh, 11, "no device found by \"USB 7450 Device\" or a known model: W001 device not found (exit code 11)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 13, "\"USB 7450 Device\" found by name, option byte not read: W001 device not opened: its driver interface could not be bound, status 0x80004002 (exit code 13)\n", kFresh},
+        {kAsIs, 0x30, kFresh, 12, "\"USB 7450 Device\" found by name, option byte not read: W002 not a supported product (marker 0x30) (exit code 12)\n", kFresh},
+        {kAsIs, 0x31, kFresh, 0, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n", kUpdated},
+        {kAsIs, 0x31, 0x7F, 0, "\"USB 7450 Device\" found by name, option byte 0x7F: already updated (exit code 0)\n", 0x7F},
     });
 }
 
 TEST_F(CliOutcomeTest, EachFailingStepHasItsECodeAndLeavesTheOptionByte) {
     ExpectRuns({
-        {[](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x31, kFresh,
-         21,
-         "\"USB 7450 Device\" found by name, option byte not read: E001 reading the product marker "
-         "failed, status 0x80004005 (exit code 21)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kOptionRead] = E_FAIL; }, 0x31, kFresh,
-         22,
-         "\"USB 7450 Device\" found by name, option byte not read: E002 reading the option byte "
-         "failed, status 0x80004005 (exit code 22)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, kFresh, 23,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte "
-         "failed, status 0x80070005 (exit code 23)\n",
-         kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x31, kFresh, 21, "\"USB 7450 Device\" found by name, option byte not read: E001 reading the product marker failed, status 0x80004005 (exit code 21)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kOptionRead] = E_FAIL; }, 0x31, kFresh, 22, "\"USB 7450 Device\" found by name, option byte not read: E002 reading the option byte failed, status 0x80004005 (exit code 22)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, kFresh, 23, "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte failed, status 0x80070005 (exit code 23)\n", kFresh},
         // Unplugged before the write: the next run finds bit 7 still set.
-        {[](sim::DeviceSettings& s) { s.unplugFromCall = clitest::kOptionWrite; }, 0x31, kFresh, 23,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte "
-         "failed, status 0x80070001 (exit code 23)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kReadBack] = E_FAIL; }, 0x31, kFresh,
-         24,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E004 reading the option byte back "
-         "failed, status 0x80004005 (exit code 24)\n",
-         kUpdated},
+        {[](sim::DeviceSettings& s) { s.unplugFromCall = clitest::kOptionWrite; }, 0x31, kFresh, 23, "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte failed, status 0x80070001 (exit code 23)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kReadBack] = E_FAIL; }, 0x31, kFresh, 24, "\"USB 7450 Device\" found by name, option byte 0x85: E004 reading the option byte back failed, status 0x80004005 (exit code 24)\n", kUpdated},
         // A write that answers success and does nothing.
-        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = S_OK; }, 0x31, kFresh, 25,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x85: E005 bit 7 still set after "
-         "the write (exit code 25)\n",
-         kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = S_OK; }, 0x31, kFresh, 25, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x85: E005 bit 7 still set after the write (exit code 25)\n", kFresh},
     });
 }
+// clang-format on
 
 // check reads and never writes: the EEPROM file keeps every byte, before the
 // update and after it.
