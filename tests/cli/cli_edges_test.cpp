@@ -197,10 +197,9 @@ TEST_F(CliEdgeTest, JsonGivesOneObjectPerDeviceWithEveryField) {
 }
 
 TEST_F(CliEdgeTest, VersionSaysVersionArchitectureAndCommit) {
-    const Outcome run = Velto1cli(L"--version");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, std::string("velto1cli ") + VELTO1_VERSION + " " + VELTO1_ARCH +
-                              " commit " + VELTO1_COMMIT + "\n");
+    EXPECT_TRUE(clitest::Prints(L"--version", 0,
+                                std::string("velto1cli ") + VELTO1_VERSION + " " + VELTO1_ARCH +
+                                    " commit " + VELTO1_COMMIT + "\n"));
     simtool::ExpectRefused(Velto1cli(L"check --version"), "velto1cli: --version goes alone");
 }
 

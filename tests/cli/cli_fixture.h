@@ -67,6 +67,20 @@ inline Outcome Velto1cli(const std::wstring& arguments) {
     return {static_cast<int>(run.exitCode), run.output};
 }
 
+// Whether velto1cli with these arguments ends with the exit code and prints
+// exactly the output; the run's own when it does not.
+inline ::testing::AssertionResult Prints(const std::wstring& arguments, int exitCode,
+                                         const std::string& output) {
+    const Outcome run = Velto1cli(arguments);
+    if (run.exitCode == exitCode && run.output == output) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "exit code " << run.exitCode << ", printed\n"
+           << run.output << "where " << exitCode << " and this were expected\n"
+           << output;
+}
+
 using simtool::TempPath;
 
 // Up to two devices, "a" and "b", each with its EEPROM in a file.
