@@ -271,13 +271,10 @@ TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
         int button;
         const wchar_t* message;
     } rows[] = {
-        {kSubAddress16, L"0130", L"1", L"44", IDC_I2C_WRITE,
-         L"Refused: the 16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send "
-         L"the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at "
-         L"0x30; nothing was sent."},
-        {kLong, L"00", L"10", L"", IDC_I2C_READ,
-         L"Refused: the long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word "
-         L"0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent."},
+        // clang-format off
+        {kSubAddress16, L"0130", L"1", L"44", IDC_I2C_WRITE, L"Refused: the 16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at 0x30; nothing was sent."},
+        {kLong, L"00", L"10", L"", IDC_I2C_READ, L"Refused: the long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word 0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent."},
+        // clang-format on
     };
     for (const auto& row : rows) {
         console_.Choose(IDC_I2C_LAYOUT, row.layout);
