@@ -4,6 +4,7 @@
 // over sits between guard bytes; and the transfer words that tools let a
 // user choose are refused when a driver could read them as another transfer.
 #include <string>
+#include <vector>
 
 #include "devctl/i2c_layout.h"
 #include "tests/common/guarded_buffer.h"
@@ -168,9 +169,7 @@ TEST(DriverBoundary, AReadHandsBackTheCountedBytesOrTheWholeWord) {
     ASSERT_EQ(bound.dc.ReadRegisters(0x100, 6, buffer.Data()), S_OK);
     // The foreign selection reads from register 0, which holds 0: the driver
     // delivered 255 bytes, and the caller sees its 6.
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(buffer[i], 0) << i;
-    }
+    EXPECT_EQ(std::vector<BYTE>(buffer.Data(), buffer.Data() + 6), std::vector<BYTE>(6, 0));
     EXPECT_TRUE(buffer.IntactGuards());
 
     // A one-byte read under that selection: the whole word the driver delivered.
@@ -181,19 +180,17 @@ TEST(DriverBoundary, AReadHandsBackTheCountedBytesOrTheWholeWord) {
     Prepare(foreign, DriverAnswer::SelectionChangedBeforeData);
     GuardedBuffer word(4);
     ASSERT_EQ(foreign.dc.ReadRegisters(0x100, 1, word.Data()), S_OK);
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(word[i], 0xA1 + i) << i;
-    }
+    EXPECT_EQ(std::vector<BYTE>(word.Data(), word.Data() + 4),
+              std::vector<BYTE>({0xA1, 0xA2, 0xA3, 0xA4}));
     EXPECT_TRUE(word.IntactGuards());
 
     SimBound honest;
     honest.chip->SetRegister(0x100, 0x42);
     GuardedBuffer one(8);
     ASSERT_EQ(honest.dc.ReadRegisters(0x100, 1, one.Data()), S_OK);
-    const BYTE expected[8] = {0x42, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A};
-    for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(one[i], expected[i]) << i;  // the simulated driver moves only the count
-    }
+    // The simulated driver moves only the count.
+    EXPECT_EQ(std::vector<BYTE>(one.Data(), one.Data() + 8),
+              std::vector<BYTE>({0x42, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A}));
 }
 
 // Which words the tools may send: those every driver reads as the transfer
@@ -205,39 +202,22 @@ TEST(I2cLayoutWords, AmbiguousWordsAreNamedWithTheOtherTransfer) {
         DWORD count;
         const char* refusal;  // empty: the word is unambiguous
     } rows[] = {
+        // clang-format off
         {I2cLayout::Direct, 0, 0x7F, ""},
-        {I2cLayout::Direct, 0, 0x80,
-         "direct transfer of 0x80 bytes on 0xA0 would send the word 0x00A00080, which is also a "
-         "16-bit sub-address transfer of 0x0 bytes at 0x0000; nothing was sent"},
+        {I2cLayout::Direct, 0, 0x80, "direct transfer of 0x80 bytes on 0xA0 would send the word 0x00A00080, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x0000; nothing was sent"},
         {I2cLayout::SubAddress8, 0xFF, 0x7F, ""},
-        {I2cLayout::SubAddress8, 0x10, 0x80,
-         "8-bit sub-address transfer of 0x80 bytes at 0x10 on 0xA0 would send the word "
-         "0x01A01080, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x0110; "
-         "nothing was sent"},
-        {I2cLayout::SubAddress16, 0x0130, 1,
-         "16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send the word "
-         "0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at 0x30; "
-         "nothing was sent"},
-        {I2cLayout::SubAddress16, 0x0000, 2,
-         "16-bit sub-address transfer of 0x2 bytes at 0x0000 on 0xA0 would send the word "
-         "0x00A00082, which is also a direct transfer of 0x82 bytes; nothing was sent"},
+        {I2cLayout::SubAddress8, 0x10, 0x80, "8-bit sub-address transfer of 0x80 bytes at 0x10 on 0xA0 would send the word 0x01A01080, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x0110; nothing was sent"},
+        {I2cLayout::SubAddress16, 0x0130, 1, "16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at 0x30; nothing was sent"},
+        {I2cLayout::SubAddress16, 0x0000, 2, "16-bit sub-address transfer of 0x2 bytes at 0x0000 on 0xA0 would send the word 0x00A00082, which is also a direct transfer of 0x82 bytes; nothing was sent"},
         {I2cLayout::SubAddress16, 0x00FF, 0x7F, ""},
         {I2cLayout::SubAddress16, 0x0200, 1, ""},
-        {I2cLayout::SubAddress16, 0x1234, 0x80,
-         "16-bit sub-address transfer of 0x80 bytes at 0x1234 on 0xA0 would send the word "
-         "0x12A03480, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x1234; "
-         "nothing was sent"},
+        {I2cLayout::SubAddress16, 0x1234, 0x80, "16-bit sub-address transfer of 0x80 bytes at 0x1234 on 0xA0 would send the word 0x12A03480, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x1234; nothing was sent"},
         {I2cLayout::Long, 0x10, 0x7F, ""},
         {I2cLayout::Long, 0x10, 0x0200, ""},
-        {I2cLayout::Long, 0x10, 0x80,
-         "long transfer of 0x80 bytes at 0x10 on 0xA0 would send the word 0x00A01080, which "
-         "is also a 16-bit sub-address transfer of 0x0 bytes at 0x0010; nothing was sent"},
-        {I2cLayout::Long, 0x10, 0x0123,
-         "long transfer of 0x123 bytes at 0x10 on 0xA0 would send the word 0x01A01023, which "
-         "is also an 8-bit sub-address transfer of 0x23 bytes at 0x10; nothing was sent"},
-        {I2cLayout::Long, 0x00, 0x10,
-         "long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word 0x00A00010, which "
-         "is also a direct transfer of 0x10 bytes; nothing was sent"},
+        {I2cLayout::Long, 0x10, 0x80, "long transfer of 0x80 bytes at 0x10 on 0xA0 would send the word 0x00A01080, which is also a 16-bit sub-address transfer of 0x0 bytes at 0x0010; nothing was sent"},
+        {I2cLayout::Long, 0x10, 0x0123, "long transfer of 0x123 bytes at 0x10 on 0xA0 would send the word 0x01A01023, which is also an 8-bit sub-address transfer of 0x23 bytes at 0x10; nothing was sent"},
+        {I2cLayout::Long, 0x00, 0x10, "long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word 0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent"},
+        // clang-format on
     };
     for (const auto& row : rows) {
         const I2cTransferMeaning transfer = {row.layout, 0xA0, row.subAddress, row.count};

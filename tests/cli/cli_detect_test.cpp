@@ -44,17 +44,15 @@ TEST_F(CliTest, DetectAndCheckOnEveryKindOfPcWriteNothing) {
         int checkExitCode;
         const char* detected;  // detect's stdout: empty when something waits
     } pcs[] = {
-        {"no device", nullptr, 0, 11,
-         "no device found by \"USB 7450 Device\" or a known model: W001 device not found\n"},
+        // clang-format off
+        {"no device", nullptr, 0, 11, "no device found by \"USB 7450 Device\" or a known model: W001 device not found\n"},
         {"another product", [](sim::DeviceSettings&) {}, 0x85, 12, nullptr},
         {"update needed", [](sim::DeviceSettings&) {}, 0x85, 10, ""},
-        {"already updated", [](sim::DeviceSettings&) {}, 0x05, 0,
-         "\"USB 7450 Device\" found by name, option byte 0x05: already updated\n"},
-        {"driver interface not bound",
-         [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x85, 13, ""},
-        {"marker read fails",
-         [](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x85, 21, ""},
+        {"already updated", [](sim::DeviceSettings&) {}, 0x05, 0, "\"USB 7450 Device\" found by name, option byte 0x05: already updated\n"},
+        {"driver interface not bound", [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x85, 13, ""},
+        {"marker read fails", [](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x85, 21, ""},
         {"served by the other build only", nullptr, 0, 14, ""},
+        // clang-format on
     };
     const std::wstring recording = clitest::TempPath(L"velto1cli-detect-test.rec");
     for (const Pc& pc : pcs) {

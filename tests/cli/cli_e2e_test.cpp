@@ -57,62 +57,30 @@ class CliOutcomeTest : public CliTest {
 
 const auto kAsIs = [](sim::DeviceSettings&) {};
 
+// clang-format off
 TEST_F(CliOutcomeTest, EachWarningAndSuccessHasItsLineAndCode) {
     ExpectRuns({
-        {nullptr, 0x31, kFresh, 11,
-         "no device found by \"USB 7450 Device\" or a known model: W001 device not found "
-         "(exit code 11)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 13,
-         "\"USB 7450 Device\" found by name, option byte not read: W001 device not opened: its "
-         "driver interface could not be bound, status 0x80004002 (exit code 13)\n",
-         kFresh},
-        {kAsIs, 0x30, kFresh, 12,
-         "\"USB 7450 Device\" found by name, option byte not read: W002 not a supported product "
-         "(marker 0x30) (exit code 12)\n",
-         kFresh},
-        {kAsIs, 0x31, kFresh, 0,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n",
-         kUpdated},
-        {kAsIs, 0x31, 0x7F, 0,
-         "\"USB 7450 Device\" found by name, option byte 0x7F: already updated (exit code 0)\n",
-         0x7F},
+        {nullptr, 0x31, kFresh, 11, "no device found by \"USB 7450 Device\" or a known model: W001 device not found (exit code 11)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, kFresh, 13, "\"USB 7450 Device\" found by name, option byte not read: W001 device not opened: its driver interface could not be bound, status 0x80004002 (exit code 13)\n", kFresh},
+        {kAsIs, 0x30, kFresh, 12, "\"USB 7450 Device\" found by name, option byte not read: W002 not a supported product (marker 0x30) (exit code 12)\n", kFresh},
+        {kAsIs, 0x31, kFresh, 0, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n", kUpdated},
+        {kAsIs, 0x31, 0x7F, 0, "\"USB 7450 Device\" found by name, option byte 0x7F: already updated (exit code 0)\n", 0x7F},
     });
 }
 
 TEST_F(CliOutcomeTest, EachFailingStepHasItsECodeAndLeavesTheOptionByte) {
     ExpectRuns({
-        {[](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x31, kFresh,
-         21,
-         "\"USB 7450 Device\" found by name, option byte not read: E001 reading the product marker "
-         "failed, status 0x80004005 (exit code 21)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kOptionRead] = E_FAIL; }, 0x31, kFresh,
-         22,
-         "\"USB 7450 Device\" found by name, option byte not read: E002 reading the option byte "
-         "failed, status 0x80004005 (exit code 22)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, kFresh, 23,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte "
-         "failed, status 0x80070005 (exit code 23)\n",
-         kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_FAIL; }, 0x31, kFresh, 21, "\"USB 7450 Device\" found by name, option byte not read: E001 reading the product marker failed, status 0x80004005 (exit code 21)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kOptionRead] = E_FAIL; }, 0x31, kFresh, 22, "\"USB 7450 Device\" found by name, option byte not read: E002 reading the option byte failed, status 0x80004005 (exit code 22)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, kFresh, 23, "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte failed, status 0x80070005 (exit code 23)\n", kFresh},
         // Unplugged before the write: the next run finds bit 7 still set.
-        {[](sim::DeviceSettings& s) { s.unplugFromCall = clitest::kOptionWrite; }, 0x31, kFresh, 23,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte "
-         "failed, status 0x80070001 (exit code 23)\n",
-         kFresh},
-        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kReadBack] = E_FAIL; }, 0x31, kFresh,
-         24,
-         "\"USB 7450 Device\" found by name, option byte 0x85: E004 reading the option byte back "
-         "failed, status 0x80004005 (exit code 24)\n",
-         kUpdated},
+        {[](sim::DeviceSettings& s) { s.unplugFromCall = clitest::kOptionWrite; }, 0x31, kFresh, 23, "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte failed, status 0x80070001 (exit code 23)\n", kFresh},
+        {[](sim::DeviceSettings& s) { s.failAtCall[clitest::kReadBack] = E_FAIL; }, 0x31, kFresh, 24, "\"USB 7450 Device\" found by name, option byte 0x85: E004 reading the option byte back failed, status 0x80004005 (exit code 24)\n", kUpdated},
         // A write that answers success and does nothing.
-        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = S_OK; }, 0x31, kFresh, 25,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x85: E005 bit 7 still set after "
-         "the write (exit code 25)\n",
-         kFresh},
+        {[](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = S_OK; }, 0x31, kFresh, 25, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x85: E005 bit 7 still set after the write (exit code 25)\n", kFresh},
     });
 }
+// clang-format on
 
 // check reads and never writes: the EEPROM file keeps every byte, before the
 // update and after it.
@@ -124,24 +92,20 @@ TEST_F(CliTest, CheckLeavesTheEepromAsItWasAndTellsWhetherTheUpdateIsNeeded) {
         int exitCode;
         const char* output;
     } runs[] = {
-        {L"check", 10,
-         "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n"},
-        {L"check", 10,
-         "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n"},
-        {L"update", 0,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"},
-        {L"check", 0,
-         "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n"},
+        // clang-format off
+        {L"check", 10, "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n"},
+        {L"check", 10, "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n"},
+        {L"update", 0, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"},
+        {L"check", 0, "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n"},
+        // clang-format on
     };
     sim::EepromImage expected = fresh;
     for (const auto& run : runs) {
-        const Outcome outcome = Velto1cli(run.command);
-        EXPECT_EQ(outcome.exitCode, run.exitCode) << outcome.output;
-        EXPECT_EQ(outcome.output, run.output);
+        EXPECT_TRUE(clitest::Prints(run.command, run.exitCode, run.output));
         if (std::wstring(run.command) == L"update") {
             expected[sim::kOptionByteOffset] = kUpdated;
         }
-        EXPECT_EQ(simtool::FileBytes(Eeprom(L"a")), expected) << "after " << outcome.output;
+        EXPECT_EQ(simtool::FileBytes(Eeprom(L"a")), expected) << "after " << run.output;
     }
 }
 
@@ -160,18 +124,10 @@ TEST_F(CliTest, AllUpdatesEveryDeviceAndASecondRunFindsThemUpdated) {
     EXPECT_EQ(OptionByte(L"a"), kUpdated);
     EXPECT_EQ(OptionByte(L"b"), kFresh) << "without --all only the first device";
 
-    const Outcome all = Velto1cli(L"update --all");
-    EXPECT_EQ(all.exitCode, 0);
-    EXPECT_EQ(all.output,
-              "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n"
-              "\"USB 5170 Device\" found by a known model, option byte 0x85 -> 0x05: updated (exit "
-              "code 0)\n");
-    const Outcome again = Velto1cli(L"check --all");
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_EQ(again.output,
-              "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n"
-              "\"USB 5170 Device\" found by a known model, option byte 0x05: already updated (exit "
-              "code 0)\n");
+    // clang-format off
+    EXPECT_TRUE(clitest::Prints(L"update --all", 0, "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n\"USB 5170 Device\" found by a known model, option byte 0x85 -> 0x05: updated (exit code 0)\n"));
+    EXPECT_TRUE(clitest::Prints(L"check --all", 0, "\"USB 7450 Device\" found by name, option byte 0x05: already updated (exit code 0)\n\"USB 5170 Device\" found by a known model, option byte 0x05: already updated (exit code 0)\n"));
+    // clang-format on
 }
 
 // A device failing in the middle of --all does not stop the others, and its
@@ -186,15 +142,12 @@ TEST_F(CliTest, OneFailingDeviceGivesTheWorstCodeAndTheOtherIsStillUpdated) {
     const Outcome check = Velto1cli(L"check --all");
     EXPECT_EQ(check.exitCode, 12) << check.output;  // W002 outweighs "update needed"
 
-    const Outcome run = Velto1cli(L"update --all");
-    EXPECT_EQ(run.exitCode, 23);
-    EXPECT_EQ(run.output,
-              "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte "
-              "failed, status 0x80070005 (exit code 23)\n"
-              "\"USB 6240 Device\" found by a known model, option byte not read: W002 not a "
-              "supported product (marker 0x30) (exit code 12)\n"
-              "\"USB 7451 Device\" found by a known model, option byte 0x85 -> 0x05: updated (exit "
-              "code 0)\n");
+    EXPECT_TRUE(clitest::Prints(
+        L"update --all", 23,
+        "\"USB 7450 Device\" found by name, option byte 0x85: E003 writing the option byte failed, "
+        "status 0x80070005 (exit code 23)\n\"USB 6240 Device\" found by a known model, option byte "
+        "not read: W002 not a supported product (marker 0x30) (exit code 12)\n\"USB 7451 Device\" "
+        "found by a known model, option byte 0x85 -> 0x05: updated (exit code 0)\n"));
     EXPECT_EQ(OptionByte(L"a"), kFresh);
     EXPECT_EQ(OptionByte(L"b"), kUpdated);
 }
@@ -203,11 +156,10 @@ TEST_F(CliTest, OneFailingDeviceGivesTheWorstCodeAndTheOtherIsStillUpdated) {
 TEST_F(CliTest, NameIsSearchedBeforeTheKnownModels) {
     Add(Settings(L"a", L"USB 7450 Device"));
     Add(Settings(L"b", L"Lab Camera 2"));
-    EXPECT_EQ(Velto1cli(L"check --name \"Lab Camera\"").output,
-              "\"Lab Camera 2\" found by name, option byte 0x85: update needed (exit code 10)\n");
-    EXPECT_EQ(Velto1cli(L"check --name Studio").output,
-              "\"USB 7450 Device\" found by a known model, option byte 0x85: update needed (exit "
-              "code 10)\n");
+    // clang-format off
+    EXPECT_TRUE(clitest::Prints(L"check --name \"Lab Camera\"", 10, "\"Lab Camera 2\" found by name, option byte 0x85: update needed (exit code 10)\n"));
+    EXPECT_TRUE(clitest::Prints(L"check --name Studio", 10, "\"USB 7450 Device\" found by a known model, option byte 0x85: update needed (exit code 10)\n"));
+    // clang-format on
 }
 
 // A refused command line: one line, exit code 2, and no device touched (the
@@ -230,12 +182,12 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
         {L"update --log", "velto1cli: --log needs a value"},
         {L"update --all --all", "velto1cli: --all is given twice"},
         {L"update --name a --name b", "velto1cli: --name is given twice"},
-        {L"check --log x.log",
-         "velto1cli: --log is for update only: check writes nothing to the device"},
+        // clang-format off
+        {L"check --log x.log", "velto1cli: --log is for update only: check writes nothing to the device"},
         {L"help --all", "velto1cli: help takes no options"},
         {L"report", "velto1cli: report needs a log to read"},
-        {L"report --all x.log",
-         "velto1cli: report takes --expect FILE, --json and --html FILE, and its logs"},
+        {L"report --all x.log", "velto1cli: report takes --expect FILE, --json and --html FILE, and its logs"},
+        // clang-format on
         {L"check --expect x.csv", "velto1cli: --expect is for report only"},
         // A .cmd whose %LOGFILE% is unset; a name that would match every device.
         {L"update --log --all", "velto1cli: --log needs a value, not \"--all\""},
@@ -243,8 +195,8 @@ TEST_F(CliTest, RefusedCommandLinesTouchNoDevice) {
         {L"update --name --log x.log", "velto1cli: --name needs a value, not \"--log\""},
     };
     for (const auto& row : rows) {
-        const Outcome run = Velto1cli(row.arguments);
-        simtool::ExpectRefused(run, std::string(row.output) + " (velto1cli help shows the usage)");
+        simtool::ExpectRefused(Velto1cli(row.arguments),
+                               std::string(row.output) + " (velto1cli help shows the usage)");
     }
     EXPECT_EQ(simtool::FileBytes(Eeprom(L"a")), before);
 

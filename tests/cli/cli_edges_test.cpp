@@ -80,82 +80,31 @@ class CliEdgeRowsTest : public CliEdgeTest {
     }
 };
 
+// clang-format off
 TEST_F(CliEdgeRowsTest, EveryMatchingDeviceHasItsLineAndItsCode) {
+    const auto both = [](CliEdgeTest& t) { t.AddUpdatable(); t.AddUnbindable(); };
     ExpectRows({
-        {"a device whose filter can't be created counts with --all",
-         [](CliEdgeTest& t) {
-             t.AddUpdatable();
-             t.AddUnbindable();
-         },
-         L"check --all", 13,
-         "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n" +
-             std::string(kBindFailure),
-         0},
-        {"the device passed over is told before the one taken",
-         [](CliEdgeTest& t) {
-             t.AddUpdatable();
-             t.AddUnbindable();
-         },
-         L"check --name \"USB 5170\"", 13,
-         "\"USB 5170 Device\" found by name, option byte not read: W001 device not opened: its "
-         "driver interface could not be bound, status 0x80070001 (exit code 13)\n"
-         "\"USB 7450 Device\" found by a known model, option byte 0x85: update needed (exit code "
-         "10)\n",
-         0},
-        {"alone, it keeps its status", [](CliEdgeTest& t) { t.AddUnbindable(); }, L"update", 13,
-         kBindFailure, 1},
-        {"and with --all it is logged with the others",
-         [](CliEdgeTest& t) {
-             t.AddUpdatable();
-             t.AddUnbindable();
-         },
-         L"update --all", 13,
-         "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n" +
-             std::string(kBindFailure),
-         2},
+        {"a device whose filter can't be created counts with --all", both, L"check --all", 13, "\"USB 7450 Device\" found by name, option byte 0x85: update needed (exit code 10)\n" + std::string(kBindFailure), 0},
+        {"the device passed over is told before the one taken", both, L"check --name \"USB 5170\"", 13, "\"USB 5170 Device\" found by name, option byte not read: W001 device not opened: its driver interface could not be bound, status 0x80070001 (exit code 13)\n\"USB 7450 Device\" found by a known model, option byte 0x85: update needed (exit code 10)\n", 0},
+        {"alone, it keeps its status", [](CliEdgeTest& t) { t.AddUnbindable(); }, L"update", 13, kBindFailure, 1},
+        {"and with --all it is logged with the others", both, L"update --all", 13, "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n" + std::string(kBindFailure), 2},
     });
 }
 
 TEST_F(CliEdgeRowsTest, NamesAreFoundAsTheyAreAndShownOnOneLine) {
     ExpectRows({
         {"a name with a tab, a control character, a line end and a second device's line",
-         [](CliEdgeTest& t) {
-             t.AddUpdatable();
-             Rename(L"a",
-                    L"USB 7450 Device\t\x01\r\n\"USB 7451 Device\" found by name, option byte 0x85 "
-                    L"-> 0x05: updated (exit code 0)");
-         },
-         L"update", 0,
-         "\"USB 7450 Device\\x09\\x01\\x0D\\x0A\\\"USB 7451 Device\\\" found by name, option byte "
-         "0x85 -> "
-         "0x05: updated (exit code 0)\" found by name, option byte 0x85 -> 0x05: updated (exit "
-         "code 0)\n",
-         1},
-        {"a Japanese name on a Western code page",
-         [](CliEdgeTest& t) {
-             t.Add(t.Settings(L"a", L"\u6620\u50CF\u30AD\u30E3\u30D7\u30C1\u30E3"));
-         },
-         L"update --name \u6620\u50CF", 0,
-         "\"\xE6\x98\xA0\xE5\x83\x8F\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\x97\xE3\x83\x81\xE3\x83\xA3\" "
-         "found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n",
-         1},
+         [](CliEdgeTest& t) { t.AddUpdatable(); Rename(L"a", L"USB 7450 Device\t\x01\r\n\"USB 7451 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)"); },
+         L"update", 0, "\"USB 7450 Device\\x09\\x01\\x0D\\x0A\\\"USB 7451 Device\\\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n", 1},
+        {"a Japanese name on a Western code page", [](CliEdgeTest& t) { t.Add(t.Settings(L"a", L"\u6620\u50CF\u30AD\u30E3\u30D7\u30C1\u30E3")); },
+         L"update --name \u6620\u50CF", 0, "\"\xE6\x98\xA0\xE5\x83\x8F\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\x97\xE3\x83\x81\xE3\x83\xA3\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n", 1},
         {"an emoji", [](CliEdgeTest& t) { t.Add(t.Settings(L"a", L"USB 7450 Device \U0001F4F9")); },
-         L"check", 10,
-         "\"USB 7450 Device \xF0\x9F\x93\xB9\" found by name, option byte 0x85: update needed "
-         "(exit "
-         "code 10)\n",
-         0},
-        {"a name of 400 characters",
-         [](CliEdgeTest& t) {
-             t.AddUpdatable();
-             Rename(L"a", L"USB 7450 Device " + std::wstring(384, L'x'));
-         },
-         L"check", 10,
-         "\"USB 7450 Device " + std::string(384, 'x') +
-             "\" found by name, option byte 0x85: update needed (exit code 10)\n",
-         0},
+         L"check", 10, "\"USB 7450 Device \xF0\x9F\x93\xB9\" found by name, option byte 0x85: update needed (exit code 10)\n", 0},
+        {"a name of 400 characters", [](CliEdgeTest& t) { t.AddUpdatable(); Rename(L"a", L"USB 7450 Device " + std::wstring(384, L'x')); },
+         L"check", 10, "\"USB 7450 Device " + std::string(384, 'x') + "\" found by name, option byte 0x85: update needed (exit code 10)\n", 0},
     });
 }
+// clang-format on
 
 // Names with line breaks beyond CR and LF, and one with a lone surrogate, on
 // a device that fails (W002): the log's line stays whole, and the flight
@@ -248,10 +197,9 @@ TEST_F(CliEdgeTest, JsonGivesOneObjectPerDeviceWithEveryField) {
 }
 
 TEST_F(CliEdgeTest, VersionSaysVersionArchitectureAndCommit) {
-    const Outcome run = Velto1cli(L"--version");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, std::string("velto1cli ") + VELTO1_VERSION + " " + VELTO1_ARCH +
-                              " commit " + VELTO1_COMMIT + "\n");
+    EXPECT_TRUE(clitest::Prints(L"--version", 0,
+                                std::string("velto1cli ") + VELTO1_VERSION + " " + VELTO1_ARCH +
+                                    " commit " + VELTO1_COMMIT + "\n"));
     simtool::ExpectRefused(Velto1cli(L"check --version"), "velto1cli: --version goes alone");
 }
 

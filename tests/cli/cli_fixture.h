@@ -60,11 +60,29 @@ inline std::vector<LogLine> ReadLog(const std::wstring& path) {
     return ReadLogText(FileText(path));
 }
 
-inline Outcome Velto1cli(const std::wstring& arguments) {
+// The program (a full path) as a deployment tool runs it: with no X display.
+inline Outcome RunWithoutDisplay(const std::wstring& program, const std::wstring& arguments) {
     const testsupport::ProcessRun run =
-        testsupport::RunProcessWithout(simtool::Beside(L"velto1cli.exe"), arguments, {L"DISPLAY"});
+        testsupport::RunProcessWithout(program, arguments, {L"DISPLAY"});
     EXPECT_NE(run.exitCode, testsupport::ProcessRun::kNotStarted) << run.output;
     return {static_cast<int>(run.exitCode), run.output};
+}
+inline Outcome Velto1cli(const std::wstring& arguments) {
+    return RunWithoutDisplay(simtool::Beside(L"velto1cli.exe"), arguments);
+}
+
+// Whether velto1cli with these arguments ends with the exit code and prints
+// exactly the output; the run's own when it does not.
+inline ::testing::AssertionResult Prints(const std::wstring& arguments, int exitCode,
+                                         const std::string& output) {
+    const Outcome run = Velto1cli(arguments);
+    if (run.exitCode == exitCode && run.output == output) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "exit code " << run.exitCode << ", printed\n"
+           << run.output << "where " << exitCode << " and this were expected\n"
+           << output;
 }
 
 using simtool::TempPath;

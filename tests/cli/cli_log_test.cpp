@@ -91,12 +91,11 @@ TEST_F(CliLogTest, TwoRunsAtOnceEachAppendAWholeLine) {
 TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
     const std::wstring missingFolder = clitest::TempPath(L"velto1cli-no-such-folder\\x.log");
     Add(Settings(L"a", L"USB 7450 Device"));
-    Outcome run = Velto1cli(L"update --log \"" + missingFolder + L"\"");
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.output,
-              "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"
-              "velto1cli: could not write the log " +
-                  Utf8Of(missingFolder) + ": error 3\n");
+    EXPECT_TRUE(clitest::Prints(
+        L"update --log \"" + missingFolder + L"\"", 3,
+        "\"USB 7450 Device\" found by name, option byte 0x85 -> 0x05: updated (exit code 0)\n"
+        "velto1cli: could not write the log " +
+            Utf8Of(missingFolder) + ": error 3\n"));
     EXPECT_EQ(OptionByte(L"a"), 0x05);
 
     // A log another program holds open without sharing; a failing device
@@ -105,7 +104,7 @@ TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
         CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(held.Valid());
     ASSERT_EQ(sim::RemoveAllDevices(), S_OK);
-    run = Velto1cli(L"update --log \"" + log + L"\"");
+    const Outcome run = Velto1cli(L"update --log \"" + log + L"\"");
     EXPECT_EQ(run.exitCode, 11);
     EXPECT_THAT(run.output, ::testing::EndsWith("W001 device not found (exit code 11)\n"
                                                 "velto1cli: could not write the log " +

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "common/hex_text.h"
@@ -55,15 +54,12 @@ class DeployTest : public CliTest {
     }
     // install.cmd as a deployment tool starts it: cmd.exe /c, its folder's copy.
     Outcome Install(const std::wstring& logFolder) {
-        const std::wstring cmd = Environment(L"SystemRoot") + L"\\system32\\cmd.exe";
-        const testsupport::ProcessRun run = testsupport::RunProcessWithout(
-            cmd, L"/c \"\"" + package + L"\\install.cmd\" \"" + logFolder + L"\"\"", {L"DISPLAY"});
-        return {static_cast<int>(run.exitCode), run.output};
+        return clitest::RunWithoutDisplay(
+            Environment(L"SystemRoot") + L"\\system32\\cmd.exe",
+            L"/c \"\"" + package + L"\\install.cmd\" \"" + logFolder + L"\"\"");
     }
     static Outcome InstalledDetect() {
-        const testsupport::ProcessRun run = testsupport::RunProcessWithout(
-            InstallFolder() + L"\\velto1cli.exe", L"detect", {L"DISPLAY"});
-        return {static_cast<int>(run.exitCode), run.output};
+        return clitest::RunWithoutDisplay(InstallFolder() + L"\\velto1cli.exe", L"detect");
     }
 
     // With parentheses, as in Program Files (x86), where cmd /c takes quotes off.
@@ -73,10 +69,7 @@ class DeployTest : public CliTest {
 
 // The guide's verdict table, between its two marks.
 std::string GuideTable() {
-    std::ifstream guide(simtool::Beside(L"deploying.md").c_str(), std::ios::binary);
-    std::stringstream text;
-    text << guide.rdbuf();
-    const std::string all = text.str();
+    const std::string all = clitest::FileText(simtool::Beside(L"deploying.md"));
     const std::string begin = "<!-- verdicts: begin -->\n", end = "<!-- verdicts: end -->";
     const size_t from = all.find(begin), to = all.find(end);
     return from == std::string::npos || to == std::string::npos
@@ -94,21 +87,16 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
         bool detectedAfter;  // detect prints lines: nothing waits
         BYTE optionAfter;
     } pcs[] = {
+        // clang-format off
         {"no device", nullptr, 0, 0, false, false, 0, true, 0},
-        {"another product (W002)", [](sim::DeviceSettings&) {}, 0x30, 0x85, false, false, 0, true,
-         0x85},
-        {"a device that needs the update", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, false, 0,
-         true, 0x05},
+        {"another product (W002)", [](sim::DeviceSettings&) {}, 0x30, 0x85, false, false, 0, true, 0x85},
+        {"a device that needs the update", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, false, 0, true, 0x05},
         {"an updated device", [](sim::DeviceSettings&) {}, 0x31, 0x05, false, false, 0, true, 0x05},
-        {"a device whose driver interface does not bind",
-         [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, 0x85, false, false,
-         13, false, 0x85},
-        {"a device another program holds", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, true, 20,
-         false, 0x85},
+        {"a device whose driver interface does not bind", [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, 0x85, false, false, 13, false, 0x85},
+        {"a device another program holds", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, true, 20, false, 0x85},
         {"a device served by the other build only", nullptr, 0, 0, true, false, 14, false, 0},
-        {"a device whose write fails (E003)",
-         [](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, 0x85, false,
-         false, 23, false, 0x85},
+        {"a device whose write fails (E003)", [](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, 0x85, false, false, 23, false, 0x85},
+        // clang-format on
     };
     std::string table =
         "| PC | install.cmd's exit code | detection afterwards | option byte |\n"
@@ -137,9 +125,8 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
         const Outcome install = Install(logs);
         holder.reset();
         EXPECT_EQ(install.exitCode, pc.installExitCode) << install.output;
-        EXPECT_EQ(GetFileAttributesW((InstallFolder() + L"\\velto1cli.exe").c_str()) !=
-                      INVALID_FILE_ATTRIBUTES,
-                  true)
+        EXPECT_NE(GetFileAttributesW((InstallFolder() + L"\\velto1cli.exe").c_str()),
+                  INVALID_FILE_ATTRIBUTES)
             << "installed in " << Narrow(InstallFolder());
         const Outcome detect = InstalledDetect();
         EXPECT_EQ(detect.exitCode, 0);

@@ -23,18 +23,17 @@ struct LogOutcome {
     int exitCode;
     const char* code;  // null: none
 };
+// clang-format off
 const LogOutcome kOutcomes[] = {
     {"updated", 0, nullptr},
     {"already updated", 0, nullptr},
     {"W001 device not found", 11, "W001"},
     {"W002 not a supported product (marker 0x30)", 12, "W002"},
-    {"W001 device not opened: its driver interface could not be bound, status 0x80004002", 13,
-     "W001"},
-    {"busy: another program held the device longer than 10 s, status 0x800705B4; nothing was "
-     "sent",
-     20, "E001"},
+    {"W001 device not opened: its driver interface could not be bound, status 0x80004002", 13, "W001"},
+    {"busy: another program held the device longer than 10 s, status 0x800705B4; nothing was sent", 20, "E001"},
     {"E003 writing the option byte failed, status 0x80070005", 23, "E003"},
 };
+// clang-format on
 
 std::string Time(int day, int minute, int offsetHours) {
     char text[40];
@@ -162,26 +161,19 @@ TEST(ReportTest, BadLinesAreCountedAndTheSoundOnesStillCount) {
         int skipped;
         int computers;
     } rows[] = {
+        // clang-format off
         {"nothing more", "", 0, 1},
         {"too few fields", "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\r\n", 1, 1},
-        {"a control character",
-         Line(Time(2, 600, 0),
-              "PC-\x01"
-              "2",
-              kOutcomes[0]),
-         1, 1},
+        {"a control character", Line(Time(2, 600, 0), "PC-\x01" "2", kOutcomes[0]), 1, 1},
         {"a date that does not parse", Line("2026-13-45T99:00:00Z", "PC-2", kOutcomes[0]), 1, 1},
-        {"a zone that does not parse", Line("2026-11-02T10:00:00+25:00", "PC-2", kOutcomes[0]), 1,
-         1},
+        {"a zone that does not parse", Line("2026-11-02T10:00:00+25:00", "PC-2", kOutcomes[0]), 1, 1},
         {"not UTF-8", Line(Time(2, 600, 0), "PC-\xFF\xFE", kOutcomes[0]), 1, 1},
         {"an overlong line", std::string(100000, 'x') + "\r\n", 1, 1},
-        {"LF line ends", "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\t-\t-\t-\tW001 device not found\t11\n",
-         0, 2},
-        {"the first version's eight fields",
-         "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\t-\t-\t-\tW001 device not found\t11\r\n", 0, 2},
-        {"another spelling of the same computer", Line(Time(2, 600, 0), "pc-1", kOutcomes[0]), 0,
-         1},
+        {"LF line ends", "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\t-\t-\t-\tW001 device not found\t11\n", 0, 2},
+        {"the first version's eight fields", "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\t-\t-\t-\tW001 device not found\t11\r\n", 0, 2},
+        {"another spelling of the same computer", Line(Time(2, 600, 0), "pc-1", kOutcomes[0]), 0, 1},
         {"blank lines", "\r\n\r\n", 0, 1},
+        // clang-format on
     };
     const std::wstring path = clitest::TempPath(L"velto1-report-bad.log");
     for (const auto& row : rows) {

@@ -20,8 +20,8 @@ TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
         std::string name;               // what Get...DeviceName gives, and Read... when it reads
         const wchar_t* wide = nullptr;  // the wide form, where checked
     } rows[] = {
-        {kAudioKey, "AudioClass", Text("Yes"), "DeviceName", Text("Cam"), TRUE, "USB Audio Device",
-         L"USB Audio Device"},
+        // clang-format off
+        {kAudioKey, "AudioClass", Text("Yes"), "DeviceName", Text("Cam"), TRUE, "USB Audio Device", L"USB Audio Device"},
         {kAudioKey, "AudioClass", Text("yes"), "DeviceName", Text("Cam"), TRUE, "Cam"},
         {kAudioKey, "AudioClass", Text("Yes sir"), "DeviceName", Text("Cam"), TRUE, "Cam"},
         {kAudioKey, "AudioClass", Text("No"), nullptr, "", TRUE, "USB KXQ Audio Device"},
@@ -30,8 +30,8 @@ TEST_F(DiscoveryTest, RegistryNamesAndTheirDefaults) {
         {kCaptureKey, "RealDSName", Text("Real"), "DSName", Text("Cam"), TRUE, "Real"},
         {kCaptureKey, "RealDSName", std::string(257, 'B'), "DSName", Text("Cam"), TRUE, "Cam"},
         {kCaptureKey, "RealDSName", k256, nullptr, "", TRUE, k256},  // no terminator
-        {kCaptureKey, "RealDSName", Text("Cam\xE9ra"), nullptr, "", TRUE, "Cam\xE9ra",
-         L"Caméra"},  // in the ANSI code page (1252 here)
+        {kCaptureKey, "RealDSName", Text("Cam\xE9ra"), nullptr, "", TRUE, "Cam\xE9ra", L"Caméra"},  // in the ANSI code page (1252 here)
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name + " from " + (row.first ? row.first : "-") + "," +

@@ -104,19 +104,6 @@ TEST_F(DiscoveryTest, EmptyRealDSNameBindsTheFirstReadableVideoInputDevice) {
 
 // --- Binding ----------------------------------------------------------------
 
-TEST_F(DiscoveryTest, BindKeepsTheChipIdLowByteAndClassifiesIt) {
-    const std::pair<DWORD, DWORD> generations[] = {{0x141, 1}, {0x62, 0}, {0x33, 0}};
-    for (const auto& [chipId, newGeneration] : generations) {
-        const sim::ChipIdentity identity = {chipId, 0, 0x13, 0x5A, 0x31};
-        Add(Chip(L"cam", L"USB 7450 Device", identity));
-        ICustomProperty* driver = device.Bind("USB 7450 Device");
-        ASSERT_NE(driver, nullptr);
-        EXPECT_EQ(Access::Driver(device), driver);
-        EXPECT_EQ(KeptIdentity(), IdentityOf(identity, newGeneration)) << "chip id " << chipId;
-        device.Close();
-    }
-}
-
 TEST_F(DiscoveryTest, CanBindProbesWithoutKeepingTheProbedDriver) {
     const sim::ChipIdentity bound = {0x62, 0, 0x02, 0x11, 0x00};
     const sim::ChipIdentity probed = {0x141, 0, 0x0B, 0x77, 0x3D};

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <utility>
@@ -103,32 +105,6 @@ TEST(ProgramFile, UpdateDialogIsTheTestedTemplate) {
     EXPECT_EQ(shipped, Resource(RT_DIALOG, IDD_UPDATE, kJapanese, GetModuleHandleW(nullptr)));
 }
 
-// Every program's manifest, read back from the built file: the invoker's
-// rights and no more, no side-by-side dependency, and Windows 7 to 11.
-TEST(ProgramFile, EveryProgramCarriesTheManifest) {
-    const char* const supportedOs[] = {
-        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
-        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
-        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
-        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
-    };
-    for (const wchar_t* file :
-         {L"velto1.exe", L"velto1cli.exe", L"regconsole.exe", L"chipctl.exe", L"simdevctl.exe"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(file)));
-        const velto1::UniqueModule program(LoadLibraryExW((velto1::ModuleFolder() + file).c_str(),
-                                                          nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-        ASSERT_TRUE(program);
-        const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, kEnglishUs, program.Get());
-        const std::string text(bytes.begin(), bytes.end());
-        EXPECT_THAT(text, testing::HasSubstr(
-                              R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"));
-        EXPECT_THAT(text, testing::Not(testing::HasSubstr("dependency")));
-        for (const char* id : supportedOs) {
-            EXPECT_THAT(text, testing::HasSubstr(std::string("<supportedOS Id=\"") + id + "\"/>"));
-        }
-    }
-}
-
 // The program is built for the architecture of this test, which runs it; it
 // carries no build time (the same sources give the same bytes); and it imports
 // only DLLs that every Windows has, so the one file runs as downloaded.
@@ -172,23 +148,26 @@ TEST(ProgramFile, CarriesTheStackProtector) {
         reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY*>(image + entry.VirtualAddress);
     EXPECT_NE(config->SecurityCookie, 0u) << "no security cookie: built without /GS";
 #else
-    const std::wstring path = velto1::ModuleFolder() + L"velto1.exe";
-    const velto1::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(file.Valid()) << "velto1.exe beside the test";
-    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-    DWORD read = 0;
-    ASSERT_TRUE(ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr));
-    EXPECT_EQ(read, bytes.size());
+    std::ifstream file((velto1::ModuleFolder() + L"velto1.exe").c_str(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty()) << "velto1.exe beside the test";
     EXPECT_NE(bytes.find("*** stack smashing detected ***"), std::string::npos)
         << "no stack protector: built without -fstack-protector-strong";
 #endif
 }
 
-// Every program's version resource, read back from the built file as the
-// file's properties show it: the project's version, a product name of its
-// own, and the architecture and commit it was built from.
-TEST(ProgramFile, EveryProgramCarriesItsVersion) {
+// Every program's manifest and version resource, read back from the built
+// file: the invoker's rights and no more, no side-by-side dependency, and
+// Windows 7 to 11; and as the file's properties show it, the project's
+// version, a product name of its own, and the architecture and commit it was
+// built from.
+TEST(ProgramFile, EveryProgramCarriesTheManifestAndItsVersion) {
+    const char* const supportedOs[] = {
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+    };
     const struct {
         const wchar_t* file;
         const char* productName;
@@ -202,6 +181,20 @@ TEST(ProgramFile, EveryProgramCarriesItsVersion) {
     for (const auto& program : programs) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(program.file)));
         const std::wstring path = velto1::ModuleFolder() + program.file;
+        const velto1::UniqueModule module(
+            LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(module);
+        const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1, kEnglishUs, module.Get());
+        const std::string manifest(bytes.begin(), bytes.end());
+        EXPECT_THAT(
+            manifest,
+            testing::HasSubstr(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"));
+        EXPECT_THAT(manifest, testing::Not(testing::HasSubstr("dependency")));
+        for (const char* id : supportedOs) {
+            EXPECT_THAT(manifest,
+                        testing::HasSubstr(std::string("<supportedOS Id=\"") + id + "\"/>"));
+        }
+
         DWORD ignored = 0;
         std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
         ASSERT_FALSE(info.empty()) << "no version resource";

@@ -260,45 +260,28 @@ constexpr char kCall[] = "call 1 Get id=0x0000103b returned=02000000 status=0x00
 TEST_F(RecordingTest, ARecordingThatWouldNotReplayIsRefusedWithItsLine) {
     const std::string header = kHeader, call = kCall;
     const RefusedRecording rows[] = {
+        // clang-format off
         {"", "line 1: not a recording: the first line is not \"velto1-recording VERSION\""},
         {"velto1-recording 2\n", "line 1: format version \"2\"; this program reads version 1"},
-        {"velto1-recording 1\nprogram chipctl 1.0.0 x64\n",
-         "line 2: the recording ends inside its header"},
-        {"velto1-recording 1\ndevice USB 7450 Device\n",
-         "line 2: expected the header line \"program ...\""},
+        {"velto1-recording 1\nprogram chipctl 1.0.0 x64\n", "line 2: the recording ends inside its header"},
+        {"velto1-recording 1\ndevice USB 7450 Device\n", "line 2: expected the header line \"program ...\""},
         {(header + call).c_str(), "line 7: the recording is cut short: no end line"},
         {(header + call + "end 2\n").c_str(), "line 8: the end line does not count the 1 calls"},
-        {(header + "call 1 Get id=banana\nend 1\n").c_str(),
-         "line 7: Get takes 4 fields, the line has 1"},
-        {(header + "call 1 Poke id=0x00001000 status=0x00000000 us=1\nend 1\n").c_str(),
-         "line 7: unknown slot \"Poke\""},
-        {(header + "call 2 Get id=0x0000103b returned=02 status=0x00000000 us=1\nend 1\n").c_str(),
-         "line 7: expected call 1"},
-        {(header +
-          "call 1 Get id=0x0000103b returned=0200000000000000 status=0x00000000 us=1\nend 1\n")
-             .c_str(),
-         "line 7: Get returned 8 bytes where the selection moves 4"},
-        {(header + "call 1 Get id=0x00001008 returned=31 status=0x00000000 us=1\nend 1\n").c_str(),
-         "line 7: Get returned 1 bytes where the selection moves 0"},
+        {(header + "call 1 Get id=banana\nend 1\n").c_str(), "line 7: Get takes 4 fields, the line has 1"},
+        {(header + "call 1 Poke id=0x00001000 status=0x00000000 us=1\nend 1\n").c_str(), "line 7: unknown slot \"Poke\""},
+        {(header + "call 2 Get id=0x0000103b returned=02 status=0x00000000 us=1\nend 1\n").c_str(), "line 7: expected call 1"},
+        {(header + "call 1 Get id=0x0000103b returned=0200000000000000 status=0x00000000 us=1\nend 1\n").c_str(), "line 7: Get returned 8 bytes where the selection moves 4"},
+        {(header + "call 1 Get id=0x00001008 returned=31 status=0x00000000 us=1\nend 1\n").c_str(), "line 7: Get returned 1 bytes where the selection moves 0"},
         {(header + call + "end 1\nmore\n").c_str(), "line 9: text after the end line"},
         // A long field is quoted by its first 40 characters; every limit is told.
-        {header + "call 1 Get id=0x0000103b returned=" + std::string(1 << 20, 'a') +
-             " status=0x00000000 us=1\nend 1\n",
-         "line 7: unreadable returned \"" + std::string(40, 'a') +
-             "...\": lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\""},
-        {header +
-             "call 1 Get id=0x0000103b returned=02000000 status=0x00000000 us=60000001\nend 1\n",
-         "line 7: unreadable us \"60000001\": a decimal number of microseconds up to 60000000"},
-        {header + "call 1 Get id=0x103b returned=02000000 status=0x00000000 us=1\nend 1\n",
-         "line 7: unreadable id \"0x103b\": 0x and eight lower-case hexadecimal digits"},
+        {header + "call 1 Get id=0x0000103b returned=" + std::string(1 << 20, 'a') + " status=0x00000000 us=1\nend 1\n", "line 7: unreadable returned \"" + std::string(40, 'a') + "...\": lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\""},
+        {header + "call 1 Get id=0x0000103b returned=02000000 status=0x00000000 us=60000001\nend 1\n", "line 7: unreadable us \"60000001\": a decimal number of microseconds up to 60000000"},
+        {header + "call 1 Get id=0x103b returned=02000000 status=0x00000000 us=1\nend 1\n", "line 7: unreadable id \"0x103b\": 0x and eight lower-case hexadecimal digits"},
         // Bytes beyond ASCII are shown as the UTF-8 they are, cut between characters.
-        {header + "call 1 P\xC3\xB6ke id=0x00001000 status=0x00000000 us=1\nend 1\n",
-         "line 7: unknown slot \"P\xC3\xB6ke\""},
-        {header + "call 1 " + Repeated("\xE6\x98\xA0", 100) + " id=0x0\nend 1\n",
-         "line 7: unknown slot \"" + Repeated("\xE6\x98\xA0", 40) + "...\""},
-        {"velto1-recording \x01" + std::string(1000, '9') + "\n",
-         "line 1: format version \"?" + std::string(39, '9') +
-             "...\"; this program reads version 1"},
+        {header + "call 1 P\xC3\xB6ke id=0x00001000 status=0x00000000 us=1\nend 1\n", "line 7: unknown slot \"P\xC3\xB6ke\""},
+        {header + "call 1 " + Repeated("\xE6\x98\xA0", 100) + " id=0x0\nend 1\n", "line 7: unknown slot \"" + Repeated("\xE6\x98\xA0", 40) + "...\""},
+        {"velto1-recording \x01" + std::string(1000, '9') + "\n", "line 1: format version \"?" + std::string(39, '9') + "...\"; this program reads version 1"},
+        // clang-format on
     };
     for (const RefusedRecording& row : rows) {
         SCOPED_TRACE(row.reason.substr(0, 100));
@@ -359,20 +342,14 @@ std::string Verdicts(const std::string& output) {
 
 TEST_F(RecordingTest, TheConformanceCheckReportsEachFaultAndNothingOnAHealthyDevice) {
     const ConformanceRow rows[] = {
-        {L"", 0,
-         "PASS ids PASS gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties "
-         "latency"},
-        {L"--fail-property 0x1006=0x80004005", 1,  // register data: the GPIO register
-         "PASS ids FAIL gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties "
-         "latency"},
+        // clang-format off
+        {L"", 0, "PASS ids PASS gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties latency"},
+        {L"--fail-property 0x1006=0x80004005", 1, "PASS ids FAIL gpio PASS i2c-layouts PASS get-count PASS selection-kept PASS properties latency"},  // register data: the GPIO register
         {L"--unplug-from 8", 1, "PASS ids FAIL gpio"},
         {L"--fail-bind 0x80004005", 1, "FAIL bind"},
-        {L"--fail-property 0x1008=0", 1,  // I2C data: answers 0 without acting
-         "FAIL ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
-         "latency"},
-        {L"--foreign-selection 0x1008=0x01A01008", 1,
-         "PASS ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties "
-         "latency"},
+        {L"--fail-property 0x1008=0", 1, "FAIL ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties latency"},  // I2C data: answers 0 without acting
+        {L"--foreign-selection 0x1008=0x01A01008", 1, "PASS ids PASS gpio FAIL i2c-layouts FAIL get-count FAIL selection-kept PASS properties latency"},
+        // clang-format on
     };
     for (const ConformanceRow& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.device)));

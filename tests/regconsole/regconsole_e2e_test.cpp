@@ -12,6 +12,7 @@
 #include "common/module_folder.h"
 #include "regconsole/resource.h"
 #include "simdevice/chip/chip.h"
+#include "simdevice/chip/eeprom.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/simtool_fixture.h"
 #include "tools/autopilot/ui_automation.h"
@@ -21,15 +22,6 @@ namespace {
 const wchar_t kCaption[] = L"KX5170 Custom Property Demo";
 const wchar_t kUnplugged[] = L"Fatal Error:  Device unplugged, press OK to Exit";
 constexpr DWORD kTimeoutMs = 20000;
-
-// The bytes with the given offsets changed.
-sim::EepromImage With(sim::EepromImage bytes,
-                      std::initializer_list<std::pair<size_t, BYTE>> changes) {
-    for (const auto& [offset, value] : changes) {
-        bytes.at(offset) = value;
-    }
-    return bytes;
-}
 
 // Whether text contains piece, showing the text when it does not.
 ::testing::AssertionResult Has(const std::wstring& text, const std::wstring& piece) {
@@ -199,7 +191,7 @@ TEST_F(RegisterConsoleEndToEnd, SaveChangeOneByteRestoreGivesTheSavedEeprom) {
     console_.Press(IDC_I2C_WRITE,
                    {{IDC_I2C_SUBADDRESS, L"10"}, {IDC_I2C_COUNT, L"1"}, {IDC_I2C_DATA, L"5A"}});
     ASSERT_NE(original.at(0x10), 0x5A);
-    EXPECT_EQ(Bytes(), With(original, {{0x10, 0x5A}}));
+    EXPECT_EQ(Bytes(), sim::EepromWith({{0x10, 0x5A}}, original));
 
     EXPECT_EQ(console_.Restore(imageFile_, IDYES),
               L"1 byte differs from the file.\nWrite it to the EEPROM?");
@@ -225,7 +217,8 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
     settings.failOnI2cWrite[2] = E_FAIL;  // the second I2C data write of the session
     Open(settings);
     const sim::EepromImage original = Bytes();
-    const sim::EepromImage image = With(original, {{0x20, 0x11}, {0x21, 0x22}, {0x22, 0x33}});
+    const sim::EepromImage image =
+        sim::EepromWith({{0x20, 0x11}, {0x21, 0x22}, {0x22, 0x33}}, original);
     simtool::WriteFile(imageFile_, image.data(), image.size());
 
     EXPECT_EQ(console_.Restore(imageFile_, IDYES),
@@ -235,7 +228,7 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
     EXPECT_TRUE(Has(report, L"EEPROM restore failed: 1 of 3 written bytes did not verify."));
     EXPECT_TRUE(Has(report, L"Byte 21: wrote 22"));
     EXPECT_FALSE(Has(report, L"restored:"));
-    EXPECT_EQ(Bytes(), With(image, {{0x21, original[0x21]}}));
+    EXPECT_EQ(Bytes(), sim::EepromWith({{0x21, original[0x21]}}, image));
     console_.Close();
 }
 
@@ -271,13 +264,10 @@ TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
         int button;
         const wchar_t* message;
     } rows[] = {
-        {kSubAddress16, L"0130", L"1", L"44", IDC_I2C_WRITE,
-         L"Refused: the 16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send "
-         L"the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at "
-         L"0x30; nothing was sent."},
-        {kLong, L"00", L"10", L"", IDC_I2C_READ,
-         L"Refused: the long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word "
-         L"0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent."},
+        // clang-format off
+        {kSubAddress16, L"0130", L"1", L"44", IDC_I2C_WRITE, L"Refused: the 16-bit sub-address transfer of 0x1 byte at 0x0130 on 0xA0 would send the word 0x01A03081, which is also an 8-bit sub-address transfer of 0x81 bytes at 0x30; nothing was sent."},
+        {kLong, L"00", L"10", L"", IDC_I2C_READ, L"Refused: the long transfer of 0x10 bytes at 0x00 on 0xA0 would send the word 0x00A00010, which is also a direct transfer of 0x10 bytes; nothing was sent."},
+        // clang-format on
     };
     for (const auto& row : rows) {
         console_.Choose(IDC_I2C_LAYOUT, row.layout);

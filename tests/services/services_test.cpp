@@ -376,16 +376,10 @@ TEST(ServicesHold, AnOperationHoldsTheDeviceFromItsFirstCallToItsLast) {
         {"remote code", {}, OP(d.ReadRemoteCode(static_cast<DWORD*>(o)))},
         {"remote key", {}, OP(d.ReadRemoteKey(static_cast<DWORD*>(o)))},
         {"remote code, buffer form", {}, OP((n = 4, d.GetRemoteCode(o, &n)))},
-        {"register 0x0C bit 5",
-         [](DeviceControl& d) {
-             const BYTE bit5 = 0x20;
-             ASSERT_EQ(d.WriteRegisters(0x0C, 1, &bit5), S_OK);
-         },
-         OP(d.ClearRegister0CBit5())},
-        {"remote code of the later generation, 5 bytes",
-         {},
-         OP((n = 5, d.GetRemoteCode(o, &n))),
-         kLater},
+        // clang-format off
+        {"register 0x0C bit 5", [](DeviceControl& d) { const BYTE bit5 = 0x20; ASSERT_EQ(d.WriteRegisters(0x0C, 1, &bit5), S_OK); }, OP(d.ClearRegister0CBit5())},
+        {"remote code of the later generation, 5 bytes", {}, OP((n = 5, d.GetRemoteCode(o, &n))), kLater},
+        // clang-format on
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
