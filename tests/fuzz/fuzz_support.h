@@ -19,12 +19,12 @@
 namespace fuzz {
 
 // Any failed check is a finding: abort, so libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                        \
-    do {                                                                             \
-        if (!(condition)) {                                                          \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                            \
-        }                                                                            \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // The input consumed from the front; once it runs out every read gives zeros.

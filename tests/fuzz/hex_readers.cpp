@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (velto1::ParseHexNumber(text, most, &value)) {
         FUZZ_CHECK(value <= most);
         DWORD again = 0;
-        FUZZ_CHECK(velto1::ParseHexNumber(velto1::HexText(value, 1), most, &again) && again == value);
+        FUZZ_CHECK(velto1::ParseHexNumber(velto1::HexText(value, 1), most, &again) &&
+                   again == value);
     }
     if (velto1::ParseDecimalNumber(text, most, &value)) {
         FUZZ_CHECK(value <= most && std::to_string(value).size() <= text.size());

@@ -44,7 +44,8 @@ class HostileDriver : public velto1::ComObject<ICustomProperty> {
             Touch(writeData, writeLength);
         }
         if (readData) {
-            const std::string bytes = in_.Bytes(in_.Byte() < 200 ? readLength : in_.Word16() % (readLength + 1));
+            const std::string bytes =
+                in_.Bytes(in_.Byte() < 200 ? readLength : in_.Word16() % (readLength + 1));
             std::memcpy(readData, bytes.data(), bytes.size());
         }
         return Status();
@@ -62,17 +63,23 @@ class HostileDriver : public velto1::ComObject<ICustomProperty> {
         }
         const size_t most = id == CPROP_I2C_DATA ? 0xFFFF : 0xFF;
         const BYTE how = in_.Byte();
-        return how < 200 ? sim::SelectionCount(*select, selections_[*select])
-                         : how < 230 ? in_.Byte() % 5 : in_.Word16() % (most + 1);
+        return how < 200   ? sim::SelectionCount(*select, selections_[*select])
+               : how < 230 ? in_.Byte() % 5
+                           : in_.Word16() % (most + 1);
     }
     HRESULT Status() {
-        static const HRESULT kStatuses[] = {S_FALSE, E_FAIL, DEVCTL_E_UNPLUGGED, ERROR_NOT_READY,
-                                            static_cast<HRESULT>(0x80040E25), 0x7FFFFFFF};
+        static const HRESULT kStatuses[] = {S_FALSE,
+                                            E_FAIL,
+                                            DEVCTL_E_UNPLUGGED,
+                                            ERROR_NOT_READY,
+                                            static_cast<HRESULT>(0x80040E25),
+                                            0x7FFFFFFF};
         const BYTE pick = in_.Byte();
         return pick < 192 ? S_OK : kStatuses[pick % std::size(kStatuses)];
     }
     void Touch(const void* data, size_t count) {
-        std::vector<BYTE> copy(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + count);
+        std::vector<BYTE> copy(static_cast<const BYTE*>(data),
+                               static_cast<const BYTE*>(data) + count);
     }
     fuzz::Input& in_;
     std::map<DWORD, DWORD> selections_;
@@ -101,47 +108,99 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dc.RecordCalls(&recorder);
     while (!in.Empty()) {
         const BYTE op = in.Byte();
-        const DWORD a = in.Dword(), b = in.Dword(), count = in.Word16() % (in.Byte() < 128 ? 9 : 0x10001);
+        const DWORD a = in.Dword(), b = in.Dword(),
+                    count = in.Word16() % (in.Byte() < 128 ? 9 : 0x10001);
         fuzz::ExactBuffer written(count, in.Byte());
         DWORD d1 = 0, d2 = 0;
         BYTE byte = 0, byte2 = 0;
         WORD word = 0;
         switch (op % 34) {
-            case 0: CheckedRead(count, [&](BYTE* p) { return dc.ReadRegisters(a, count, p); }); break;
-            case 1: dc.WriteRegisters(a, count, written.Data()); break;
-            case 2: CheckedRead(count, [&](BYTE* p) { return dc.ReadAltRegisters(a, count, p); }); break;
-            case 3: dc.WriteAltRegisters(a, count, written.Data()); break;
-            case 4: dc.SelectI2cDevice(a); break;
-            case 5: dc.ProbeI2cDevice(a, &d1); break;
+            case 0:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadRegisters(a, count, p); });
+                break;
+            case 1:
+                dc.WriteRegisters(a, count, written.Data());
+                break;
+            case 2:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadAltRegisters(a, count, p); });
+                break;
+            case 3:
+                dc.WriteAltRegisters(a, count, written.Data());
+                break;
+            case 4:
+                dc.SelectI2cDevice(a);
+                break;
+            case 5:
+                dc.ProbeI2cDevice(a, &d1);
+                break;
             case 6: {
                 const DWORD n = sim::DecodeI2cDescriptor(a).count;
                 fuzz::ExactBuffer buffer(std::max<size_t>(n, 4));
                 dc.TransferI2c(a, buffer.Data(), b & 1);
                 break;
             }
-            case 7: CheckedRead(count, [&](BYTE* p) { return dc.ReadI2cDirect(a, count, p); }); break;
-            case 8: dc.WriteI2cDirect(a, count, written.Data()); break;
-            case 9: CheckedRead(count, [&](BYTE* p) { return dc.ReadI2c(a, b, count, p); }); break;
-            case 10: dc.WriteI2c(a, b, count, written.Data()); break;
-            case 11: CheckedRead(count, [&](BYTE* p) { return dc.ReadI2c16(a, b, count, p); }); break;
-            case 12: dc.WriteI2c16(a, b, count, written.Data()); break;
-            case 13: CheckedRead(count, [&](BYTE* p) { return dc.ReadI2cLong(a, b, count, p); }); break;
-            case 14: dc.WriteI2cLong(a, b, count, written.Data()); break;
+            case 7:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadI2cDirect(a, count, p); });
+                break;
+            case 8:
+                dc.WriteI2cDirect(a, count, written.Data());
+                break;
+            case 9:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadI2c(a, b, count, p); });
+                break;
+            case 10:
+                dc.WriteI2c(a, b, count, written.Data());
+                break;
+            case 11:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadI2c16(a, b, count, p); });
+                break;
+            case 12:
+                dc.WriteI2c16(a, b, count, written.Data());
+                break;
+            case 13:
+                CheckedRead(count, [&](BYTE* p) { return dc.ReadI2cLong(a, b, count, p); });
+                break;
+            case 14:
+                dc.WriteI2cLong(a, b, count, written.Data());
+                break;
             case 15: {
                 fuzz::ExactBuffer read(b & 0xFFFF);
-                dc.TransferRaw(a, count, written.Data(), static_cast<DWORD>(read.Size()), read.Data());
+                dc.TransferRaw(a, count, written.Data(), static_cast<DWORD>(read.Size()),
+                               read.Data());
                 break;
             }
-            case 16: dc.InvokeRaw(a, b, count); break;
-            case 17: dc.SetValue103D(a); break;
-            case 18: dc.SetGpioBits(a); break;
-            case 19: dc.ReadGpio(&byte); break;
-            case 20: byte = static_cast<BYTE>(a); dc.WriteGpio(&byte); break;
-            case 21: dc.GetVendorProductIds(&d1, &d2); break;
-            case 22: dc.ReadAc97(a, &word); break;
-            case 23: word = static_cast<WORD>(b); dc.WriteAc97(a, &word); break;
-            case 24: dc.ReadRemoteCode(&d1); break;
-            case 25: dc.ReadRemoteKey(&d1); break;
+            case 16:
+                dc.InvokeRaw(a, b, count);
+                break;
+            case 17:
+                dc.SetValue103D(a);
+                break;
+            case 18:
+                dc.SetGpioBits(a);
+                break;
+            case 19:
+                dc.ReadGpio(&byte);
+                break;
+            case 20:
+                byte = static_cast<BYTE>(a);
+                dc.WriteGpio(&byte);
+                break;
+            case 21:
+                dc.GetVendorProductIds(&d1, &d2);
+                break;
+            case 22:
+                dc.ReadAc97(a, &word);
+                break;
+            case 23:
+                word = static_cast<WORD>(b);
+                dc.WriteAc97(a, &word);
+                break;
+            case 24:
+                dc.ReadRemoteCode(&d1);
+                break;
+            case 25:
+                dc.ReadRemoteKey(&d1);
+                break;
             case 26: {
                 fuzz::ExactBuffer code(5);
                 dc.ReadRemoteCode5(code.Data());
@@ -154,11 +213,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 FUZZ_CHECK(length <= code.Size() || length == count);
                 break;
             }
-            case 28: dc.GetBoardInfo(&d1, &d2); break;
-            case 29: dc.ReadRegister04(&byte); break;
-            case 30: dc.SetRegister0D(); dc.ClearRegister0CBit5(); break;
-            case 31: dc.GetConfig103E(&byte, &byte2, &d1, &d2); break;
-            case 32: dc.SetConfig103E(a, b, count, d1); break;
+            case 28:
+                dc.GetBoardInfo(&d1, &d2);
+                break;
+            case 29:
+                dc.ReadRegister04(&byte);
+                break;
+            case 30:
+                dc.SetRegister0D();
+                dc.ClearRegister0CBit5();
+                break;
+            case 31:
+                dc.GetConfig103E(&byte, &byte2, &d1, &d2);
+                break;
+            case 32:
+                dc.SetConfig103E(a, b, count, d1);
+                break;
             case 33: {
                 const DWORD id = CPROP_CHIP_CONFIG + (a & 0x3F);
                 fuzz::ExactBuffer property(sim::SelectionPropertyOf(id) ? 0xFFFF : 4);

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else if (line == "#next-log") {
             ++log;
         } else {
-            report.AddLine(log, line.size() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
+            report.AddLine(
+                log, line.size() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
         }
         start = end + 1;
     }

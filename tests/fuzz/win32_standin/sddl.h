@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #define SDDL_REVISION_1 1
-inline BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(const wchar_t*, DWORD, PSECURITY_DESCRIPTOR* descriptor, ULONG*) {
+inline BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(const wchar_t*, DWORD,
+                                                                 PSECURITY_DESCRIPTOR* descriptor,
+                                                                 ULONG*) {
     *descriptor = std::malloc(1);
     return TRUE;
 }
