@@ -78,13 +78,17 @@ class ExactBuffer {
     size_t count_;
 };
 
-// A file of this process holding text, for the readers that take a path.
+// A file of this process holding text, for the readers that take a path;
+// removed when the process ends.
 inline std::wstring FileHolding(const std::string& text) {
-    static const std::string path = "/tmp/velto1-fuzz-" + std::to_string(getpid());
-    FILE* file = std::fopen(path.c_str(), "wb");
+    static const struct Path {
+        std::string name = "/tmp/velto1-fuzz-" + std::to_string(getpid());
+        ~Path() { unlink(name.c_str()); }
+    } path;
+    FILE* file = std::fopen(path.name.c_str(), "wb");
     FUZZ_CHECK(file && std::fwrite(text.data(), 1, text.size(), file) == text.size());
     std::fclose(file);
-    return velto1::WidenUtf8(path);
+    return velto1::WidenUtf8(path.name);
 }
 
 }  // namespace fuzz
