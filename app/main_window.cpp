@@ -4,7 +4,7 @@
 
 #include "appcore/app_device.h"
 #include "app/update_dialog.h"
-#include "resources/resource.h"
+#include "app/resource.h"
 
 HINSTANCE AppInstance = nullptr;
 char AppTitle[kAppStringCapacity];

@@ -17,18 +17,17 @@ endif()
 # folder that an include path begins with owns it.
 set(layers
     "common:"
-    "resources:"
     "devctl:common"
     "simdevice/chip:common,devctl"
     "simdevice/devices:common,devctl,simdevice/chip"
     "simdevice/filter:common,devctl,simdevice/chip,simdevice/devices"
     "appcore:common,devctl"
-    "app:common,devctl,appcore,resources"
+    "app:common,devctl,appcore"
     "cli:common,devctl,appcore"
     "regconsole:common,devctl,appcore"
     "tools/chipctl:common,devctl"
     "tools/simdevctl:common,simdevice/chip,simdevice/devices"
-    "tools/autopilot:common,resources")
+    "tools/autopilot:common")
 
 set(folders "")
 foreach(layer IN LISTS layers)
@@ -54,12 +53,16 @@ function(owner_of path result)
     set(${result} "${best}" PARENT_SCOPE)
 endfunction()
 
-# The unit of a file: its path without the extension, a public header of the
-# library under the name it is included by (devctl/include/devctl/x.h is
-# devctl/x, as is devctl/x.cpp).
+# The unit of a file: its path without the extension, a header under the name
+# it is included by (F/include/F/x.h and F/internal/F/x.h are F/x, as is
+# F/x.cpp).
 function(unit_of path result)
     string(REGEX REPLACE "\\.[^./]*$" "" unit "${path}")
-    string(REPLACE "devctl/include/devctl/" "devctl/" unit "${unit}")
+    foreach(folder IN LISTS folders)
+        foreach(root include internal)
+            string(REPLACE "${folder}/${root}/${folder}/" "${folder}/" unit "${unit}")
+        endforeach()
+    endforeach()
     set(${result} "${unit}" PARENT_SCOPE)
 endfunction()
 

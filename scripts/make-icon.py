@@ -2,7 +2,7 @@
 """Draws velto1's icon: one 48x48 image, 32 bits per pixel (BGRA), as an .ico.
 
 A blue rounded tile with a white video camera and a green update arrow.
-Run: scripts/make-icon.py resources/velto1.ico
+Run: scripts/make-icon.py app/velto1.ico
 """
 import math
 import struct

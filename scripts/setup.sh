@@ -49,7 +49,15 @@ install_missing() {
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"
   if [ -n "${apt_lists_stale-1}" ]; then
-    "${sudo_cmd[@]}" apt-get update -qq
+    # A mirror in the middle of a sync fails some index files for a while:
+    # try again, then go on with the lists there are; the install tells
+    # whether they were enough.
+    local try
+    for try in 1 2 3; do
+      "${sudo_cmd[@]}" apt-get update -qq && break
+      [ "$try" -eq 3 ] && echo "setup: apt-get update failed 3 times; installing from the lists there are" >&2
+      [ "$try" -eq 3 ] || sleep 15
+    done
     apt_lists_stale=
   fi
   # Another script may be installing at the same moment: wait for its lock.

@@ -175,7 +175,7 @@ OWN_EXIT_CODE = re.compile(r"constexpr\s+int\s+kExit\w*\s*=\s*(\d+)\s*;")
 
 def exit_codes_in_source(source, faults):
     """{exit code: its W and E codes} from the outcome table and velto1cli's own codes."""
-    table = re.sub(r"//[^\n]*", "", (source / "appcore" / "outcome_table.h").read_text(encoding="utf-8"))
+    table = re.sub(r"//[^\n]*", "", (source / "appcore" / "include" / "appcore" / "outcome_table.h").read_text(encoding="utf-8"))
     body = table[table.find("kOutcomeTable[]"):]
     body = body[: body.find("};")]
     rows = OUTCOME_ROW.findall(body)
@@ -185,7 +185,7 @@ def exit_codes_in_source(source, faults):
     codes = {}
     for _, _, code, exit_code in rows:
         codes.setdefault(int(exit_code), set()).update([code] if code else [])
-    own = (source / "cli" / "outcomes.h").read_text(encoding="utf-8")
+    own = (source / "cli" / "include" / "cli" / "outcomes.h").read_text(encoding="utf-8")
     for exit_code in OWN_EXIT_CODE.findall(re.sub(r"//[^\n]*", "", own)):
         codes.setdefault(int(exit_code), set())
     return codes

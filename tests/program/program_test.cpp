@@ -14,7 +14,7 @@
 #include "common/module_folder.h"
 #include "common/win32_owners.h"
 #include "app/main_window.h"
-#include "resources/resource.h"
+#include "app/resource.h"
 #include "tests/bench/sim_bench.h"
 #include "tests/common/updater_texts.h"
 #include "velto1_build_info.h"

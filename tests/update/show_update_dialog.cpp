@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/update_dialog.h"
-#include "resources/resource.h"
+#include "app/resource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return static_cast<int>(

@@ -9,7 +9,7 @@
 #include "appcore/platform.h"
 #include "appcore/update_procedure.h"
 #include "app/update_dialog.h"
-#include "resources/resource.h"
+#include "app/resource.h"
 #include "simdevice/chip/gpio.h"
 #include "tests/common/driver_log.h"
 #include "tests/common/resource_reader.h"
