@@ -228,7 +228,21 @@ void RolloutReport::AddLine(size_t log, std::string_view line) {
                     [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x20; })) {
         return Skip(log, computerName.empty() ? "no computer name" : "a control character");
     }
-    Computer& computer = computers_[Upper(computerName)];
+    if (computerName.size() > kMaxComputerNameBytes) {
+        return Skip(log, "a computer name longer than a PC's");
+    }
+    if (fields[3].size() > kMaxDeviceNameBytes || fields[6].size() > kMaxOutcomeBytes) {
+        return Skip(log, "a device name or outcome longer than any record's");
+    }
+    const std::string key = Upper(computerName);
+    auto known = computers_.find(key);
+    const bool newDevice =
+        known == computers_.end() || known->second.devices.count(std::string(fields[3])) == 0;
+    if (newDevice && devices_ == kMaxReportedDevices) {
+        return Skip(log, "more devices than a roll-out holds");
+    }
+    devices_ += newDevice ? 1 : 0;
+    Computer& computer = known != computers_.end() ? known->second : computers_[key];
     if (time >= computer.spellingTime) {
         computer.spelling = std::string(computerName);
         computer.spellingTime = time;

@@ -5,12 +5,13 @@
 # 32-bit and 64-bit programs. Idempotent: when everything is there it only
 # checks and returns.
 #
-#   scripts/setup.sh [GROUP...]    (default: every group)
+#   scripts/setup.sh [GROUP...]    (default: every group but fuzz)
 #
 # Groups: build-x64, build-x86 (CMake, Ninja and that architecture's
 # compilers), wine (and i386 programs, natively or under qemu), display (the
 # virtual X display, screenshots, the Japanese font) and tests (GoogleTest and
-# the test tools, chromium for report's page). The run commands install what they need group by group, so
+# the test tools, chromium for report's page); fuzz (clang with its sanitizers
+# and libFuzzer, for scripts/fuzz.sh) only when asked. The run commands install what they need group by group, so
 # that the build can start before Wine is there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -33,7 +34,8 @@ for group in "${groups[@]}"; do
     display) packages+=(xvfb imagemagick fonts-noto-cjk fonts-wine) ;;
     tests) packages+=(make googletest nlohmann-json3-dev x11-utils zip unzip openssl osslsigncode python3
                       chromium) ;;
-    *) echo "usage: scripts/setup.sh [build-x64|build-x86|wine|display|tests]..." >&2; exit 2 ;;
+    fuzz) packages+=(cmake ninja-build clang-14 libclang-rt-14-dev python3) ;;
+    *) echo "usage: scripts/setup.sh [build-x64|build-x86|wine|display|tests|fuzz]..." >&2; exit 2 ;;
   esac
 done
 mapfile -t packages < <(printf '%s\n' "${packages[@]}" | awk '!seen[$0]++')

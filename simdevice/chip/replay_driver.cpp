@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/console_text.h"
 #include "common/win32_owners.h"
@@ -59,20 +60,24 @@ bool LoadRecording(const std::wstring& path, velto1::Recording* recording, std::
         *problem = L"the recording is larger than 64 MB";
         return false;
     }
-    std::string text(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!text.empty() &&
-        (!ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size()), &read, nullptr) ||
-         read != text.size())) {
-        *problem = L"can't read the recording (error " + std::to_wstring(GetLastError()) + L")";
+    // Read a chunk at a time: the reader keeps the calls, not the file, and
+    // the first line it refuses ends the reading.
+    velto1::RecordingReader reader(recording);
+    std::vector<char> chunk(64 * 1024);
+    for (bool more = true; more;) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
+            *problem = L"can't read the recording (error " + std::to_wstring(GetLastError()) + L")";
+            return false;
+        }
+        more = read > 0 && reader.Add(chunk.data(), read);
+    }
+    if (!reader.Finish()) {
+        *problem =
+            L"line " + std::to_wstring(reader.LineNumber()) + L": " + Widen(reader.Problem());
         return false;
     }
-    DWORD line = 0;
     std::string reason;
-    if (!velto1::ParseRecording(text, recording, &line, &reason)) {
-        *problem = L"line " + std::to_wstring(line) + L": " + Widen(reason);
-        return false;
-    }
     DWORD call = 0;
     if (!CheckReturnedSizes(*recording, &call, &reason)) {
         *problem = L"line " + std::to_wstring(call + velto1::kRecordingHeaderCount + 1) + L": " +
@@ -112,7 +117,8 @@ HRESULT ReplayDriver::Play(const velto1::RecordedCall& request, void* out, size_
     if (!answer) {
         return kReplayDiverged;
     }
-    if (out && !answer->returned.null) {
+    // A call that returned no bytes copies none (and has no bytes to copy from).
+    if (out && !answer->returned.null && !answer->returned.bytes.empty()) {
         std::memcpy(out, answer->returned.bytes.data(),
                     std::min(capacity, answer->returned.bytes.size()));
     }

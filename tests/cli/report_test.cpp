@@ -47,6 +47,16 @@ std::string Line(const std::string& time, const std::string& computer, const Log
            std::to_string(o.exitCode) + "\t1.0.0\tx86\r\n";
 }
 
+// count records of PC-2, each of another device.
+std::string ManyDevices(int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) {
+        lines += Time(2, 600, 0) + "\tPC-2\tSYSTEM\tD" + std::to_string(i) +
+                 "\t0x85\t-\tupdated\t0\t1.0.0\tx86\r\n";
+    }
+    return lines;
+}
+
 void Write(const std::wstring& path, const std::string& bytes) {
     std::ofstream(path.c_str(), std::ios::binary) << bytes;
 }
@@ -173,6 +183,8 @@ TEST(ReportTest, BadLinesAreCountedAndTheSoundOnesStillCount) {
         {"the first version's eight fields", "2026-11-02T10:00:00Z\tPC-2\tSYSTEM\t-\t-\t-\tW001 device not found\t11\r\n", 0, 2},
         {"another spelling of the same computer", Line(Time(2, 600, 0), "pc-1", kOutcomes[0]), 0, 1},
         {"blank lines", "\r\n\r\n", 0, 1},
+        {"a computer name longer than a PC's", Line(Time(2, 600, 0), std::string(64, 'P'), kOutcomes[0]), 1, 1},
+        {"more devices than a roll-out holds", ManyDevices(100000), 1, 2},
         // clang-format on
     };
     const std::wstring path = clitest::TempPath(L"velto1-report-bad.log");

@@ -274,12 +274,15 @@ TEST_F(RecordingTest, ARecordingThatWouldNotReplayIsRefusedWithItsLine) {
         {(header + "call 1 Get id=0x00001008 returned=31 status=0x00000000 us=1\nend 1\n").c_str(), "line 7: Get returned 1 bytes where the selection moves 0"},
         {(header + call + "end 1\nmore\n").c_str(), "line 9: text after the end line"},
         // A long field is quoted by its first 40 characters; every limit is told.
-        {header + "call 1 Get id=0x0000103b returned=" + std::string(1 << 20, 'a') + " status=0x00000000 us=1\nend 1\n", "line 7: unreadable returned \"" + std::string(40, 'a') + "...\": lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\""},
+        {header + "call 1 Get id=0x0000103b returned=" + std::string(2 * 0xFFFF + 2, 'a') + " status=0x00000000 us=1\nend 1\n", "line 7: unreadable returned \"" + std::string(40, 'a') + "...\": lower-case hexadecimal byte pairs, at most 65535 bytes, \"-\" or \"null\""},
         {header + "call 1 Get id=0x0000103b returned=02000000 status=0x00000000 us=60000001\nend 1\n", "line 7: unreadable us \"60000001\": a decimal number of microseconds up to 60000000"},
         {header + "call 1 Get id=0x103b returned=02000000 status=0x00000000 us=1\nend 1\n", "line 7: unreadable id \"0x103b\": 0x and eight lower-case hexadecimal digits"},
         // Bytes beyond ASCII are shown as the UTF-8 they are, cut between characters.
         {header + "call 1 P\xC3\xB6ke id=0x00001000 status=0x00000000 us=1\nend 1\n", "line 7: unknown slot \"P\xC3\xB6ke\""},
         {header + "call 1 " + Repeated("\xE6\x98\xA0", 100) + " id=0x0\nend 1\n", "line 7: unknown slot \"" + Repeated("\xE6\x98\xA0", 40) + "...\""},
+        // A file of the largest size, refused at its first line without being held whole.
+        {std::string(64 << 20, '\n'), "line 1: not a recording: the first line is not \"velto1-recording VERSION\""},
+        {header + std::string(1 << 20, 'c'), "line 7: a line longer than any call's (262396 bytes)"},
         {"velto1-recording \x01" + std::string(1000, '9') + "\n", "line 1: format version \"?" + std::string(39, '9') + "...\"; this program reads version 1"},
         // clang-format on
     };

@@ -19,6 +19,15 @@ enum class PcState { NothingToDo, Done, Attention, NeverReported };
 
 // The longest line a log's writer makes is far shorter; a longer one is skipped.
 constexpr size_t kMaxLogLineBytes = 4096;
+// What a record can hold: a PC's name (15 characters), a device's friendly
+// name (259), one of the program's outcomes; a record beyond one is skipped.
+constexpr size_t kMaxComputerNameBytes = 63;
+constexpr size_t kMaxDeviceNameBytes = 1024;
+constexpr size_t kMaxOutcomeBytes = 512;
+// The devices (of all computers) a report keeps: more than a roll-out
+// updates, so that memory stays bounded whatever the logs hold; a record of
+// a further device is skipped.
+constexpr size_t kMaxReportedDevices = 100000;
 
 // One skipped line, for the report to show: where and why.
 struct SkippedLine {
@@ -55,9 +64,9 @@ class RolloutReport {
             PcState state;
             int64_t time;
         };
-        std::vector<ComputerState> computers;  // in the order of their names in upper case
-        std::vector<SkippedLine> firstSkipped;   // the first few
-        std::map<std::string, int> doneByDay;    // "2026-12-10" (UTC): devices done that day
+        std::vector<ComputerState> computers;   // in the order of their names in upper case
+        std::vector<SkippedLine> firstSkipped;  // the first few
+        std::map<std::string, int> doneByDay;   // "2026-12-10" (UTC): devices done that day
     };
     Summary Summarize() const;
 
@@ -80,6 +89,7 @@ class RolloutReport {
     std::map<std::string, std::string> expected_;
     std::map<std::string, int> doneByDay_;
     uint64_t linesRead_ = 0, linesSkipped_ = 0, order_ = 0;
+    size_t devices_ = 0;
     size_t currentLog_ = 0;
     uint64_t lineInLog_ = 0;
     std::vector<SkippedLine> firstSkipped_;

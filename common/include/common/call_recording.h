@@ -20,7 +20,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -354,86 +357,169 @@ inline bool ParseCallWords(const std::vector<std::string>& words, RecordedCall* 
 
 }  // namespace recording_detail
 
-// Reads a whole recording. On refusal returns false with the line number
-// (from 1) and the reason; nothing of the recording is to be used then.
-inline bool ParseRecording(const std::string& text, Recording* recording, DWORD* lineNumber,
-                           std::string* problem) {
-    using namespace recording_detail;
-    *recording = Recording();
-    std::vector<std::string> lines;
-    // An editor's byte-order mark, and the blanks it may leave at a line's end, are no text.
-    const std::string bom = "\xEF\xBB\xBF";
-    size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const bool ended = end != std::string::npos;
-        end = ended ? end : text.size();
-        std::string line = text.substr(start, end - start);
+// The longest line a call can make: a Transfer that sends and returns 65535
+// bytes, as hexadecimal pairs, and its other fields.
+constexpr size_t kMaxRecordingLineBytes = 4 * 0xFFFF + 256;
+// More calls than any program's run makes; a recording holds no more.
+constexpr DWORD kMaxRecordedCalls = 1000000;
+
+// Reads a recording as its bytes come, a line at a time: what it keeps is the
+// calls read so far and one unfinished line, whatever the file holds, and it
+// stops at the first line it refuses.
+class RecordingReader {
+  public:
+    explicit RecordingReader(Recording* recording) : recording_(*recording) {
+        recording_ = Recording();
+    }
+    // The next bytes of the file; false once the recording is refused.
+    bool Add(const char* bytes, size_t size) {
+        for (size_t at = 0; at < size && problem_.empty();) {
+            const void* found = std::memchr(bytes + at, '\n', size - at);
+            const size_t end =
+                found ? static_cast<size_t>(static_cast<const char*>(found) - bytes) : size;
+            const size_t take = std::min(end - at, kMaxRecordingLineBytes + 1 - pending_.size());
+            pending_.append(bytes + at, take);
+            pendingBytes_ = true;
+            if (pending_.size() > kMaxRecordingLineBytes) {
+                Refuse(lines_ + 1, "a line longer than any call's (" +
+                                       std::to_string(kMaxRecordingLineBytes) + " bytes)");
+            } else if (found) {
+                Line();
+            }
+            at = found ? end + 1 : size;
+        }
+        return problem_.empty();
+    }
+    // After the last bytes: whether the recording is whole. On refusal,
+    // LineNumber() (from 1) and Problem() tell where and why.
+    bool Finish() {
+        if (problem_.empty() && pendingBytes_) {
+            Line();  // a last line without its line end
+        }
+        if (!problem_.empty()) {
+            return false;
+        }
+        if (lines_ == 0) {
+            return Refuse(1, NotARecording());
+        }
+        if (lines_ <= kRecordingHeaderCount) {
+            return Refuse(lines_, "the recording ends inside its header");
+        }
+        return ended_ || Refuse(lines_, "the recording is cut short: no end line");
+    }
+    DWORD LineNumber() const { return lineNumber_; }
+    const std::string& Problem() const { return problem_; }
+
+  private:
+    static std::string NotARecording() {
+        return std::string("not a recording: the first line is not \"") + kRecordingMagic +
+               " VERSION\"";
+    }
+    bool Refuse(uint64_t line, const std::string& reason) {
+        lineNumber_ = static_cast<DWORD>(line);
+        problem_ = reason;
+        return false;
+    }
+    // The line in pending_, its line end gone.
+    void Line() {
+        std::string line;
+        line.swap(pending_);
+        pendingBytes_ = false;
+        // An editor's byte-order mark, and the blanks it may leave at a line's end, are no text.
+        const std::string bom = "\xEF\xBB\xBF";
+        if (lines_ == 0 && line.compare(0, bom.size(), bom) == 0) {
+            line.erase(0, bom.size());
+        }
         while (!line.empty() &&
                (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
             line.pop_back();
         }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    auto refuse = [&](size_t index, const std::string& reason) {
-        *lineNumber = static_cast<DWORD>(index + 1);
-        *problem = reason;
-        return false;
-    };
-    const std::string first = std::string(kRecordingMagic) + " ";
-    if (lines.empty() || lines[0].compare(0, first.size(), first) != 0) {
-        return refuse(0, std::string("not a recording: the first line is not \"") +
-                             kRecordingMagic + " VERSION\"");
-    }
-    DWORD version = 0;
-    if (!velto1::ParseDecimalNumber(lines[0].substr(first.size()), 0xFFFF, &version) ||
-        version != kRecordingVersion) {
-        return refuse(0, "format version " + QuotedField(lines[0].substr(first.size())) +
-                             "; this program reads version " + std::to_string(kRecordingVersion));
-    }
-    for (size_t i = 0; i < kRecordingHeaderCount; ++i) {
-        const std::string key = kRecordingHeaderKeys[i];
-        if (i + 1 >= lines.size()) {
-            return refuse(lines.size() - 1, "the recording ends inside its header");
+        const uint64_t number = ++lines_;
+        if (ended_) {
+            Refuse(number, "text after the end line");
+        } else if (number == 1) {
+            FirstLine(line);
+        } else if (number <= kRecordingHeaderCount + 1) {
+            HeaderLine(kRecordingHeaderKeys[number - 2], line);
+        } else {
+            CallLine(number, line);
         }
+    }
+    void FirstLine(const std::string& line) {
+        const std::string first = std::string(kRecordingMagic) + " ";
+        DWORD version = 0;
+        if (line.compare(0, first.size(), first) != 0) {
+            Refuse(1, NotARecording());
+        } else if (!ParseDecimalNumber(line.substr(first.size()), 0xFFFF, &version) ||
+                   version != kRecordingVersion) {
+            Refuse(1, "format version " + recording_detail::QuotedField(line.substr(first.size())) +
+                          "; this program reads version " + std::to_string(kRecordingVersion));
+        }
+    }
+    void HeaderLine(const std::string& key, const std::string& line) {
         // An empty value lost its space with the line's ending blanks.
-        const std::string& line = lines[i + 1];
         if (line.compare(0, key.size(), key) != 0 ||
             (line.size() > key.size() && line[key.size()] != ' ')) {
-            return refuse(i + 1, "expected the header line \"" + key + " ...\"");
+            Refuse(lines_, "expected the header line \"" + key + " ...\"");
+            return;
         }
-        recording->header.push_back(line.size() > key.size() ? line.substr(key.size() + 1) : "");
+        recording_.header.push_back(line.size() > key.size() ? line.substr(key.size() + 1) : "");
     }
-    for (size_t i = kRecordingHeaderCount + 1; i < lines.size(); ++i) {
-        const std::vector<std::string> words = Words(lines[i]);
-        const DWORD expected = static_cast<DWORD>(recording->calls.size() + 1);
-        DWORD number = 0;
+    void CallLine(uint64_t number, const std::string& line) {
+        using namespace recording_detail;
+        const std::vector<std::string> words = Words(line);
+        const size_t calls = recording_.calls.size();
+        DWORD counted = 0;
         if (words[0] == "end") {
-            if (words.size() != 2 || !velto1::ParseDecimalNumber(words[1], 0xFFFFFFFF, &number) ||
-                number != recording->calls.size()) {
-                return refuse(i, "the end line does not count the " +
-                                     std::to_string(recording->calls.size()) + " calls");
+            if (words.size() != 2 || !ParseDecimalNumber(words[1], 0xFFFFFFFF, &counted) ||
+                counted != calls) {
+                Refuse(number,
+                       "the end line does not count the " + std::to_string(calls) + " calls");
             }
-            if (i + 1 != lines.size()) {
-                return refuse(i + 1, "text after the end line");
-            }
-            return true;
+            ended_ = true;
+            return;
         }
         if (words[0] != "call" || words.size() < 3) {
-            return refuse(i, "expected \"call N SLOT ...\" or \"end N\"");
+            Refuse(number, "expected \"call N SLOT ...\" or \"end N\"");
+            return;
         }
-        if (!velto1::ParseDecimalNumber(words[1], 0xFFFFFFFF, &number) || number != expected) {
-            return refuse(i, "expected call " + std::to_string(expected));
+        if (!ParseDecimalNumber(words[1], 0xFFFFFFFF, &counted) || counted != calls + 1) {
+            Refuse(number, "expected call " + std::to_string(calls + 1));
+            return;
+        }
+        if (calls == kMaxRecordedCalls) {
+            Refuse(number, "more than " + std::to_string(kMaxRecordedCalls) + " calls");
+            return;
         }
         RecordedCall call;
         std::string reason;
         if (!ParseCallWords(words, &call, &reason)) {
-            return refuse(i, reason);
+            Refuse(number, reason);
+            return;
         }
-        recording->calls.push_back(std::move(call));
+        recording_.calls.push_back(std::move(call));
     }
-    return refuse(lines.size() - 1, "the recording is cut short: no end line");
+
+    Recording& recording_;
+    std::string pending_;        // the line so far
+    bool pendingBytes_ = false;  // whether a line has begun since the last line end
+    uint64_t lines_ = 0;
+    bool ended_ = false;
+    DWORD lineNumber_ = 0;
+    std::string problem_;
+};
+
+// Reads a whole recording held in memory. On refusal returns false with the
+// line number (from 1) and the reason; nothing of the recording is to be used then.
+inline bool ParseRecording(const std::string& text, Recording* recording, DWORD* lineNumber,
+                           std::string* problem) {
+    RecordingReader reader(recording);
+    if (reader.Add(text.data(), text.size()) && reader.Finish()) {
+        return true;
+    }
+    *lineNumber = reader.LineNumber();
+    *problem = reader.Problem();
+    return false;
 }
 
 }  // namespace velto1

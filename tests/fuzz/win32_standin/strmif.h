@@ -1,0 +1,12 @@
+// The DirectShow names the native fuzzing build meets; no method of them is called there.
+#pragma once
+
+#include <unknwn.h>
+
+MIDL_INTERFACE("56A86895-0AD4-11CE-B03A-0020AF0BA770") IBaseFilter : public IUnknown{};
+inline constexpr GUID CLSID_VideoInputDeviceCategory = {
+    0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+inline constexpr GUID CLSID_AudioInputDeviceCategory = {
+    0x33D9A762, 0x90C8, 0x11D0, {0xBD, 0x43, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+inline constexpr GUID CLSID_AudioRendererCategory = {
+    0xE0F158E1, 0xCB04, 0x11D0, {0xBD, 0x4E, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
