@@ -28,6 +28,7 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD, ULONG, UINT;
 typedef int32_t LONG, HRESULT, BOOL;
 typedef int64_t LONGLONG;
+typedef uint64_t ULONGLONG;
 typedef wchar_t WCHAR;
 typedef void* HANDLE;
 typedef struct HKEY__* HKEY;
@@ -133,6 +134,8 @@ enum : DWORD {
     MUTEX_MODIFY_STATE = 1,
     WAIT_OBJECT_0 = 0,
     WAIT_ABANDONED = 0x80,
+    WAIT_ABANDONED_0 = 0x80,
+    FILE_BEGIN = 0,
     WAIT_TIMEOUT = 258,
     WAIT_FAILED = 0xFFFFFFFFu,
     CP_ACP = 0,
@@ -319,6 +322,16 @@ inline DWORD WaitForSingleObject(HANDLE handle, DWORD) {
     ++static_cast<win32_standin::Object*>(handle)->holds;
     return WAIT_OBJECT_0;
 }
+// One process, one thread: every wait is met at once.
+inline DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL all, DWORD) {
+    for (DWORD i = 0; i < (all ? count : 1); ++i) {
+        WaitForSingleObject(handles[i], 0);
+    }
+    return WAIT_OBJECT_0;
+}
+inline ULONGLONG GetTickCount64() {
+    return 0;
+}
 inline BOOL ReleaseMutex(HANDLE handle) {
     auto* object = static_cast<win32_standin::Object*>(handle);
     return object->holds > 0 ? (--object->holds, TRUE) : win32_standin::Fail(ERROR_ACCESS_DENIED);
@@ -333,6 +346,30 @@ inline void* MapViewOfFile(HANDLE, DWORD, DWORD, DWORD, size_t) {
 }
 inline BOOL UnmapViewOfFile(const void*) {
     return TRUE;
+}
+inline BOOL SetFilePointerEx(HANDLE handle, LARGE_INTEGER to, LARGE_INTEGER*, DWORD) {
+    const int fd = static_cast<win32_standin::Object*>(handle)->fd;
+    return lseek(fd, to.QuadPart, SEEK_SET) >= 0 ? TRUE
+                                                 : win32_standin::Fail(ERROR_INVALID_PARAMETER);
+}
+inline BOOL SetEndOfFile(HANDLE handle) {
+    const int fd = static_cast<win32_standin::Object*>(handle)->fd;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    return at >= 0 && ftruncate(fd, at) == 0 ? TRUE : win32_standin::Fail(ERROR_WRITE_FAULT);
+}
+inline DWORD GetTempPathW(DWORD size, wchar_t* path) {
+    const wchar_t folder[] = L"/tmp/";
+    if (size < sizeof folder / sizeof folder[0]) {
+        return sizeof folder / sizeof folder[0];
+    }
+    std::wcscpy(path, folder);
+    return sizeof folder / sizeof folder[0] - 1;
+}
+inline void* CoTaskMemAlloc(size_t bytes) {
+    return std::malloc(bytes);
+}
+inline void CoTaskMemFree(void* memory) {
+    std::free(memory);
 }
 inline HLOCAL LocalFree(HLOCAL memory) {
     std::free(memory);
@@ -421,3 +458,6 @@ inline int WideCharToMultiByte(UINT, DWORD, const wchar_t* text, int size, char*
     std::memcpy(bytes, narrow.data(), narrow.size());
     return static_cast<int>(narrow.size());
 }
+
+// Windows declares IUnknown with the rest.
+#include <unknwn.h>
