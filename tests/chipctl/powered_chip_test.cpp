@@ -39,6 +39,7 @@ class PoweredChipTest : public simtool::FileDeviceTest {
 };
 
 TEST_F(PoweredChipTest, WhatOneRunLeavesTheNextRunFinds) {
+    // clang-format off
     const struct {
         const wchar_t* device;  // simdevctl add options
         std::vector<const wchar_t*> runs;
@@ -52,18 +53,13 @@ TEST_F(PoweredChipTest, WhatOneRunLeavesTheNextRunFinds) {
         {L"", {L"reg write --no-verify 0x08 0x5A"}, L"reg read 0x09", "0x5A\n"},
         {L"--chip-id 0x141", {L"reg write --no-verify 0x80 0x3C"}, L"reg read 0x84", "0x3C\n"},
         // The codec's data word in one run, the command that stores it in another.
-        {L"",
-         {L"reg write --no-verify 0x40 0x1234 2", L"reg write --no-verify 0x42 0x1C"},
-         L"codec read 1C",
-         "0x1234\n"},
+        {L"", {L"reg write --no-verify 0x40 0x1234 2", L"reg write --no-verify 0x42 0x1C"}, L"codec read 1C", "0x1234\n"},
         // Keys taken off the receiver stay taken.
-        {L"--remote-code 1:0:0x15 --remote-code 0:0:0x16 --remote-code 1:0:0x17",
-         {L"remote", L"remote"},
-         L"remote",
-         "0x17\n"},
+        {L"--remote-code 1:0:0x15 --remote-code 0:0:0x16 --remote-code 1:0:0x17", {L"remote", L"remote"}, L"remote", "0x17\n"},
         // The codec's busy bit counts its polls across runs: busy for two.
         {L"--codec-busy 2", {L"reg read 0x43", L"reg read 0x43"}, L"reg read 0x43", "0x00\n"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.read)));
         AddWithTool(row.device);

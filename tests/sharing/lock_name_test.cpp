@@ -45,17 +45,17 @@ const std::vector<std::wstring> kDisplayNames = {
 };
 
 TEST(DeviceLockNameTest, IsTheSameEveryTimeAndInBothBuilds) {
+    // clang-format off
     const struct {
         std::wstring displayName;
         std::wstring lockName;
     } rows[] = {
-        {L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{B0A1}",
-         L"Global\\velto1-device-@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}/{B0A1}"},
+        {L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{B0A1}", L"Global\\velto1-device-@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}/{B0A1}"},
         {L"a/b%c~d", L"Global\\velto1-device-a%2Fb%25c%7Ed"},
         // The escaped name keeps its first 183 characters and ends with the hash.
-        {kLongCommonStart + L"-first",
-         L"Global\\velto1-device-" + std::wstring(183, L'x') + L"~AEEF197A0DB1D0AE"},
+        {kLongCommonStart + L"-first", L"Global\\velto1-device-" + std::wstring(183, L'x') + L"~AEEF197A0DB1D0AE"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.displayName));
         EXPECT_EQ(DeviceLockName(row.displayName), row.lockName);

@@ -143,19 +143,17 @@ TEST_F(SharingTest, ADeviceHeldInsideADriverCallIsBusyWithinTheWait) {
     ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;
     // The wait of 10 s, and the start and end of a program under Wine (slow under qemu).
     constexpr ULONGLONG kBoundMs = 25000;
+    // clang-format off
     const struct {
         const wchar_t* program;
         const wchar_t* arguments;
         int exitCode;
         const char* output;
     } rows[] = {
-        {L"velto1cli.exe", L"update", 20,
-         "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
-         "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n"},
-        {L"chipctl.exe", L"find", 1,
-         "chipctl: \"USB 7450 Device\" is busy: another program held the device longer than "
-         "10 s, status 0x800705B4\n"},
+        {L"velto1cli.exe", L"update", 20, "\"USB 7450 Device\" found by name, option byte not read: busy: another program held the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n"},
+        {L"chipctl.exe", L"find", 1, "chipctl: \"USB 7450 Device\" is busy: another program held the device longer than 10 s, status 0x800705B4\n"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.program) + L" " + row.arguments));
         const ULONGLONG start = GetTickCount64();

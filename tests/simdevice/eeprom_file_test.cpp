@@ -141,6 +141,7 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
 // the new value. Lifted again, the device works as before.
 TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsTheOldByte) {
     enum class Unwritable { ReadOnly, HeldOpen, Removed };
+    // clang-format off
     const struct {
         Unwritable condition;
         const char* what;
@@ -148,11 +149,10 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         HRESULT readStatusMeanwhile;
     } rows[] = {
         {Unwritable::ReadOnly, "read-only file", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
-        {Unwritable::HeldOpen, "held open without sharing",
-         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
-        {Unwritable::Removed, "removed", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
-         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+        {Unwritable::HeldOpen, "held open without sharing", HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {Unwritable::Removed, "removed", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
     };
+    // clang-format on
     const std::wstring path = folder.Path();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
