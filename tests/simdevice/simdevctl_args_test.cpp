@@ -20,9 +20,7 @@ class SimdevctlArgumentsTest : public simtool::FileDeviceTest {
     SimdevctlArgumentsTest() : FileDeviceTest(L"velto1-simdevctl-args.bin") {}
     void SetUp() override {
         FileDeviceTest::SetUp();
-        sim::DeviceSettings cam = simbench::Device(L"cam", L"USB 7450 Device");
-        cam.eepromFile = eeprom;
-        Add(cam, /*resetEeprom=*/true);
+        Add(FileDevice(L"cam"), /*resetEeprom=*/true);
         Add(simbench::Device(L"plain", L"Plain Webcam"));
     }
 };
