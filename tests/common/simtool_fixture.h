@@ -53,21 +53,26 @@ inline void ExpectRefused(const Outcome& run, const std::string& prefix) {
     EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << "one line: " << run.output;
 }
 
+// The file's bytes as any program reads them; a file of another size fails
+// the test.
+inline sim::EepromImage FileBytes(const std::wstring& path) {
+    sim::EepromImage image = {};
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    EXPECT_NE(file, nullptr) << "cannot open " << testing::PrintToString(path);
+    if (file) {
+        char extra = 0;
+        EXPECT_EQ(std::fread(image.data(), 1, image.size(), file), image.size());
+        EXPECT_EQ(std::fread(&extra, 1, 1, file), 0u) << "longer than 256 bytes";
+        std::fclose(file);
+    }
+    return image;
+}
 // The file's bytes as text; empty when it can't be read.
 inline std::string FileText(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
     std::stringstream content;
     content << file.rdbuf();
     return content.str();
-}
-// The file's bytes as any program reads them; a file of another size (or
-// none) fails the test.
-inline sim::EepromImage FileBytes(const std::wstring& path) {
-    const std::string bytes = FileText(path);
-    sim::EepromImage image = {};
-    EXPECT_EQ(bytes.size(), image.size()) << testing::PrintToString(path);
-    std::copy_n(bytes.begin(), std::min(bytes.size(), image.size()), image.begin());
-    return image;
 }
 inline void WriteFile(const std::wstring& path, const void* bytes, size_t size) {
     FILE* file = _wfopen(path.c_str(), L"wb");
