@@ -39,6 +39,7 @@ class PoweredChipTest : public simtool::FileDeviceTest {
 };
 
 TEST_F(PoweredChipTest, WhatOneRunLeavesTheNextRunFinds) {
+    // clang-format off
     const struct {
         const wchar_t* device;  // simdevctl add options
         std::vector<const wchar_t*> runs;
@@ -52,18 +53,13 @@ TEST_F(PoweredChipTest, WhatOneRunLeavesTheNextRunFinds) {
         {L"", {L"reg write --no-verify 0x08 0x5A"}, L"reg read 0x09", "0x5A\n"},
         {L"--chip-id 0x141", {L"reg write --no-verify 0x80 0x3C"}, L"reg read 0x84", "0x3C\n"},
         // The codec's data word in one run, the command that stores it in another.
-        {L"",
-         {L"reg write --no-verify 0x40 0x1234 2", L"reg write --no-verify 0x42 0x1C"},
-         L"codec read 1C",
-         "0x1234\n"},
+        {L"", {L"reg write --no-verify 0x40 0x1234 2", L"reg write --no-verify 0x42 0x1C"}, L"codec read 1C", "0x1234\n"},
         // Keys taken off the receiver stay taken.
-        {L"--remote-code 1:0:0x15 --remote-code 0:0:0x16 --remote-code 1:0:0x17",
-         {L"remote", L"remote"},
-         L"remote",
-         "0x17\n"},
+        {L"--remote-code 1:0:0x15 --remote-code 0:0:0x16 --remote-code 1:0:0x17", {L"remote", L"remote"}, L"remote", "0x17\n"},
         // The codec's busy bit counts its polls across runs: busy for two.
         {L"--codec-busy 2", {L"reg read 0x43", L"reg read 0x43"}, L"reg read 0x43", "0x00\n"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.read)));
         AddWithTool(row.device);
@@ -123,61 +119,34 @@ TEST_F(PoweredChipTest, AddingAgainOrRemovingPowersTheChipOnAfresh) {
 // on afresh: the register written before reads zero, and the chip works,
 // its file again as long as add makes it.
 TEST_F(PoweredChipTest, AStateFileThatHoldsNoWholeStateIsAChipPoweredOnAfresh) {
-    enum class Damage { CutInHalf, Emptied, Overwritten, Grown, SlotsOverwritten };
+    // clang-format off
     const struct {
         const char* what;
-        Damage damage;
+        void (*damage)(std::string& bytes);  // the whole state file as read
     } rows[] = {
-        {"cut in half", Damage::CutInHalf},
-        {"emptied", Damage::Emptied},
-        {"overwritten with 0x77 bytes", Damage::Overwritten},
-        {"grown to 4 MB of 0x77 bytes", Damage::Grown},
-        {"all but its first 64 bytes overwritten", Damage::SlotsOverwritten},
+        {"cut in half", [](std::string& b) { b.resize(b.size() / 2); }},
+        {"emptied", [](std::string& b) { b.clear(); }},
+        {"overwritten with 0x77 bytes", [](std::string& b) { b.assign(b.size(), '\x77'); }},
+        {"grown to 4 MB of 0x77 bytes", [](std::string& b) { b.assign(4 << 20, '\x77'); }},
+        {"all but its first 64 bytes overwritten", [](std::string& b) { b.replace(64, b.size() - 64, b.size() - 64, '\x77'); }},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         AddWithTool();
         RunEach({L"reg write --no-verify 0x0300 0x5A"});
         ASSERT_EQ(Read(L"reg read 0x0300"), "0x5A\n");
-        std::string bytes;
-        {
-            FILE* file = _wfopen(StateFile().c_str(), L"rb");
-            ASSERT_NE(file, nullptr);
-            char buffer[4096];
-            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-                bytes.append(buffer, n);
-            }
-            std::fclose(file);
-        }
+        std::string bytes = simtool::FileText(StateFile());
         const size_t size = bytes.size();
         ASSERT_GT(size, 64u);
-        switch (row.damage) {
-            case Damage::CutInHalf:
-                bytes.resize(size / 2);
-                break;
-            case Damage::Emptied:
-                bytes.clear();
-                break;
-            case Damage::Overwritten:
-                bytes.assign(size, '\x77');
-                break;
-            case Damage::Grown:
-                bytes.assign(4 << 20, '\x77');
-                break;
-            case Damage::SlotsOverwritten:
-                bytes.replace(64, size - 64, size - 64, '\x77');
-                break;
-        }
+        row.damage(bytes);
         simtool::WriteFile(StateFile(), bytes.data(), bytes.size());
 
         EXPECT_EQ(Read(L"reg read 0x0300"), "0x00\n");
         EXPECT_EQ(Read(L"reg read 0x09"), "0xFF\n");
         RunEach({L"reg write --no-verify 0x0300 0x33"});
         EXPECT_EQ(Read(L"reg read 0x0300"), "0x33\n");
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        ASSERT_TRUE(GetFileAttributesExW(StateFile().c_str(), GetFileExInfoStandard, &data));
-        EXPECT_EQ(data.nFileSizeLow, size);
-        EXPECT_EQ(data.nFileSizeHigh, 0u);
+        EXPECT_EQ(simtool::FileText(StateFile()).size(), size);
     }
 }
 

@@ -110,16 +110,16 @@ TEST_F(CliEdgeRowsTest, NamesAreFoundAsTheyAreAndShownOnOneLine) {
 // a device that fails (W002): the log's line stays whole, and the flight
 // recording beside it gets a file name that can be made.
 TEST_F(CliEdgeTest, OddNamesKeepTheLogLineWholeAndGetTheirFlightRecording) {
+    // clang-format off
     const struct {
         std::wstring name;
         const char* logged;     // the log's device field
         const wchar_t* inFile;  // the name's piece of the recording's file name
     } rows[] = {
-        {L"USB 7450 Device \u2028\u2029\u0085 x", "USB 7450 Device ??? x",
-         L"USB_7450_Device_____x"},
-        {std::wstring(L"USB 7450 Device ") + wchar_t(0xD800) + L" x",
-         "USB 7450 Device \xEF\xBF\xBD x", L"USB_7450_Device___x"},
+        {L"USB 7450 Device \u2028\u2029\u0085 x", "USB 7450 Device ??? x", L"USB_7450_Device_____x"},
+        {std::wstring(L"USB 7450 Device ") + wchar_t(0xD800) + L" x", "USB 7450 Device \xEF\xBF\xBD x", L"USB_7450_Device___x"},
     };
+    // clang-format on
     const std::wstring folder = clitest::TempPath(L"velto1cli-odd-names");
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring folderLog = folder + L"\\update.log";

@@ -21,12 +21,12 @@ const std::wstring kPnpDevice =
 const std::wstring kLongCommonStart(250, L'x');
 
 // Display names that an escape or a cut could make one.
+// clang-format off
 const std::vector<std::wstring> kDisplayNames = {
     L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{11111111-0000-0000-0000-000000000001}",
     L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{11111111-0000-0000-0000-000000000002}",
     kPnpDevice,
-    L"@device:pnp:\\\\?\\usb#vid_1b80&pid_e302&mi_00#6&2b1b8c7b&0&0001#"
-    L"{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+    L"@device:pnp:\\\\?\\usb#vid_1b80&pid_e302&mi_00#6&2b1b8c7b&0&0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
     L"a\\b",
     L"a/b",
     L"a%2Fb",
@@ -43,19 +43,20 @@ const std::vector<std::wstring> kDisplayNames = {
     L"USB 7450 Device \u00C4\u4E2D\u00A0\"*?<>|:",
     L"unidentified ",
 };
+// clang-format on
 
 TEST(DeviceLockNameTest, IsTheSameEveryTimeAndInBothBuilds) {
+    // clang-format off
     const struct {
         std::wstring displayName;
         std::wstring lockName;
     } rows[] = {
-        {L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{B0A1}",
-         L"Global\\velto1-device-@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}/{B0A1}"},
+        {L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{B0A1}", L"Global\\velto1-device-@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}/{B0A1}"},
         {L"a/b%c~d", L"Global\\velto1-device-a%2Fb%25c%7Ed"},
         // The escaped name keeps its first 183 characters and ends with the hash.
-        {kLongCommonStart + L"-first",
-         L"Global\\velto1-device-" + std::wstring(183, L'x') + L"~AEEF197A0DB1D0AE"},
+        {kLongCommonStart + L"-first", L"Global\\velto1-device-" + std::wstring(183, L'x') + L"~AEEF197A0DB1D0AE"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.displayName));
         EXPECT_EQ(DeviceLockName(row.displayName), row.lockName);

@@ -24,6 +24,7 @@ TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
     const char* const busy =
         "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
         "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n";
+    // clang-format off
     const struct {
         const wchar_t* holder;         // device_holder's command
         const wchar_t* holdersDevice;  // the friendly name its own search looks for
@@ -36,12 +37,11 @@ TEST_F(SharingTest, AProgramsOwnSearchHoldsTheDeviceAgainstVelto1cli) {
         {L"own-hold", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
         {L"own-hold-moniker", L"\"USB 7450 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
         {L"own-hold", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 20, busy, 0x85},
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n",
-         0x85},
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"chipctl.exe", L"reg read 10", 0, "0x00\n", 0x85},
         // Last: the update changes device a.
-        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 0,
-         "0x85 -> 0x05: updated (exit code 0)", kUpdated},
+        {L"own-hold-moniker", L"\"USB 6240 Device\"", L"velto1cli.exe", L"update", 0, "0x85 -> 0x05: updated (exit code 0)", kUpdated},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.holder) + L" " + row.holdersDevice +
                                             L", " + row.program + L" " + row.arguments));

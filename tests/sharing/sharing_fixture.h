@@ -67,9 +67,11 @@ class SharingTest : public clitest::CliTest {
         return writes;
     }
     static sim::EepromImage Bytes(const std::wstring& id) { return simtool::FileBytes(Eeprom(id)); }
-    static RunningProcess Holder(const wchar_t* command) {
-        return RunningProcess(simtool::Beside(L"device_holder.exe"),
-                              std::wstring(command) + L" " + kQuotedName);
+    // device_holder's command on "USB 7450 Device", and the device ID it takes.
+    static RunningProcess Holder(const wchar_t* command, const std::wstring& id = L"") {
+        return RunningProcess(
+            simtool::Beside(L"device_holder.exe"),
+            std::wstring(command) + L" " + kQuotedName + (id.empty() ? L"" : L" " + id));
     }
 
   private:

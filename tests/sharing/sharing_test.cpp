@@ -16,7 +16,6 @@
 using clitest::Outcome;
 using clitest::Velto1cli;
 using sharingtest::kName;
-using sharingtest::kQuotedName;
 using sharingtest::kUpdated;
 using sharingtest::SharingTest;
 using testsupport::RunningProcess;
@@ -76,8 +75,7 @@ TEST_F(SharingTest, ASelectionOutlivesTheProgramThatMadeIt) {
 TEST_F(SharingTest, AProgramKilledInsideACallLeavesTheLastWholeCall) {
     AddDevices({L"a"});
     ASSERT_EQ(simtool::Chipctl(L"reg write 30 11").exitCode, 0);
-    RunningProcess holder(simtool::Beside(L"device_holder.exe"),
-                          std::wstring(L"half-call ") + kQuotedName + L" a");
+    RunningProcess holder = Holder(L"half-call", L"a");
     ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;  // wrote 0x99 to 0x30
     holder.Kill();
     const simtool::Outcome read = simtool::Chipctl(L"reg read 30");
@@ -138,24 +136,21 @@ TEST_F(SharingTest, Velto1cliTellsADeviceHeldTooLongAndWritesNothing) {
 // written nothing.
 TEST_F(SharingTest, ADeviceHeldInsideADriverCallIsBusyWithinTheWait) {
     AddDevices({L"a"});
-    RunningProcess holder(simtool::Beside(L"device_holder.exe"),
-                          std::wstring(L"stall ") + kQuotedName + L" a");
+    RunningProcess holder = Holder(L"stall", L"a");
     ASSERT_TRUE(holder.WaitForOutput("stalled")) << holder.Wait().output;
     // The wait of 10 s, and the start and end of a program under Wine (slow under qemu).
     constexpr ULONGLONG kBoundMs = 25000;
+    // clang-format off
     const struct {
         const wchar_t* program;
         const wchar_t* arguments;
         int exitCode;
         const char* output;
     } rows[] = {
-        {L"velto1cli.exe", L"update", 20,
-         "\"USB 7450 Device\" found by name, option byte not read: busy: another program held "
-         "the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n"},
-        {L"chipctl.exe", L"find", 1,
-         "chipctl: \"USB 7450 Device\" is busy: another program held the device longer than "
-         "10 s, status 0x800705B4\n"},
+        {L"velto1cli.exe", L"update", 20, "\"USB 7450 Device\" found by name, option byte not read: busy: another program held the device longer than 10 s, status 0x800705B4; nothing was sent (exit code 20)\n"},
+        {L"chipctl.exe", L"find", 1, "chipctl: \"USB 7450 Device\" is busy: another program held the device longer than 10 s, status 0x800705B4\n"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.program) + L" " + row.arguments));
         const ULONGLONG start = GetTickCount64();

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/win32_owners.h"
 #include "devctl/device_control.h"
 #include "simdevice/chip/eeprom_file.h"
+#include "tests/common/run_process.h"
 #include "tests/common/simtool_fixture.h"
 
 using simtool::FileBytes;
@@ -108,28 +110,6 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
         device.Close();
         simbench::SimDeviceTest::TearDown();
     }
-    // The writer program beside the test binary, started with these arguments.
-    PROCESS_INFORMATION StartWriter(const std::wstring& arguments) {
-        std::wstring command =
-            L"\"" + simtool::Beside(L"simdevice_eeprom_writer.exe") + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process))
-            << GetLastError();
-        return process;
-    }
-    // Its exit code once it has ended (within a minute).
-    DWORD Finish(const PROCESS_INFORMATION& process) {
-        const velto1::UniqueHandle thread(process.hThread);
-        const velto1::UniqueHandle program(process.hProcess);
-        DWORD code = 0xFFFFFFFF;
-        EXPECT_EQ(WaitForSingleObject(program.Get(), 60000), WAIT_OBJECT_0);
-        GetExitCodeProcess(program.Get(), &code);
-        return code;
-    }
-
     EepromFolder folder;
     sim::DeviceSettings settings;
     DeviceControl device;
@@ -141,6 +121,7 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
 // the new value. Lifted again, the device works as before.
 TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsTheOldByte) {
     enum class Unwritable { ReadOnly, HeldOpen, Removed };
+    // clang-format off
     const struct {
         Unwritable condition;
         const char* what;
@@ -148,11 +129,10 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         HRESULT readStatusMeanwhile;
     } rows[] = {
         {Unwritable::ReadOnly, "read-only file", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), S_OK},
-        {Unwritable::HeldOpen, "held open without sharing",
-         HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
-        {Unwritable::Removed, "removed", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
-         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+        {Unwritable::HeldOpen, "held open without sharing", HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {Unwritable::Removed, "removed", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
     };
+    // clang-format on
     const std::wstring path = folder.Path();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -208,12 +188,15 @@ TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     } writers[] = {{0x20, prefix + L"-ready-1"}, {0x21, prefix + L"-ready-2"}};
     std::vector<velto1::UniqueHandle> ready;
     std::vector<HANDLE> readyHandles;
-    std::vector<PROCESS_INFORMATION> processes;
+    std::vector<std::unique_ptr<testsupport::RunningProcess>> processes;
     for (const auto& writer : writers) {
         ready.emplace_back(CreateEventW(nullptr, TRUE, FALSE, writer.ready.c_str()));
         readyHandles.push_back(ready.back().Get());
-        processes.push_back(StartWriter(L"\"USB 7450 Device\" " + std::to_wstring(writer.offset) +
-                                        L" 1 200 " + writer.ready + L" " + prefix + L"-go"));
+        processes.push_back(std::make_unique<testsupport::RunningProcess>(
+            simtool::Beside(L"simdevice_eeprom_writer.exe"),
+            L"\"USB 7450 Device\" " + std::to_wstring(writer.offset) + L" 1 200 " + writer.ready +
+                L" " + prefix + L"-go"));
+        ASSERT_TRUE(processes.back()->Started());
     }
     ASSERT_NE(device.Open(), nullptr);
     WORD read = 0;
@@ -228,8 +211,9 @@ TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
         const BYTE value = static_cast<BYTE>(i + 1);
         ASSERT_EQ(device.WriteI2c(0xA0, 0x22, 1, &value), S_OK) << "write " << i;
     }
-    for (const PROCESS_INFORMATION& process : processes) {
-        EXPECT_EQ(Finish(process), 0u);
+    for (const auto& process : processes) {
+        const testsupport::ProcessRun run = process->Wait();
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
     ASSERT_EQ(device.ReadI2c(0xA0, 0x20, 2, &read), S_OK);
     EXPECT_EQ(read, 200 * 0x101);

@@ -20,9 +20,7 @@ class SimdevctlArgumentsTest : public simtool::FileDeviceTest {
     SimdevctlArgumentsTest() : FileDeviceTest(L"velto1-simdevctl-args.bin") {}
     void SetUp() override {
         FileDeviceTest::SetUp();
-        sim::DeviceSettings cam = simbench::Device(L"cam", L"USB 7450 Device");
-        cam.eepromFile = eeprom;
-        Add(cam, /*resetEeprom=*/true);
+        Add(FileDevice(L"cam"), /*resetEeprom=*/true);
         Add(simbench::Device(L"plain", L"Plain Webcam"));
     }
 };
@@ -50,6 +48,7 @@ std::wstring Registered() {
 // One row per distinct reason for a refusal; each starts the tool, which is
 // slow where 32-bit code runs emulated.
 TEST_F(SimdevctlArgumentsTest, BadArgumentsAreRefusedAndChangeNothing) {
+    // clang-format off
     const struct {
         std::wstring arguments;
         const char* message;  // the one line's start after "simdevctl: "
@@ -62,8 +61,7 @@ TEST_F(SimdevctlArgumentsTest, BadArgumentsAreRefusedAndChangeNothing) {
         {L"add cam --name \"\"", "--name needs a value, not \"\""},
         {L"add cam --name " + std::wstring(260, L'N'), "--name is longer than 259 characters"},
         {L"add cam --name X --eeprom \"\"", "--eeprom needs a value, not \"\""},
-        {L"add cam --name X --eeprom C:\\" + std::wstring(252, L'd'),
-         "--eeprom path is longer than 254 characters"},
+        {L"add cam --name X --eeprom C:\\" + std::wstring(252, L'd'), "--eeprom path is longer than 254 characters"},
         {L"add cam --name X --frob 1", "unknown option \"--frob\""},
         {L"add cam --name X --chip-id twelve", "--chip-id needs a number"},
         {L"add cam --name X --chip-id 0x100000000", "--chip-id needs a number"},
@@ -75,8 +73,7 @@ TEST_F(SimdevctlArgumentsTest, BadArgumentsAreRefusedAndChangeNothing) {
         {L"add cam --name X --fail-bind 5", "--fail-bind needs a failure status"},
         {L"add cam --name X --unplug-from 0", "--unplug-from needs a call number"},
         {L"add cam --name X --remote-code 2:0:0x15", "--remote-code needs TOGGLE:ADDRESS:COMMAND"},
-        {L"add cam --name X --codec-busy sometimes",
-         "--codec-busy needs a number of polls or forever"},
+        {L"add cam --name X --codec-busy sometimes", "--codec-busy needs a number of polls or forever"},
         {L"add cam --name X --ac97 0x80=1", "--ac97 needs INDEX=VALUE"},
         {L"find", "unknown command \"find\""},  // the library's commands are chipctl's
         {L"list extra", "list takes no argument"},
@@ -84,10 +81,10 @@ TEST_F(SimdevctlArgumentsTest, BadArgumentsAreRefusedAndChangeNothing) {
         {L"remove \"bad id\"", "bad device ID \"bad id\""},
         {L"register a b", "register takes at most a DLL path"},
         {L"register \"\"", "register needs a DLL path"},
-        {L"register C:\\" + std::wstring(257, L'd'),
-         "register: the DLL path is longer than 259 characters"},
+        {L"register C:\\" + std::wstring(257, L'd'), "register: the DLL path is longer than 259 characters"},
         {L"unregister \"\"", "unregister needs a DLL path"},
     };
+    // clang-format on
     const Outcome before = Simdevctl(L"list");
     ASSERT_EQ(before.exitCode, 0) << before.output;
     const std::wstring registered = Registered();

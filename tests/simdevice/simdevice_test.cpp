@@ -29,8 +29,7 @@ class SimulatedDeviceTest : public simtool::FileDeviceTest {
 };
 
 TEST_F(SimulatedDeviceTest, TheEepromPersistsInItsFileBetweenBindings) {
-    sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
-    settings.eepromFile = eeprom;
+    const sim::DeviceSettings settings = FileDevice(L"cam");
     Add(settings);
     EXPECT_EQ(Bytes(), sim::FreshProductEeprom()) << "a missing file is created fresh";
     ASSERT_NE(device.Open(), nullptr);

@@ -19,7 +19,6 @@
 
 #define WINAPI
 #define STDMETHODCALLTYPE
-#define STDAPICALLTYPE
 #define __stdcall
 #define MIDL_INTERFACE(x) struct __declspec(uuid(x))
 
@@ -66,9 +65,6 @@ typedef struct {
     HANDLE hEvent;
 } OVERLAPPED;
 typedef struct {
-    DWORD dwLowDateTime, dwHighDateTime;
-} FILETIME;
-typedef struct {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 } SYSTEMTIME;
 
@@ -102,8 +98,6 @@ enum : DWORD {
     ERROR_NOT_SUPPORTED = 50,
     ERROR_INVALID_PARAMETER = 87,
     ERROR_INVALID_NAME = 123,
-    ERROR_PROC_NOT_FOUND = 127,
-    ERROR_ALREADY_EXISTS = 183,
     ERROR_TIMEOUT = 1460,
     ERROR_NOT_FOUND = 1168,
     ERROR_SET_NOT_FOUND = 1170,
@@ -122,7 +116,6 @@ enum : DWORD {
     OPEN_ALWAYS = 4,
     FILE_ATTRIBUTE_READONLY = 1,
     FILE_ATTRIBUTE_NORMAL = 0x80,
-    FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000,
     FILE_TYPE_DISK = 1,
     FILE_TYPE_CHAR = 2,
     LOCKFILE_EXCLUSIVE_LOCK = 2,
@@ -136,7 +129,6 @@ enum : DWORD {
     WAIT_ABANDONED = 0x80,
     WAIT_ABANDONED_0 = 0x80,
     FILE_BEGIN = 0,
-    WAIT_TIMEOUT = 258,
     WAIT_FAILED = 0xFFFFFFFFu,
     CP_ACP = 0,
     CP_UTF8 = 65001,
@@ -150,7 +142,6 @@ enum : DWORD {
 #define SRWLOCK_INIT \
     { nullptr }
 #define LOBYTE(w) ((BYTE)((w)&0xFF))
-#define HIBYTE(w) ((BYTE)(((w) >> 8) & 0xFF))
 #define LOWORD(l) ((WORD)((l)&0xFFFF))
 #define HIWORD(l) ((WORD)(((l) >> 16) & 0xFFFF))
 
@@ -389,14 +380,8 @@ inline void MemoryBarrier() {
     __atomic_thread_fence(__ATOMIC_SEQ_CST);
 }
 inline void Sleep(DWORD) {}
-inline DWORD GetCurrentProcessId() {
-    return static_cast<DWORD>(getpid());
-}
 inline void GetSystemTime(SYSTEMTIME* now) {
     *now = SYSTEMTIME{2026, 12, 3, 9, 12, 0, 0, 0};
-}
-inline void GetSystemTimeAsFileTime(FILETIME* now) {
-    *now = FILETIME{0, 0x01DB0000};
 }
 inline BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     static LONGLONG ticks = 0;
@@ -408,9 +393,6 @@ inline BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     return TRUE;
 }
 inline HMODULE GetModuleHandleW(const wchar_t*) {
-    return nullptr;
-}
-inline HMODULE LoadLibraryW(const wchar_t*) {
     return nullptr;
 }
 inline BOOL FreeLibrary(HMODULE) {
