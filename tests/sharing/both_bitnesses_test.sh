@@ -39,6 +39,9 @@ option_byte() { od -An -tx1 -j8 -N1 "$work/eeprom.bin" | tr -d ' '; }
 # start_other COMMAND WORD: the other bitness's device_holder in the
 # background, waited for (at most a minute) until it has printed WORD.
 start_other() {
+    # Emptied here, not only by the background's redirection, which may come
+    # after the first look below and leave the last holder's WORD to be seen.
+    : >"$work/holder.txt"
     # Its standard output only: Wine's diagnostics go to the error stream.
     "$run" "$other/tests/sharing/device_holder.exe" "$1" "USB 7450 Device" >"$work/holder.txt" 2>"$work/holder-errors.txt" &
     background=$!
