@@ -39,6 +39,7 @@ for group in "${groups[@]}"; do
   esac
 done
 mapfile -t packages < <(printf '%s\n' "${packages[@]}" | awk '!seen[$0]++')
+lagging=()  # suites whose index files this run's update could not fetch
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 install_missing() {
@@ -48,21 +49,44 @@ install_missing() {
   for p in "$@"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"
+  local errors try
   if [ -n "${apt_lists_stale-1}" ]; then
     # A mirror in the middle of a sync fails some index files for a while:
     # try again, then go on with the lists there are; the install tells
     # whether they were enough.
-    local try
     for try in 1 2 3; do
-      "${sudo_cmd[@]}" apt-get update -qq && break
+      errors=$("${sudo_cmd[@]}" apt-get update -qq 2>&1 >/dev/null) && { errors=; break; }
       [ "$try" -eq 3 ] && echo "setup: apt-get update failed 3 times; installing from the lists there are" >&2
       [ "$try" -eq 3 ] || sleep 15
     done
+    [ -z "$errors" ] || printf '%s\n' "$errors" | grep -m 3 '^E: Failed to fetch' >&2 || true
+    # The suites whose index failed: their other architectures' lists are newer.
+    mapfile -t lagging < <(printf '%s\n' "$errors" | sed -n 's#^E: Failed to fetch .*/dists/\([^/]*\)/.*#\1#p' | sort -u)
     apt_lists_stale=
   fi
   # Another script may be installing at the same moment: wait for its lock.
-  "${sudo_cmd[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  local install=(apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends)
+  errors=$("${sudo_cmd[@]}" "${install[@]}" "${missing[@]}" 2>&1 >/dev/null) && return 0
+  if [ ${#lagging[@]} -eq 0 ]; then
+    printf '%s\n' "$errors" >&2
+    return 1
+  fi
+  # Half a suite's lists: its amd64 updates have no i386 twins, and Wine's
+  # 32-bit half needs both at one version. Packages new here come from the
+  # release instead (installed ones keep their version); a later upgrade
+  # takes the updates once the mirror has caught up.
+  echo "setup: ${lagging[*]} is half-synced on this mirror; installing without its updates" >&2
+  local pin suite
+  pin=$(mktemp)
+  for suite in "${lagging[@]}"; do
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 90\n\n' "$suite"
+  done >"$pin"
+  chmod a+r "$pin"
+  "${sudo_cmd[@]}" "${install[@]}" -o Dir::Etc::Preferences="$pin" "${missing[@]}" >/dev/null || {
+    rm -f "$pin"
+    return 1
+  }
+  rm -f "$pin"
 }
 if [ -n "$wine_wanted" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "setup: enabling the i386 architecture (for wine32)"
