@@ -209,6 +209,9 @@ HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom) {
     if (!ValidDeviceId(settings.id) || settings.friendlyName.empty()) {
         return E_INVALIDARG;
     }
+    if (DeviceSharingEepromFile(settings)) {
+        return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    }
     EepromImage eeprom;
     HRESULT status = PrepareEepromFile(settings.eepromFile, resetEeprom, eeprom);
     if (FAILED(status)) {
@@ -329,6 +332,19 @@ std::vector<DeviceSettings> ListDevices() {
         }
     }
     return devices;
+}
+
+std::optional<std::wstring> DeviceSharingEepromFile(const DeviceSettings& settings) {
+    if (settings.eepromFile.empty()) {
+        return std::nullopt;
+    }
+    for (const DeviceSettings& other : ListDevices()) {
+        if (_wcsicmp(other.id.c_str(), settings.id.c_str()) != 0 &&
+            _wcsicmp(other.eepromFile.c_str(), settings.eepromFile.c_str()) == 0) {
+            return other.id;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace sim

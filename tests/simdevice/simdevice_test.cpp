@@ -128,4 +128,26 @@ TEST_F(SimdevctlTest, AddListRemove) {
     EXPECT_EQ(Simdevctl(L"list").output, "");
 }
 
+// A file belongs to one device: a second device on it, even with
+// --reset-eeprom, is refused and the first device's EEPROM keeps its bytes.
+TEST_F(SimdevctlTest, AnEepromFileOfAnotherDeviceIsRefusedUntouched) {
+    AddWithTool();
+    ASSERT_NE(device.Open(), nullptr);
+    const BYTE updated = 0x05;
+    ASSERT_EQ(device.WriteI2c(0xA0, 0x08, 1, &updated), S_OK);
+    device.Close();
+    const Outcome add =
+        Simdevctl(L"add other --name Other --eeprom \"" + eeprom + L"\" --reset-eeprom");
+    EXPECT_EQ(add.exitCode, 1);
+    EXPECT_THAT(add.output, HasSubstr("add other failed: the EEPROM file \""));
+    EXPECT_THAT(add.output, HasSubstr("is device cam's; each device keeps a file of its own"));
+    EXPECT_EQ(Bytes()[8], 0x05);
+    EXPECT_EQ(sim::AddDevice(FileDevice(L"other"), true),
+              HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Bytes()[8], 0x05);
+    EXPECT_EQ(sim::ListDevices().size(), 1u);
+    EXPECT_EQ(Simdevctl(L"add cam --name Again --eeprom \"" + eeprom + L"\"").exitCode, 0)
+        << "the device itself may be added again on its own file";
+}
+
 }  // namespace

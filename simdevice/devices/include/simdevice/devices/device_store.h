@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ namespace sim {
 // resetEeprom is set; an existing file of the wrong size is refused. The
 // device is plugged in: its chip powers on in its state file
 // (ChipStateFile), where it stays powered until the device is removed or
-// added again.
+// added again. An EEPROM file already another device's is refused
+// (ERROR_SHARING_VIOLATION), before anything is written to it.
 HRESULT AddDevice(const DeviceSettings& settings, bool resetEeprom);
 // S_OK when removed, with its chip's state file, S_FALSE when there was no
 // such device.
@@ -31,6 +33,9 @@ HRESULT RemoveDevice(const std::wstring& id);
 HRESULT RemoveAllDevices();
 // The devices with their settings, and the replay's first divergence.
 std::vector<DeviceSettings> ListDevices();
+// The device other than settings.id whose EEPROM file is settings' own: a
+// file, and the chip state beside it, belong to one device.
+std::optional<std::wstring> DeviceSharingEepromFile(const DeviceSettings& settings);
 // Keeps the first divergence of the device's replay in its instance key
 // (AddDevice starts afresh); a later one leaves it as it is.
 HRESULT KeepReplayDivergence(const std::wstring& id, const std::wstring& divergence);
