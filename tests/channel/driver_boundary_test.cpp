@@ -19,18 +19,12 @@ namespace {
 // register bytes from index 0, and a long I2C transfer of 0xFF7F bytes at the
 // EEPROM's sub-address 1 (the largest count a word reads as).
 constexpr DWORD kLargestRegisterSelect = 0x000000FF;
-constexpr DWORD kLargestAltSelect = 0x000000FF;
-constexpr DWORD kLargestI2cDescriptor = 0xFFA0017F;
-
-struct Selection {
-    DWORD selectId;
-    DWORD dataId;
-    DWORD largest;
-};
-constexpr Selection kSelections[] = {
+const struct Selection {
+    DWORD selectId, dataId, largest;
+} kSelections[] = {
     {CPROP_REG_SELECT, CPROP_REG_DATA, kLargestRegisterSelect},
-    {CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, kLargestAltSelect},
-    {CPROP_I2C_TRANSFER, CPROP_I2C_DATA, kLargestI2cDescriptor},
+    {CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, 0x000000FF},
+    {CPROP_I2C_TRANSFER, CPROP_I2C_DATA, 0xFFA0017F},
 };
 constexpr unsigned kCallsCovered = 16;  // more data calls than any operation makes
 
