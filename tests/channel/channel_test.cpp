@@ -31,12 +31,10 @@ struct Fault {
     HRESULT status;
 };
 const Fault kNoFault = {{DriverSlot::Set, 0, 0}, 0};
-Fault FirstSet(DWORD id, HRESULT status) {
-    return {{DriverSlot::Set, id, 1}, status};
+Fault First(DriverSlot slot, DWORD id, HRESULT status) {
+    return {{slot, id, 1}, status};
 }
-Fault FirstGet(DWORD id, HRESULT status) {
-    return {{DriverSlot::Get, id, 1}, status};
-}
+constexpr DriverSlot kGet = DriverSlot::Get, kSet = DriverSlot::Set;
 constexpr HRESULT kUntouched = 42;  // the last result before each operation
 
 // An operation's driver calls (DescribeDriverLog's every-call form) under the
@@ -52,34 +50,34 @@ struct Sequence {
 const Sequence kSequences[] = {
     // Select, then data; any direction but 1 reads; a positive status is kept,
     // also when the read that delivered nothing is read once more.
-    {OP(TransferI2c(0x00A00001, data, 2)), FirstGet(kI2cData, 3), 3, 3, "Set:I2C_TRANSFER=A00001 Get:I2C_DATA=0!3 Get:I2C_DATA=5A"},
+    {OP(TransferI2c(0x00A00001, data, 2)), First(kGet, kI2cData, 3), 3, 3, "Set:I2C_TRANSFER=A00001 Get:I2C_DATA=0!3 Get:I2C_DATA=5A"},
     {OP(TransferI2c(0x01A00801, data, 1)), kNoFault, 0, 0, "Set:I2C_TRANSFER=1A00801 Set:I2C_DATA=85"},
     // After a failure the selection is reset to 0; the reset's status is dropped.
-    {OP(ReadRegisters(0x08, 1, data)), FirstGet(CPROP_REG_DATA, kFail), kFail, kFail, "Set:REG_SELECT=801 Get:REG_DATA=0!8007001F Set:REG_SELECT=0"},
-    {OP(WriteAltRegisters(0x1AB, 2, data)), FirstSet(kAltSelect, kFail), kFail, kFail, "Set:ALT_REG_SELECT=AB02!8007001F Set:ALT_REG_SELECT=0"},
+    {OP(ReadRegisters(0x08, 1, data)), First(kGet, CPROP_REG_DATA, kFail), kFail, kFail, "Set:REG_SELECT=801 Get:REG_DATA=0!8007001F Set:REG_SELECT=0"},
+    {OP(WriteAltRegisters(0x1AB, 2, data)), First(kSet, kAltSelect, kFail), kFail, kFail, "Set:ALT_REG_SELECT=AB02!8007001F Set:ALT_REG_SELECT=0"},
     // A 16-bit sub-address from 0x0100 to 0x01FF makes an 8-bit sub-address
     // word of 0x80 + count bytes: refused with 87, recorded, nothing sent.
     {OP(ReadI2c16(0xA0, 0x0130, 1, data)), kNoFault, DEVCTL_S_INVALID_PARAMETER, DEVCTL_S_INVALID_PARAMETER, ""},
     {OP(WriteI2c16(0xA0, 0x01FF, 1, data)), kNoFault, DEVCTL_S_INVALID_PARAMETER, DEVCTL_S_INVALID_PARAMETER, ""},
     {OP(TryWriteI2c16(0xA0, 0x0100, 1, data)), kNoFault, TRUE, DEVCTL_S_INVALID_PARAMETER, ""},
     // A probe sends the whole address, reads the ready flag, then the state.
-    {OP(ProbeI2cDevice(0x1A0, &word)), FirstGet(kState, 2), 2, 2, "Set:I2C_DEVICE=1A0 Get:I2C_DEVICE_READY=1 Get:I2C_DEVICE_STATE=0!2"},
-    {OP(ProbeI2cDevice(0xA0, &word)), FirstGet(kReady, 4), kNotReady, 4, "Set:I2C_DEVICE=A0 Get:I2C_DEVICE_READY=0!4"},
+    {OP(ProbeI2cDevice(0x1A0, &word)), First(kGet, kState, 2), 2, 2, "Set:I2C_DEVICE=1A0 Get:I2C_DEVICE_READY=1 Get:I2C_DEVICE_STATE=0!2"},
+    {OP(ProbeI2cDevice(0xA0, &word)), First(kGet, kReady, 4), kNotReady, 4, "Set:I2C_DEVICE=A0 Get:I2C_DEVICE_READY=0!4"},
     {OP(ProbeI2cDevice(0x42, &word)), kNoFault, kNoDevice, kNoDevice, "Set:I2C_DEVICE=42!NO_DEVICE"},
     // Whole-property access and the device select don't record; the Try forms do.
-    {OP(GetProperty(CPROP_CHIP_ID, &word)), FirstGet(CPROP_CHIP_ID, kFail), kFail, kUntouched, "Get:CHIP_ID=0!8007001F"},
-    {OP(SetProperty(CPROP_CONFIG_103E, &word)), FirstSet(CPROP_CONFIG_103E, 7), 7, kUntouched, "Set:CONFIG_103E=0!7"},
-    {OP(SelectI2cDevice(0xA0)), FirstSet(kDevice, 7), 7, kUntouched, "Set:I2C_DEVICE=A0!7"},
-    {OP(TrySelectI2cDevice(0xA0)), FirstSet(kDevice, 7), TRUE, 7, "Set:I2C_DEVICE=A0!7"},
-    {OP(TrySetProperty(CPROP_CHIP_ID, &word)), FirstSet(CPROP_CHIP_ID, kFail), FALSE, kFail, "Set:CHIP_ID=0!8007001F"},
+    {OP(GetProperty(CPROP_CHIP_ID, &word)), First(kGet, CPROP_CHIP_ID, kFail), kFail, kUntouched, "Get:CHIP_ID=0!8007001F"},
+    {OP(SetProperty(CPROP_CONFIG_103E, &word)), First(kSet, CPROP_CONFIG_103E, 7), 7, kUntouched, "Set:CONFIG_103E=0!7"},
+    {OP(SelectI2cDevice(0xA0)), First(kSet, kDevice, 7), 7, kUntouched, "Set:I2C_DEVICE=A0!7"},
+    {OP(TrySelectI2cDevice(0xA0)), First(kSet, kDevice, 7), TRUE, 7, "Set:I2C_DEVICE=A0!7"},
+    {OP(TrySetProperty(CPROP_CHIP_ID, &word)), First(kSet, CPROP_CHIP_ID, kFail), FALSE, kFail, "Set:CHIP_ID=0!8007001F"},
     // Values are recorded and read 0 after a failure (the chip holds the id).
     {OP(GetValue1019()), kNoFault, 0x1019, S_OK, "Get:VALUE_1019=1019"},
-    {OP(GetValue1034()), FirstGet(CPROP_VALUE_1034, kFail), 0, kFail, "Get:VALUE_1034=0!8007001F"},
-    {OP(GetValue1035()), FirstGet(CPROP_VALUE_1035, 1), 0, 1, "Get:VALUE_1035=0!S_FALSE"},
+    {OP(GetValue1034()), First(kGet, CPROP_VALUE_1034, kFail), 0, kFail, "Get:VALUE_1034=0!8007001F"},
+    {OP(GetValue1035()), First(kGet, CPROP_VALUE_1035, 1), 0, 1, "Get:VALUE_1035=0!S_FALSE"},
     {OP(GetValue103C()), kNoFault, 0x103C, S_OK, "Get:VALUE_103C=103C"},
     // The pass-throughs record their status.
-    {OP(TransferRaw(0xFF, 1, data, 5, data)), Fault{{DriverSlot::Transfer, 0xFF, 1}, 3}, 3, 3, "Transfer:FF=85!3"},
-    {OP(InvokeRaw(1, 2, 3)), Fault{{DriverSlot::Invoke, 0, 1}, kFail}, kFail, kFail, "Invoke=1!8007001F"},
+    {OP(TransferRaw(0xFF, 1, data, 5, data)), First(DriverSlot::Transfer, 0xFF, 3), 3, 3, "Transfer:FF=85!3"},
+    {OP(InvokeRaw(1, 2, 3)), First(DriverSlot::Invoke, 0, kFail), kFail, kFail, "Invoke=1!8007001F"},
     {OP(SetValue103D(0xCAFE)), kNoFault, 0, 0, "SetDirect:VALUE_103D=CAFE"},
 };
 // clang-format on

@@ -19,18 +19,12 @@ namespace {
 // register bytes from index 0, and a long I2C transfer of 0xFF7F bytes at the
 // EEPROM's sub-address 1 (the largest count a word reads as).
 constexpr DWORD kLargestRegisterSelect = 0x000000FF;
-constexpr DWORD kLargestAltSelect = 0x000000FF;
-constexpr DWORD kLargestI2cDescriptor = 0xFFA0017F;
-
-struct Selection {
-    DWORD selectId;
-    DWORD dataId;
-    DWORD largest;
-};
-constexpr Selection kSelections[] = {
+const struct Selection {
+    DWORD selectId, dataId, largest;
+} kSelections[] = {
     {CPROP_REG_SELECT, CPROP_REG_DATA, kLargestRegisterSelect},
-    {CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, kLargestAltSelect},
-    {CPROP_I2C_TRANSFER, CPROP_I2C_DATA, kLargestI2cDescriptor},
+    {CPROP_ALT_REG_SELECT, CPROP_ALT_REG_DATA, 0x000000FF},
+    {CPROP_I2C_TRANSFER, CPROP_I2C_DATA, 0xFFA0017F},
 };
 constexpr unsigned kCallsCovered = 16;  // more data calls than any operation makes
 
@@ -160,37 +154,34 @@ TEST(DriverBoundary, AWriteUnderALargerSelectionSendsZerosPastTheCount) {
 // A read hands back the counted bytes and, up to 4, the whole 32-bit word;
 // past that the caller's bytes stay as they were.
 TEST(DriverBoundary, AReadHandsBackTheCountedBytesOrTheWholeWord) {
-    SimBound bound;
-    for (WORD index = 0; index < 8; ++index) {
-        bound.chip->SetRegister(static_cast<WORD>(0x100 + index), static_cast<BYTE>(0x10 + index));
+    const struct {
+        const char* what;
+        DriverAnswer answer;
+        DWORD count;             // read from register 0x100
+        std::vector<BYTE> seen;  // the caller's buffer (of this size) after
+    } rows[] = {
+        // clang-format off
+        // The foreign selection reads from register 0: the driver delivered 255 bytes.
+        {"6 bytes under a foreign selection", DriverAnswer::SelectionChangedBeforeData, 6, {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}},
+        {"1 byte under a foreign selection: the whole word", DriverAnswer::SelectionChangedBeforeData, 1, {0xA1, 0xA2, 0xA3, 0xA4}},
+        // The simulated driver moves only the count.
+        {"1 byte from an honest driver", DriverAnswer::Honest, 1, {0xB1, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SimBound bound;
+        for (WORD index = 0; index < 8; ++index) {
+            bound.chip->SetRegister(index, static_cast<BYTE>(0xA1 + index));
+            bound.chip->SetRegister(static_cast<WORD>(0x100 + index),
+                                    static_cast<BYTE>(0xB1 + index));
+        }
+        Prepare(bound, row.answer);
+        GuardedBuffer buffer(row.seen.size());
+        ASSERT_EQ(bound.dc.ReadRegisters(0x100, row.count, buffer.Data()), S_OK);
+        EXPECT_EQ(std::vector<BYTE>(buffer.Data(), buffer.Data() + row.seen.size()), row.seen);
+        EXPECT_TRUE(buffer.IntactGuards());
     }
-    Prepare(bound, DriverAnswer::SelectionChangedBeforeData);
-    GuardedBuffer buffer(6);
-    ASSERT_EQ(bound.dc.ReadRegisters(0x100, 6, buffer.Data()), S_OK);
-    // The foreign selection reads from register 0, which holds 0: the driver
-    // delivered 255 bytes, and the caller sees its 6.
-    EXPECT_EQ(std::vector<BYTE>(buffer.Data(), buffer.Data() + 6), std::vector<BYTE>(6, 0));
-    EXPECT_TRUE(buffer.IntactGuards());
-
-    // A one-byte read under that selection: the whole word the driver delivered.
-    SimBound foreign;
-    for (WORD index = 0; index < 4; ++index) {
-        foreign.chip->SetRegister(index, static_cast<BYTE>(0xA1 + index));
-    }
-    Prepare(foreign, DriverAnswer::SelectionChangedBeforeData);
-    GuardedBuffer word(4);
-    ASSERT_EQ(foreign.dc.ReadRegisters(0x100, 1, word.Data()), S_OK);
-    EXPECT_EQ(std::vector<BYTE>(word.Data(), word.Data() + 4),
-              std::vector<BYTE>({0xA1, 0xA2, 0xA3, 0xA4}));
-    EXPECT_TRUE(word.IntactGuards());
-
-    SimBound honest;
-    honest.chip->SetRegister(0x100, 0x42);
-    GuardedBuffer one(8);
-    ASSERT_EQ(honest.dc.ReadRegisters(0x100, 1, one.Data()), S_OK);
-    // The simulated driver moves only the count.
-    EXPECT_EQ(std::vector<BYTE>(one.Data(), one.Data() + 8),
-              std::vector<BYTE>({0x42, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A}));
 }
 
 // Which words the tools may send: those every driver reads as the transfer

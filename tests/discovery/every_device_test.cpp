@@ -29,22 +29,16 @@ TEST_F(DiscoveryTest, ForEachCaptureFilterHandsOutEveryMatchingDeviceOnceInSearc
         const char* wanted;
         std::vector<std::wstring> found;
     } rows[] = {
+        // clang-format off
         // The wanted name in both categories first, then the known models in
         // list order (5170 before 7450); a device the known list names again
         // is not handed out twice; other names never.
-        {{Device(L"a", L"USB 7450 Device"), Device(L"b", L"USB 5170 Device"),
-          Device(L"c", L"Lab Camera", DeviceCategory::BdaReceiver), Device(L"d", L"Plain Webcam"),
-          Device(L"e", L"USB 7450 Device B", DeviceCategory::BdaReceiver)},
-         "Lab",
-         {L"c:name", L"b:known", L"a:known", L"e:known"}},
-        {{Device(L"a", L"USB 7450 Device"), Device(L"b", L"USB 5170 Device")},
-         "USB 7450 Device",
-         {L"a:name", L"b:known"}},
+        {{Device(L"a", L"USB 7450 Device"), Device(L"b", L"USB 5170 Device"), Device(L"c", L"Lab Camera", DeviceCategory::BdaReceiver), Device(L"d", L"Plain Webcam"), Device(L"e", L"USB 7450 Device B", DeviceCategory::BdaReceiver)}, "Lab", {L"c:name", L"b:known", L"a:known", L"e:known"}},
+        {{Device(L"a", L"USB 7450 Device"), Device(L"b", L"USB 5170 Device")}, "USB 7450 Device", {L"a:name", L"b:known"}},
         // An empty name matches every device, each once.
-        {{Device(L"a", L"Plain Webcam"), Device(L"b", L"USB 5170 Device")},
-         "",
-         {L"a:name", L"b:name"}},
+        {{Device(L"a", L"Plain Webcam"), Device(L"b", L"USB 5170 Device")}, "", {L"a:name", L"b:name"}},
         {{}, "USB 7450 Device", {}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.wanted);

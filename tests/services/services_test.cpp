@@ -22,6 +22,7 @@
 namespace {
 
 using namespace std::string_literals;
+using TA = DeviceControlTestAccess;
 
 constexpr DWORD kOlder = 0x24, kLater = 0x41;  // chip ids of the two generations
 constexpr DWORD kOurRemote = 0x40, kRemoteI2c = 0x30;
@@ -32,41 +33,23 @@ using Op = std::function<HRESULT(DeviceControl&, void*, DWORD&)>;
 #define OP(call) \
     [](DeviceControl& d, void* o, DWORD& n) -> HRESULT { return (void)o, (void)n, call; }
 
-class Services : public ::testing::Test {
-  protected:
-    ~Services() override { Unbind(); }
-    void Unbind() {
-        dc.Close();
-        if (driver) {
-            EXPECT_EQ(std::exchange(driver, nullptr)->Release(), 0u) << "a reference left behind";
-        }
-    }
-    void Bind(DWORD chipId, DWORD remoteAddress = 0, DWORD remoteI2c = 0, DWORD boardConfig = 2) {
-        Unbind();
-        chip = std::make_shared<sim::SimChip>(
-            sim::ChipIdentity{chipId, 0, boardConfig, remoteAddress, remoteI2c});
-        driver = sim::CreateSimDriver(chip);
-        auto* filter = new FakeCaptureFilter(driver);
-        ASSERT_NE(dc.BindFilter(filter, TestDeviceMoniker().Get()), nullptr);
-        filter->Release();
-        driver->ClearLog();
-    }
-    // The driver calls since binding, as DescribeDriverLog's transfers form.
-    std::string Trace() const { return DescribeDriverLog(driver->Calls()); }
-    HRESULT& LastResult() { return DeviceControlTestAccess::LastResult(dc); }
-    DWORD& Toggle() { return DeviceControlTestAccess::RemoteToggle(dc); }
-
-    std::shared_ptr<sim::SimChip> chip;
-    sim::SimDriver* driver = nullptr;
-    DeviceControl dc;
-};
+// A chip of the generation, with the remote-control receiver's filter address
+// and I2C alias, on a board of the configuration.
+sim::ChipIdentity Chip(DWORD chipId, DWORD remoteAddress = 0, DWORD remoteI2c = 0,
+                       DWORD boardConfig = 2) {
+    return {chipId, 0, boardConfig, remoteAddress, remoteI2c};
+}
+// The driver calls since binding, as DescribeDriverLog's transfers form.
+std::string Trace(const SimBound& b) {
+    return DescribeDriverLog(b.driver->Calls());
+}
 
 // The codec's busy bit is polled up to 2000 times; then a read requests the
 // register (bit 7 set) and reads the data word, a write sets the data word and
 // then the index.
-TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
-    Bind(kOlder);
-    chip->Codec().SetRegister(0x1C, 0xBEEF);
+TEST(Services, CodecWaitsAtMost2000PollsThenTransfers) {
+    SimBound b;
+    b.chip->Codec().SetRegister(0x1C, 0xBEEF);
     std::string busy;
     for (int poll = 1; poll < 2000; ++poll) {
         busy += "R43=01 ";
@@ -84,12 +67,12 @@ TEST_F(Services, CodecWaitsAtMost2000PollsThenTransfers) {
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.what);
-        driver->ClearLog();
-        run.busyForever ? chip->Codec().HoldBusyForever() : chip->Codec().HoldBusy(1999);
+        b.driver->ClearLog();
+        run.busyForever ? b.chip->Codec().HoldBusyForever() : b.chip->Codec().HoldBusy(1999);
         WORD value = run.write ? 0x8000 : 0;
-        EXPECT_EQ(run.write ? dc.WriteAc97(0x1C, &value) : dc.ReadAc97(0x1C, &value),
+        EXPECT_EQ(run.write ? b.dc.WriteAc97(0x1C, &value) : b.dc.ReadAc97(0x1C, &value),
                   run.busyForever ? DEVCTL_S_BUSY : S_OK);
-        EXPECT_EQ(Trace(), busy + run.after);
+        EXPECT_EQ(Trace(b), busy + run.after);
         EXPECT_EQ(value, run.value);
     }
 }
@@ -111,19 +94,19 @@ const struct {
     {"new key 253", sim::RemoteCode{false, 0x40, 0xFD}, 0xFD, 0x00, 0xFD4001},
 };
 
-TEST_F(Services, RemoteDecodesOneSequenceInBothGenerations) {
+TEST(Services, RemoteDecodesOneSequenceInBothGenerations) {
     for (const auto& [chipId, key] :
          {std::pair{kOlder, true}, std::pair{kOlder, false}, std::pair{kLater, false}}) {
-        Bind(chipId, kOurRemote);
+        SimBound b(Chip(chipId, kOurRemote));
         for (const auto& step : kSequence) {
             SCOPED_TRACE(::testing::Message() << chipId << " key " << key << ": " << step.what);
             if (step.frame) {
-                chip->RemoteReceiver().Queue(*step.frame);
+                b.chip->RemoteReceiver().Queue(*step.frame);
             }
             DWORD read = 0xDEADBEEF;
-            EXPECT_EQ(key ? dc.ReadRemoteKey(&read) : dc.ReadRemoteCode(&read), S_OK);
+            EXPECT_EQ(key ? b.dc.ReadRemoteKey(&read) : b.dc.ReadRemoteCode(&read), S_OK);
             EXPECT_EQ(read, key ? step.key : step.code);
-            EXPECT_EQ(Toggle(), key ? step.toggle : step.code & 0x80);
+            EXPECT_EQ(TA::RemoteToggle(b.dc), key ? step.toggle : step.code & 0x80);
         }
     }
 }
@@ -132,7 +115,7 @@ TEST_F(Services, RemoteDecodesOneSequenceInBothGenerations) {
 // and the alias that answers an I2C read at the receiver's address
 // (sub-address 0) with the key, into min(count, 4) bytes. The frame comes
 // from a remote the alias takes because no address filter is set.
-TEST_F(Services, CodeReadsIntoCallerBuffers) {
+TEST(Services, CodeReadsIntoCallerBuffers) {
     struct Row {
         DWORD chipId, remoteI2c;  // the chip, and the receiver's I2C address
         Op op;
@@ -156,22 +139,22 @@ TEST_F(Services, CodeReadsIntoCallerBuffers) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "row " << &row - rows);
-        Bind(row.chipId, 0, row.remoteI2c);
-        Toggle() = 0;  // the frame is a new key press
-        chip->RemoteReceiver().Queue({true, 0x42, 0x15, 0x44, 0x55});
+        SimBound b(Chip(row.chipId, 0, row.remoteI2c));
+        TA::RemoteToggle(b.dc) = 0;  // the frame is a new key press
+        b.chip->RemoteReceiver().Queue({true, 0x42, 0x15, 0x44, 0x55});
         std::string buffer(8, '\xCC');
         DWORD length = 0;
-        EXPECT_EQ(row.op(dc, &buffer[0], length), row.result);
+        EXPECT_EQ(row.op(b.dc, &buffer[0], length), row.result);
         EXPECT_EQ(length, row.length);
         EXPECT_EQ(buffer, (row.written + std::string(8, '\xCC')).substr(0, 8))
             << "the rest untouched";
-        EXPECT_EQ(Trace().rfind(row.trace, 0), 0u) << Trace();
+        EXPECT_EQ(Trace(b).rfind(row.trace, 0), 0u) << Trace(b);
     }
 }
 
 // The single-register operations on both generations (the registers are the
 // same): what they read and write, what they return and record.
-TEST_F(Services, SingleRegisterOperations) {
+TEST(Services, SingleRegisterOperations) {
     const sim::CallOf read = {sim::DriverSlot::Get, CPROP_REG_DATA, 1};
     const sim::CallOf write = {sim::DriverSlot::Set, CPROP_REG_DATA, 1};
     struct Row {
@@ -204,33 +187,33 @@ TEST_F(Services, SingleRegisterOperations) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.trace);
-        Bind(row.chipId);
-        chip->SetRegister(row.index, row.before);
+        SimBound b(Chip(row.chipId));
+        b.chip->SetRegister(row.index, row.before);
         if (row.failing) {
-            driver->Faults().onCall[*row.failing] = E_FAIL;
+            b.driver->Faults().onCall[*row.failing] = E_FAIL;
         }
-        LastResult() = 42;
+        TA::LastResult(b.dc) = 42;
         std::vector<BYTE> output(8, 0xCC);
         DWORD length = 0;
-        EXPECT_EQ(row.op(dc, output.data(), length), row.result);
-        EXPECT_EQ(LastResult(), row.last);
-        EXPECT_EQ(Trace(), row.trace);
-        EXPECT_EQ(chip->Register(row.index), row.after);
+        EXPECT_EQ(row.op(b.dc, output.data(), length), row.result);
+        EXPECT_EQ(TA::LastResult(b.dc), row.last);
+        EXPECT_EQ(Trace(b), row.trace);
+        EXPECT_EQ(b.chip->Register(row.index), row.after);
         EXPECT_EQ(output[0], row.output);
     }
 }
 
-TEST_F(Services, GetBoardInfo) {
+TEST(Services, GetBoardInfo) {
     for (const DWORD type : {6u, 5u}) {
-        Bind(kOlder, 0, 0, type);
+        SimBound b(Chip(kOlder, 0, 0, type));
         DWORD info[2] = {};
-        EXPECT_EQ(dc.GetBoardInfo(&info[0], &info[1]), S_OK);
+        EXPECT_EQ(b.dc.GetBoardInfo(&info[0], &info[1]), S_OK);
         EXPECT_EQ(std::vector<DWORD>(info, info + 2),
                   std::vector<DWORD>({type, type == 6 ? 5u : 3u}));
     }
 }
 
-TEST_F(Services, ConfigWordPacking) {
+TEST(Services, ConfigWordPacking) {
     const struct {
         DWORD mode, value, firstFlag, secondFlag;
         HRESULT result;
@@ -241,20 +224,21 @@ TEST_F(Services, ConfigWordPacking) {
         {2, 16, 1, 0, DEVCTL_S_OUT_OF_RANGE, 0},    // four bits hold 0 to 15
         {0, 0, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},    {3, 0, 0, 0, DEVCTL_S_OUT_OF_RANGE, 0},
     };
-    Bind(kOlder);
+    SimBound b;
     for (const auto& row : cases) {
         SCOPED_TRACE(::testing::Message() << row.mode << ", " << row.value);
-        chip->SetValue(CPROP_CONFIG_103E, 0);
-        EXPECT_EQ(dc.SetConfig103E(row.mode, row.value, row.firstFlag, row.secondFlag), row.result);
-        EXPECT_EQ(chip->Value(CPROP_CONFIG_103E), row.word);
+        b.chip->SetValue(CPROP_CONFIG_103E, 0);
+        EXPECT_EQ(b.dc.SetConfig103E(row.mode, row.value, row.firstFlag, row.secondFlag),
+                  row.result);
+        EXPECT_EQ(b.chip->Value(CPROP_CONFIG_103E), row.word);
     }
-    EXPECT_EQ(driver->Calls().size(), 3u) << "one call for each word sent";
+    EXPECT_EQ(b.driver->Calls().size(), 3u) << "one call for each word sent";
     for (const auto& [word, fields] : {std::pair{0x0200001Fu, std::vector<DWORD>{2, 15, 1, 0}},
                                        std::pair{0xFFFFFFE5u, std::vector<DWORD>{0xFF, 5, 0, 1}}}) {
-        chip->SetValue(CPROP_CONFIG_103E, word);
+        b.chip->SetValue(CPROP_CONFIG_103E, word);
         BYTE mode = 0xEE, value = 0xEE;
         DWORD firstFlag = 0xEE, secondFlag = 0xEE;
-        EXPECT_EQ(dc.GetConfig103E(&mode, &value, &firstFlag, &secondFlag), S_OK);
+        EXPECT_EQ(b.dc.GetConfig103E(&mode, &value, &firstFlag, &secondFlag), S_OK);
         EXPECT_EQ(std::vector<DWORD>({mode, value, firstFlag, secondFlag}), fields) << word;
     }
 }
@@ -262,7 +246,7 @@ TEST_F(Services, ConfigWordPacking) {
 // After Close the object keeps its generation and receiver address. Checks
 // before the first driver call still apply; from there on nothing is called,
 // recorded or written.
-TEST_F(Services, NotBoundOrderOfChecks) {
+TEST(Services, NotBoundOrderOfChecks) {
     const struct {
         DWORD chipId;
         Op op;
@@ -287,16 +271,16 @@ TEST_F(Services, NotBoundOrderOfChecks) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(&row - cases);
-        Bind(row.chipId, 0, kRemoteI2c);
-        dc.Close();
-        LastResult() = 0x77;
-        Toggle() = 0x80;
+        SimBound b(Chip(row.chipId, 0, kRemoteI2c));
+        b.dc.Close();
+        TA::LastResult(b.dc) = 0x77;
+        TA::RemoteToggle(b.dc) = 0x80;
         std::vector<BYTE> outputs(8, 0xCC);
         DWORD length = 0;
-        EXPECT_EQ(row.op(dc, outputs.data(), length), row.result);
-        EXPECT_EQ(Trace(), "");
-        EXPECT_EQ(LastResult(), 0x77);
-        EXPECT_EQ(Toggle(), 0x80u);
+        EXPECT_EQ(row.op(b.dc, outputs.data(), length), row.result);
+        EXPECT_EQ(Trace(b), "");
+        EXPECT_EQ(TA::LastResult(b.dc), 0x77);
+        EXPECT_EQ(TA::RemoteToggle(b.dc), 0x80u);
         EXPECT_EQ(outputs, std::vector<BYTE>(8, 0xCC));
         EXPECT_EQ(length, row.length);
     }
@@ -316,29 +300,25 @@ class LockDepthProbe : public velto1::ComObject<ICustomProperty> {
 
     HRESULT STDMETHODCALLTYPE ReservedSlot3() override { return driver_->ReservedSlot3(); }
     HRESULT STDMETHODCALLTYPE Set(DWORD id, const void* data) override {
-        Note(id);
-        return driver_->Set(id, data);
+        return Noted(id)->Set(id, data);
     }
     HRESULT STDMETHODCALLTYPE Get(DWORD id, void* data) override {
-        Note(id);
-        return driver_->Get(id, data);
+        return Noted(id)->Get(id, data);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DWORD first, DWORD second, DWORD third) override {
-        Note(0);
-        return driver_->Invoke(first, second, third);
+        return Noted(0)->Invoke(first, second, third);
     }
     HRESULT STDMETHODCALLTYPE Transfer(DWORD target, DWORD writeLength, const void* writeData,
                                        DWORD readLength, void* readData) override {
-        Note(0);
-        return driver_->Transfer(target, writeLength, writeData, readLength, readData);
+        return Noted(0)->Transfer(target, writeLength, writeData, readLength, readData);
     }
     HRESULT STDMETHODCALLTYPE SetDirect(DWORD id, DWORD value) override {
-        Note(id);
-        return driver_->SetDirect(id, value);
+        return Noted(id)->SetDirect(id, value);
     }
 
   private:
-    void Note(DWORD id) {
+    // Notes the call and hands back the driver it goes on to.
+    ICustomProperty* Noted(DWORD id) {
         unsigned depth = 0;
         while (ReleaseMutex(lock_.Get())) {
             ++depth;
@@ -350,6 +330,7 @@ class LockDepthProbe : public velto1::ComObject<ICustomProperty> {
                                 id == CPROP_ALT_REG_SELECT || id == CPROP_ALT_REG_DATA ||
                                 id == CPROP_I2C_TRANSFER || id == CPROP_I2C_DATA;
         heldBeyondSequence.push_back(depth > (inSequence ? 1u : 0u));
+        return driver_.Get();
     }
 
     Microsoft::WRL::ComPtr<ICustomProperty> driver_;
@@ -366,7 +347,7 @@ TEST(ServicesHold, AnOperationHoldsTheDeviceFromItsFirstCallToItsLast) {
         const char* what;
         std::function<void(DeviceControl&)> arrange;
         Op op;
-        DWORD chipId = sim::ChipIdentity{}.chipId;
+        DWORD chipId = kOlder;
     } cases[] = {
         {"GPIO bits", {}, OP(d.SetGpioBits(0x01))},
         {"GPIO read", {}, OP(d.ReadGpio(static_cast<BYTE*>(o)))},
@@ -384,9 +365,7 @@ TEST(ServicesHold, AnOperationHoldsTheDeviceFromItsFirstCallToItsLast) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.what);
         Microsoft::WRL::ComPtr<sim::SimDriver> driver;
-        sim::ChipIdentity identity;
-        identity.chipId = row.chipId;
-        driver.Attach(sim::CreateSimDriver(std::make_shared<sim::SimChip>(identity)));
+        driver.Attach(sim::CreateSimDriver(std::make_shared<sim::SimChip>(Chip(row.chipId))));
         Microsoft::WRL::ComPtr<LockDepthProbe> probe;
         probe.Attach(new LockDepthProbe(driver.Get()));
         Microsoft::WRL::ComPtr<FakeCaptureFilter> filter;

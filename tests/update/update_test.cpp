@@ -1,5 +1,6 @@
 // The EEPROM update as the user and the device see it, and dialog 102's
 // resource template.
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -18,6 +19,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using namespace updater_texts;
 using sim::CallOf;
 using sim::DriverSlot;
@@ -178,28 +180,41 @@ TEST(Update, CancelEndsTheDialogWithTwoAndOtherCommandsReturnZero) {
     EXPECT_TRUE(b.driver->Calls().empty()) << "no select either";
 }
 
+// One fault at a driver call of a run, of each kind: its status at that call
+// alone, or from it on (unplugged, then answering the status). A descriptor's
+// positive status, or a lying 0, leaves the one before armed: the data call
+// then brings the bytes of the transfer before, which the library takes for
+// that selection still in force and selects again. A data call that delivers
+// nothing is read once more; delivering nothing from there on, the step fails.
+const struct FaultKind {
+    const char* what;
+    HRESULT status;
+    bool onward;
+} kFaultKinds[] = {
+    {"failure", E_FAIL, false},
+    {"positive status", S_FALSE, false},
+    {"unplugged", DEVCTL_E_UNPLUGGED, true},
+    {"0 and nothing done", S_OK, false},
+    {"0 and nothing done from here on", S_OK, true},
+};
+void Arm(UpdateBench& b, const FaultKind& kind, unsigned call) {  // call: from 1
+    if (kind.onward) {
+        b.UnplugFromCall(call);
+        b.driver->Faults().unpluggedStatus = kind.status;
+    } else {
+        b.driver->Faults().atCall[b.base + call] = kind.status;
+    }
+}
+
 // A failure at each driver call of a run in turn, of each kind (75 runs): one
 // message, telling the step that failed, and an EEPROM with at most bit 7 of
 // the option byte changed by at most one write; never the completion text
 // unless the EEPROM's bit 7 really is clear.
 TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
-    // What the user is told when the call fails, by the kind of failure. A
-    // descriptor's positive status, or a lying 0, leaves the one before armed:
-    // the data call then brings the bytes of the transfer before, which the
-    // library takes for that selection still in force and selects again. A
-    // data call that delivers nothing is read once more; delivering nothing
-    // from there on, the step fails.
-    struct Told {
-        const wchar_t* failure;        // E_FAIL at this call alone
-        const wchar_t* positive;       // S_FALSE at this call alone
-        const wchar_t* unplugged;      // from this call on
-        const wchar_t* nothingDone;    // 0 and nothing done, at this call alone
-        const wchar_t* nothingOnward;  // 0 and nothing done, from this call on
-    };
     struct Step {
         const char* what;
         CallOf call;
-        Told told;
+        const wchar_t* told[std::size(kFaultKinds)];  // what the user is told, by kind
     };
     const auto set = DriverSlot::Set, get = DriverSlot::Get;
     const wchar_t* const done = kCompleted;
@@ -224,18 +239,6 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
         {"read-back", kReadBack, {kE004, kE004, kE004, done, kE004}},
     };
     // clang-format on
-    const struct {
-        const char* what;
-        HRESULT status;
-        bool onward;  // from this call on, else at this call alone
-        const wchar_t* Told::*told;
-    } kinds[] = {
-        {"failure", E_FAIL, false, &Told::failure},
-        {"positive status", S_FALSE, false, &Told::positive},
-        {"unplugged", DEVCTL_E_UNPLUGGED, true, &Told::unplugged},
-        {"0 and nothing done", S_OK, false, &Told::nothingDone},
-        {"0 and nothing done from here on", S_OK, true, &Told::nothingOnward},
-    };
     // The steps are the calls of a clean run, in order: a call added to the
     // run fails here rather than shifting the rows.
     UpdateBench clean;
@@ -248,18 +251,13 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
                   std::tie(step.call.slot, step.call.id, step.call.nth))
             << step.what;
     }
-    for (const auto& kind : kinds) {
+    for (const FaultKind& kind : kFaultKinds) {
         for (const Step& step : steps) {
             SCOPED_TRACE(::testing::Message() << kind.what << " at the " << step.what);
             UpdateBench b;  // option byte 0x85
-            if (kind.onward) {
-                b.UnplugFromCall(static_cast<unsigned>(&step - steps) + 1);
-                b.driver->Faults().unpluggedStatus = kind.status;
-            } else {
-                b.driver->Faults().onCall[step.call] = kind.status;
-            }
+            Arm(b, kind, static_cast<unsigned>(&step - steps) + 1);
             UpdateDialogProc(kDialog, WM_COMMAND, IDOK, 0);
-            EXPECT_EQ(b.texts, std::vector<std::wstring>{step.told.*kind.told});
+            EXPECT_EQ(b.texts, std::vector<std::wstring>{step.told[&kind - kFaultKinds]});
             const sim::EepromImage& eeprom = b.chip->Eeprom()->Bytes();
             if (b.texts == std::vector<std::wstring>{kCompleted}) {
                 EXPECT_EQ(eeprom[8] & 0x80, 0) << "completion told, bit 7 still set";
@@ -272,67 +270,47 @@ TEST(Update, AFailureAtAnyDriverCallLeavesTheEepromIntact) {
     }
 }
 
-// Whatever one fault at any call of an update or a check does, no verdict
-// comes from bytes the driver did not deliver: success only with 0x05 in the
-// EEPROM and the one write, never W002 for the supported marker, never
-// "already updated" for a device that is not, and no GPIO write of a value
-// other than the one the register held.
+// Whatever one fault at any call of an update or a check does, or every data
+// Get a byte short, no verdict comes from bytes the driver did not deliver:
+// success only with 0x05 in the EEPROM and the one write, never W002 for the
+// supported marker, never "already updated" for a device that is not, and no
+// GPIO write of a value other than the one the register held.
 TEST(Update, NoFaultAtAnyCallGivesAVerdictTheDeviceDoesNotBear) {
-    struct Fault {
-        const char* what;
-        HRESULT status;
-        bool onward;     // from the call on, else at the call alone
-        bool shortRead;  // every data Get a byte short, the call aside
-    };
-    const Fault faults[] = {
-        {"0 and nothing done", S_OK, false, false},
-        {"0 and nothing done from here on", S_OK, true, false},
-        {"failure", E_FAIL, false, false},
-        {"positive status", S_FALSE, false, false},
-        {"unplugged from here on", DEVCTL_E_UNPLUGGED, true, false},
-        {"every data Get a byte short", S_OK, false, true},
-    };
     for (const UpdateMode mode : {UpdateMode::Apply, UpdateMode::CheckOnly}) {
-        size_t calls = 0;
-        {
-            UpdateBench clean;
-            RunUpdateProcedure(&clean.dc, mode);
-            calls = clean.driver->Calls().size();
-        }
-        for (const Fault& fault : faults) {
-            for (unsigned call = 1; call <= (fault.shortRead ? 1 : calls); ++call) {
-                SCOPED_TRACE(::testing::Message()
-                             << (mode == UpdateMode::Apply ? "update" : "check") << ", "
-                             << fault.what << " at call " << call);
-                UpdateBench b;  // marker 0x31, option byte 0x85
-                b.chip->Gpio().SetLatch(0x4A);
-                if (fault.shortRead) {
-                    b.driver->Faults().shortReadBy = 1;
-                } else if (fault.onward) {
-                    b.UnplugFromCall(call);
-                    b.driver->Faults().unpluggedStatus = fault.status;
-                } else {
-                    b.driver->Faults().atCall[b.base + call] = fault.status;
+        const auto expectNoFalseVerdict = [mode](const std::string& fault,
+                                                 const std::function<void(UpdateBench&)>& arm) {
+            SCOPED_TRACE((mode == UpdateMode::Apply ? "update, " : "check, ") + fault);
+            UpdateBench b;  // marker 0x31, option byte 0x85
+            b.chip->Gpio().SetLatch(0x4A);
+            arm(b);
+            const UpdateResult result = RunUpdateProcedure(&b.dc, mode);
+            const BYTE option = b.chip->Eeprom()->Bytes()[8];
+            const unsigned writes = b.chip->Eeprom()->WriteCount();
+            EXPECT_NE(result.outcome, UpdateOutcome::NotSupportedProduct);
+            if (result.outcome == UpdateOutcome::Completed) {
+                EXPECT_EQ(option, 0x05);
+                EXPECT_EQ(writes, 1u);
+            }
+            EXPECT_NE(result.outcome, UpdateOutcome::AlreadyUpdated) << "the device holds 0x85";
+            EXPECT_TRUE(option == 0x85 || option == 0x05) << int{option};
+            EXPECT_LE(writes, mode == UpdateMode::Apply ? 1u : 0u);
+            for (const sim::DriverCall& made : b.driver->Calls()) {
+                if (made.slot == DriverSlot::Set && made.id == CPROP_REG_DATA) {
+                    EXPECT_EQ(made.word, 0x4Au) << "a GPIO write of a value not read";
                 }
-                const UpdateResult result = RunUpdateProcedure(&b.dc, mode);
-                const BYTE option = b.chip->Eeprom()->Bytes()[8];
-                const unsigned writes = b.chip->Eeprom()->WriteCount();
-                EXPECT_NE(result.outcome, UpdateOutcome::NotSupportedProduct);
-                if (result.outcome == UpdateOutcome::Completed) {
-                    EXPECT_EQ(option, 0x05);
-                    EXPECT_EQ(writes, 1u);
-                }
-                EXPECT_NE(result.outcome, UpdateOutcome::AlreadyUpdated) << "the device holds 0x85";
-                EXPECT_TRUE(option == 0x85 || option == 0x05) << int{option};
-                EXPECT_LE(writes, mode == UpdateMode::Apply ? 1u : 0u);
-                for (const sim::DriverCall& made : b.driver->Calls()) {
-                    if (made.slot == DriverSlot::Set && made.id == CPROP_REG_DATA) {
-                        EXPECT_EQ(made.word, 0x4Au) << "a GPIO write of a value not read";
-                    }
-                }
-                EXPECT_EQ(b.chip->Gpio().Latch(), 0x4A);
+            }
+            EXPECT_EQ(b.chip->Gpio().Latch(), 0x4A);
+        };
+        UpdateBench clean;
+        RunUpdateProcedure(&clean.dc, mode);
+        for (const FaultKind& kind : kFaultKinds) {
+            for (unsigned call = 1; call <= clean.driver->Calls().size(); ++call) {
+                expectNoFalseVerdict(kind.what + " at call "s + std::to_string(call),
+                                     [&](UpdateBench& b) { Arm(b, kind, call); });
             }
         }
+        expectNoFalseVerdict("every data Get a byte short",
+                             [](UpdateBench& b) { b.driver->Faults().shortReadBy = 1; });
     }
 }
 
