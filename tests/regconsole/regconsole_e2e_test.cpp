@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "common/module_folder.h"
 #include "regconsole/resource.h"
