@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,37 +21,39 @@ using ::testing::StartsWith;
 
 namespace {
 
-class ChipctlTest : public simtool::FileDeviceTest {
-  protected:
-    ChipctlTest() : FileDeviceTest(L"velto1-chipctl-test.bin") {}
-};
+// chipctl's exit code and output (stdout and stderr together) for the command.
+void ExpectRun(const std::wstring& command, int exitCode, const std::string& output) {
+    const Outcome run = Chipctl(command);
+    EXPECT_EQ(run.exitCode, exitCode) << testing::PrintToString(command) << " " << run.output;
+    EXPECT_EQ(run.output, output) << testing::PrintToString(command);
+}
 
 // One run of chipctl on a device added with the row's simdevctl options.
 struct ToolRun {
     const wchar_t* device;  // simdevctl add options; null: no device at all
     const wchar_t* command;
     int exitCode;
-    const char* output;  // stdout and stderr together
+    const char* output;
 };
 
-class ChipctlRunTest : public ChipctlTest {
+class ChipctlTest : public simtool::FileDeviceTest {
   protected:
+    ChipctlTest() : FileDeviceTest(L"velto1-chipctl-test.bin") {}
     void ExpectRuns(const std::vector<ToolRun>& rows) {
         for (const ToolRun& row : rows) {
-            SCOPED_TRACE(testing::PrintToString(std::wstring(row.command)));
+            SCOPED_TRACE(
+                testing::PrintToString(std::wstring(row.device ? row.device : L"no device")));
             if (row.device) {
                 AddWithTool(row.device);
             } else {
                 ASSERT_EQ(simtool::Simdevctl(L"remove --all").exitCode, 0);
             }
-            const Outcome run = Chipctl(row.command);
-            EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
-            EXPECT_EQ(run.output, row.output);
+            ExpectRun(row.command, row.exitCode, row.output);
         }
     }
 };
 
-TEST_F(ChipctlRunTest, FindAndInfoTellTheBoundDevice) {
+TEST_F(ChipctlTest, FindAndInfoTellTheBoundDevice) {
     // clang-format off
     ExpectRuns({
         {L"", L"find", 0, "name=USB 7450 Device\nname-source=default\nmatch=name\ndevice=USB 7450 Device\n"},
@@ -64,7 +67,7 @@ TEST_F(ChipctlRunTest, FindAndInfoTellTheBoundDevice) {
     // clang-format on
 }
 
-TEST_F(ChipctlRunTest, RegistersCodecAndRemoteAnswer) {
+TEST_F(ChipctlTest, RegistersCodecAndRemoteAnswer) {
     // clang-format off
     ExpectRuns({
         // A write prints nothing once it has read back what it wrote.
@@ -83,7 +86,7 @@ TEST_F(ChipctlRunTest, RegistersCodecAndRemoteAnswer) {
     // clang-format on
 }
 
-TEST_F(ChipctlRunTest, DeviceAndDriverFailuresExitWithOneAndTheStatus) {
+TEST_F(ChipctlTest, DeviceAndDriverFailuresExitWithOneAndTheStatus) {
     // clang-format off
     ExpectRuns({
         {L"", L"i2c probe 0xA0", 0, "0x00000000\n"},
@@ -101,9 +104,7 @@ TEST_F(ChipctlRunTest, DeviceAndDriverFailuresExitWithOneAndTheStatus) {
 TEST_F(ChipctlTest, TheEepromDumpAndADirectReadShowTheFile) {
     AddWithTool();
     sim::EepromImage counting = {};
-    for (size_t i = 0; i < counting.size(); ++i) {
-        counting[i] = static_cast<BYTE>(i);
-    }
+    std::iota(counting.begin(), counting.end(), BYTE{0});
     simtool::WriteFile(eeprom, counting.data(), counting.size());
     const Outcome dump = Chipctl(L"eeprom dump");
     EXPECT_EQ(dump.exitCode, 0) << dump.output;
@@ -118,7 +119,7 @@ TEST_F(ChipctlTest, TheEepromDumpAndADirectReadShowTheFile) {
     EXPECT_THAT(dump.output, HasSubstr("\n70: 70 71 72 73 74 75 76 77 78 79 7a 7b 7c 7d 7e 7f    "
                                        "pqrstuvwxyz{|}~?\n80: 80 81"));
     // A direct read starts where the EEPROM's address pointer is: at 0, where the dump left it.
-    EXPECT_EQ(Chipctl(L"i2c read A0 3").output, "0x00\n0x01\n0x02\n");
+    ExpectRun(L"i2c read A0 3", 0, "0x00\n0x01\n0x02\n");
     EXPECT_THAT(dump.output, EndsWith("\nf0: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff    "
                                       "???????????????.\n"));
 }
@@ -178,11 +179,8 @@ TEST_F(ChipctlTest, RefusedArgumentsLeaveTheDeviceAlone) {
     // Help is the usage and succeeds; no command at all is a usage error.
     const Outcome help = Chipctl(L"help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.output.rfind("usage: chipctl [--name NAME] [--record FILE] COMMAND", 0), 0u)
-        << help.output;
-    const Outcome bare = Chipctl(L"");
-    EXPECT_EQ(bare.exitCode, 2);
-    EXPECT_EQ(bare.output, help.output);
+    EXPECT_THAT(help.output, StartsWith("usage: chipctl [--name NAME] [--record FILE] COMMAND"));
+    ExpectRun(L"", 2, help.output);
 }
 
 // The remote-control alias answers an I2C read with the key and then reads
@@ -190,23 +188,13 @@ TEST_F(ChipctlTest, RefusedArgumentsLeaveTheDeviceAlone) {
 // taking effect, the driver still holds the key's 4-byte selection. The key
 // the user sees is the key.
 TEST_F(ChipctlTest, AKeyReadSurvivesAnAcknowledgeMovingTheKeysCount) {
-    const struct {
-        const wchar_t* faults;
-        const char* output;
-    } rows[] = {
-        {L"", "0x05\n0x00\n0x00\n0x00\n"},
-        // The binding makes 4 calls; then the key's select and data, then the
-        // acknowledge's select.
-        {L"--fail-call 7=0", "0x05\n0x00\n0x00\n0x00\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.faults)));
-        AddWithTool(std::wstring(L"--remote-i2c-address 0x30 --remote-code 1:0x12:0x05 ") +
-                    row.faults);
-        const Outcome run = Chipctl(L"i2c read 30 4");
-        EXPECT_EQ(run.exitCode, 0) << run.output;
-        EXPECT_EQ(run.output, row.output);
-    }
+    // clang-format off
+    ExpectRuns({
+        {L"--remote-i2c-address 0x30 --remote-code 1:0x12:0x05", L"i2c read 30 4", 0, "0x05\n0x00\n0x00\n0x00\n"},
+        // The binding makes 4 calls; then the key's select and data, then the acknowledge's select.
+        {L"--remote-i2c-address 0x30 --remote-code 1:0x12:0x05 --fail-call 7=0", L"i2c read 30 4", 0, "0x05\n0x00\n0x00\n0x00\n"},
+    });
+    // clang-format on
 }
 
 // Each write lands in the EEPROM file and reads back, in its own run, through
@@ -229,16 +217,12 @@ TEST_F(ChipctlTest, I2cWritesReadBackInEveryLayout) {
     // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.write)));
-        const Outcome write = Chipctl(row.write);
-        EXPECT_EQ(write.exitCode, 0) << write.output;
-        EXPECT_EQ(write.output, "");
-        const Outcome read = Chipctl(row.read);
-        EXPECT_EQ(read.exitCode, 0) << read.output;
-        EXPECT_EQ(read.output, row.bytes);
+        ExpectRun(row.write, 0, "");
+        ExpectRun(row.read, 0, row.bytes);
         const sim::EepromImage file = Bytes();
-        char hex[8];
         std::string found;
         for (size_t i = 0; i < std::strlen(row.bytes) / 5; ++i) {
+            char hex[8];
             std::snprintf(hex, sizeof hex, "0x%02X\n", file[row.offset + i]);
             found += hex;
         }

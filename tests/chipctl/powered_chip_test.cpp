@@ -89,7 +89,7 @@ TEST_F(PoweredChipTest, AddingAgainOrRemovingPowersTheChipOnAfresh) {
         RunEach(
             {L"reg write --no-verify 0x0300 0x5A", L"reg write --no-verify 0x08 0x00", L"remote"});
         ASSERT_EQ(Read(L"reg read 0x0300"), "0x5A\n");
-        std::unique_ptr<testsupport::RunningProcess> bound;
+        std::unique_ptr<testsupport::RunningProcess> bound;  // ended with its row
         if (row.otherProgramBound) {
             bound = std::make_unique<testsupport::RunningProcess>(
                 simtool::Beside(L"device_holder.exe"), L"bind \"USB 7450 Device\"");
@@ -108,9 +108,6 @@ TEST_F(PoweredChipTest, AddingAgainOrRemovingPowersTheChipOnAfresh) {
         EXPECT_EQ(Read(L"reg read 0x0300"), "0x00\n");
         EXPECT_EQ(Read(L"reg read 0x09"), "0xFF\n");
         EXPECT_EQ(Read(L"remote"), "0x15\n");
-        if (bound) {
-            bound->Kill();
-        }
     }
 }
 

@@ -4,65 +4,58 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/hex_text.h"
 
 namespace {
 
+using NumberReader = bool (*)(std::string_view, DWORD, DWORD*);
+const NumberReader kHex = velto1::ParseHexNumber;
+const NumberReader kHexOrDecimal = velto1::ParseHexOrDecimalNumber;  // the simulator's
+
 TEST(HexText, NumbersAreReadWholeOrRefused) {
     const struct {
+        NumberReader read;
         const char* text;
         DWORD maxValue;
         std::optional<DWORD> expected;  // nothing: refused
     } cases[] = {
-        {"1A", 0xFF, 0x1A},
-        {"0x1a", 0xFF, 0x1A},
-        {"0XfF", 0xFF, 0xFF},
-        {"000000000000ff", 0xFF, 0xFF},
-        {"FFFFFFFF", 0xFFFFFFFF, 0xFFFFFFFF},
-        {"100", 0xFF, std::nullopt},
-        {"100000000", 0xFFFFFFFF, std::nullopt},
-        {"", 0xFF, std::nullopt},
-        {"0x", 0xFF, std::nullopt},
-        {"1G", 0xFF, std::nullopt},
-        {"G1", 0xFF, std::nullopt},
-        {" 1", 0xFF, std::nullopt},
-        {"-1", 0xFF, std::nullopt},
-        {"0x0x1", 0xFF, std::nullopt},
+        {kHex, "1A", 0xFF, 0x1A},
+        {kHex, "0x1a", 0xFF, 0x1A},
+        {kHex, "0XfF", 0xFF, 0xFF},
+        {kHex, "000000000000ff", 0xFF, 0xFF},
+        {kHex, "FFFFFFFF", 0xFFFFFFFF, 0xFFFFFFFF},
+        {kHex, "100", 0xFF, std::nullopt},
+        {kHex, "100000000", 0xFFFFFFFF, std::nullopt},
+        {kHex, "", 0xFF, std::nullopt},
+        {kHex, "0x", 0xFF, std::nullopt},
+        {kHex, "1G", 0xFF, std::nullopt},
+        {kHex, "G1", 0xFF, std::nullopt},
+        {kHex, " 1", 0xFF, std::nullopt},
+        {kHex, "-1", 0xFF, std::nullopt},
+        {kHex, "0x0x1", 0xFF, std::nullopt},
         // 17 significant digits or more pass 2^64: refused whatever the limit,
         // never read as what is left after the wrap.
-        {"10000000000000000", 0xFFFFFFFF, std::nullopt},
-        {"0x10000000000000001", 0xFF, std::nullopt},
-        {"100000000000000000000000000000001", 0xFFFFFFFF, std::nullopt},
-        {"00000000000000000000000000000001", 0xFF, 1},
+        {kHex, "10000000000000000", 0xFFFFFFFF, std::nullopt},
+        {kHex, "0x10000000000000001", 0xFF, std::nullopt},
+        {kHex, "100000000000000000000000000000001", 0xFFFFFFFF, std::nullopt},
+        {kHex, "00000000000000000000000000000001", 0xFF, 1},
+        // Hexadecimal with its prefix, else decimal.
+        {kHexOrDecimal, "0x1F", MAXDWORD, 0x1F},
+        {kHexOrDecimal, "4294967295", MAXDWORD, 0xFFFFFFFF},
+        {kHexOrDecimal, "4294967296", MAXDWORD, std::nullopt},
+        {kHexOrDecimal, "18446744073709551617", MAXDWORD, std::nullopt},  // 2^64 + 1
+        {kHexOrDecimal, "0x10000000000000001", MAXDWORD, std::nullopt},
+        {kHexOrDecimal, "1F", MAXDWORD, std::nullopt},
+        {kHexOrDecimal, "", MAXDWORD, std::nullopt},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE('"' + std::string(c.text) + '"');
         DWORD value = 0xDEADBEEF;
-        const bool parsed = velto1::ParseHexNumber(c.text, c.maxValue, &value);
-        EXPECT_EQ(parsed, c.expected.has_value()) << '"' << c.text << '"';
-        EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
-    }
-}
-
-TEST(HexText, SimulatorNumbersAreHexWithPrefixOrDecimal) {
-    const struct {
-        const char* text;
-        std::optional<DWORD> expected;  // nothing: refused (limit MAXDWORD)
-    } cases[] = {
-        {"0x1F", 0x1F},
-        {"4294967295", 0xFFFFFFFF},
-        {"4294967296", std::nullopt},
-        {"18446744073709551617", std::nullopt},  // 2^64 + 1
-        {"0x10000000000000001", std::nullopt},
-        {"1F", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        DWORD value = 0xDEADBEEF;
-        EXPECT_EQ(velto1::ParseHexOrDecimalNumber(c.text, MAXDWORD, &value), c.expected.has_value())
-            << '"' << c.text << '"';
-        EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF)) << '"' << c.text << '"';
+        EXPECT_EQ(c.read(c.text, c.maxValue, &value), c.expected.has_value());
+        EXPECT_EQ(value, c.expected.value_or(0xDEADBEEF));
     }
 }
 
@@ -90,11 +83,11 @@ TEST(HexText, ByteStringsAreLowestByteFirstAndExactlySized) {
         {"", 1, std::nullopt},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE('"' + std::string(c.text) + '"');
         std::vector<BYTE> bytes;
-        EXPECT_EQ(velto1::ParseHexBytes(c.text, c.count, &bytes), c.expected.has_value())
-            << '"' << c.text << '"';
+        EXPECT_EQ(velto1::ParseHexBytes(c.text, c.count, &bytes), c.expected.has_value());
         if (c.expected) {
-            EXPECT_EQ(bytes, *c.expected) << '"' << c.text << '"';
+            EXPECT_EQ(bytes, *c.expected);
         }
     }
 }

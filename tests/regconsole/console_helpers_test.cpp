@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "appcore/app_device.h"
 #include "regconsole/console_helpers.h"
@@ -104,11 +104,9 @@ TEST_F(ConsoleHelpers, EmptyFieldsAreRefused) {
 
 TEST_F(ConsoleHelpers, ProbeWarnsOnEveryFailure) {
     const char* const notDetected = "I2C device not detected";
-    auto chip = std::make_shared<sim::SimChip>();
-    chip->Eeprom()->state = 0x5A5A;
-    sim::SimDriver* driver = sim::CreateSimDriver(chip);
-    DeviceControl bound, unbound;
-    DeviceControlTestAccess::Attach(bound, driver);
+    SimBound bound;
+    bound.chip->Eeprom()->state = 0x5A5A;
+    DeviceControl unbound;
     const struct {
         DeviceControl* device;  // AppDevice
         bool ready;             // the EEPROM's
@@ -117,16 +115,16 @@ TEST_F(ConsoleHelpers, ProbeWarnsOnEveryFailure) {
         DWORD state;  // the state word handed back
         std::string seen;
     } cases[] = {
-        {&bound, true, 0xA0, S_OK, 0x5A5A, ""},
-        {&bound, false, 0xA0, DEVCTL_S_NOT_READY, 0, "I2C device was powered down or not ready"},
-        {&bound, true, 0x42, sim::kNoDeviceAtAddress, 0, notDetected},
+        {&bound.dc, true, 0xA0, S_OK, 0x5A5A, ""},
+        {&bound.dc, false, 0xA0, DEVCTL_S_NOT_READY, 0, "I2C device was powered down or not ready"},
+        {&bound.dc, true, 0x42, sim::kNoDeviceAtAddress, 0, notDetected},
         {&unbound, true, 0xA0, DEVCTL_S_NOT_BOUND, 0, notDetected},
         {nullptr, true, 0xA0, DEVCTL_S_NOT_BOUND, 0, notDetected},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.seen + " " + std::to_string(row.address));
-        chip->Eeprom()->ready = row.ready;
-        driver->ClearLog();
+        bound.chip->Eeprom()->ready = row.ready;
+        bound.driver->ClearLog();
         AppDevice = row.device;
         seen.clear();
         DWORD state = 0xDEADBEEF;
@@ -134,12 +132,10 @@ TEST_F(ConsoleHelpers, ProbeWarnsOnEveryFailure) {
         EXPECT_EQ(state, row.state);
         EXPECT_EQ(seen, row.seen);
         // The probe went to this address; the state word may be left out.
-        EXPECT_EQ(driver->Calls().empty() ? 0 : driver->Calls()[0].word,
-                  row.device == &bound ? row.address : 0);
+        const std::vector<sim::DriverCall>& calls = bound.driver->Calls();
+        EXPECT_EQ(calls.empty() ? 0 : calls[0].word, row.device == &bound.dc ? row.address : 0);
         EXPECT_EQ(CheckI2cDevice(kWindow, row.address, nullptr), row.status);
     }
-    bound.Close();
-    EXPECT_EQ(driver->Release(), 0u);
 }
 
 TEST_F(ConsoleHelpers, FatalReportEndsTheDialogOnlyWhenUnplugged) {

@@ -1,13 +1,13 @@
 // regconsole.exe end to end: the real program under Wine, a simulated device
 // registered in the test prefix with its EEPROM in a file, and the console's
 // dialog driven through the Win32 API as a user would.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "common/module_folder.h"
 #include "regconsole/resource.h"
@@ -17,30 +17,19 @@
 #include "tests/common/simtool_fixture.h"
 #include "tools/autopilot/ui_automation.h"
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 namespace {
 
 const wchar_t kCaption[] = L"KX5170 Custom Property Demo";
 const wchar_t kUnplugged[] = L"Fatal Error:  Device unplugged, press OK to Exit";
 constexpr DWORD kTimeoutMs = 20000;
 
-// Whether text contains piece, showing the text when it does not.
-::testing::AssertionResult Has(const std::wstring& text, const std::wstring& piece) {
-    if (text.find(piece) != std::wstring::npos) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "no \"" << automation::Utf8(piece) << "\" in \"" << automation::Utf8(text) << "\"";
-}
-
 // The running console and what a user does with it.
 class Console {
   public:
-    ~Console() { Kill(); }
-    void Kill() {
-        if (process_.Id()) {
-            process_.Kill();
-        }
-    }
+    void Kill() { process_.Kill(); }
     void Start() {
         ASSERT_TRUE(process_.Start(velto1::ModuleFolder() + L"regconsole.exe"));
         dialog_ = automation::WaitForWindow(process_.Id(), kCaption, L"#32770", kTimeoutMs);
@@ -59,11 +48,10 @@ class Console {
         const std::wstring log = Log();
         return static_cast<size_t>(std::count(log.begin(), log.end(), L'\n'));
     }
+    using Fields = std::initializer_list<std::pair<int, std::wstring>>;
     // Types into the fields, then presses a button; the command has run when the log has grown.
-    std::wstring Press(int id, std::initializer_list<std::pair<int, std::wstring>> fields = {}) {
-        for (const auto& [field, text] : fields) {
-            Type(field, text);
-        }
+    std::wstring Press(int id, Fields fields = {}) {
+        Fill(fields);
         const size_t before = LogLines();
         automation::PressButton(dialog_, id);
         WaitForLogLines(before + 1);
@@ -71,6 +59,16 @@ class Console {
     }
     // Presses a button that is expected to log nothing.
     void Click(int id) { automation::PressButton(dialog_, id); }
+    // Types into the fields and presses a button that refuses them: the console's message, and
+    // nothing logged (nothing was sent).
+    std::wstring Refused(int id, Fields fields) {
+        Fill(fields);
+        const std::wstring log = Log();
+        Click(id);
+        const std::wstring message = Answer();
+        EXPECT_EQ(Log(), log) << "nothing was sent";
+        return message;
+    }
     // The next message box of the console: its text, answered with button.
     std::wstring Answer(int button = IDOK) {
         HWND box = automation::WaitForOwnedWindow(dialog_, kTimeoutMs);
@@ -102,6 +100,11 @@ class Console {
     }
 
   private:
+    void Fill(Fields fields) {
+        for (const auto& [field, text] : fields) {
+            Type(field, text);
+        }
+    }
     void WaitForLogLines(size_t lines) const {
         for (int i = 0; i < 1000 && LogLines() < lines; ++i) {
             Sleep(20);
@@ -149,21 +152,22 @@ TEST_F(RegisterConsoleEndToEnd, RegisterWriteReadsBackInBothSpaces) {
     Open(Device());
     const struct {
         int space, countIndex;  // space 0 main, 1 alternate
-        const wchar_t *index, *value, *shown;
+        const wchar_t *index, *value;
+        const wchar_t* logged;  // one of the write's and the read's log lines
     } rows[] = {
-        {0, 1, L"1234", L"BEEF", L"BEEF"},  // main space, 16-bit index, two bytes
-        {1, 0, L"0x5A", L"7E", L"7E"},      // alternate space, 8-bit index, one byte
+        // clang-format off
+        {0, 1, L"1234", L"BEEF", L"register write main 1234 x2 = BEEF: 0x00000000"},  // 16-bit index, two bytes
+        {1, 0, L"0x5A", L"7E", L"register read alternate 5A x1 = 7E: 0x00000000"},    // 8-bit index, one byte
+        // clang-format on
     };
     for (const auto& row : rows) {
         console_.Choose(IDC_REG_SPACE, row.space);
         console_.Choose(IDC_REG_COUNT, row.countIndex);
         console_.Press(IDC_REG_WRITE, {{IDC_REG_INDEX, row.index}, {IDC_REG_VALUE, row.value}});
-        console_.Press(IDC_REG_READ, {{IDC_REG_VALUE, L""}});
-        EXPECT_EQ(console_.Text(IDC_REG_VALUE), row.shown);
+        EXPECT_THAT(console_.Press(IDC_REG_READ, {{IDC_REG_VALUE, L""}}), HasSubstr(row.logged));
+        EXPECT_EQ(console_.Text(IDC_REG_VALUE), row.value);
         EXPECT_TRUE(console_.NoMessageBox());
     }
-    EXPECT_TRUE(Has(console_.Log(), L"register write main 1234 x2 = BEEF: 0x00000000"));
-    EXPECT_TRUE(Has(console_.Log(), L"register read alternate 5A x1 = 7E: 0x00000000"));
     console_.Close();
 }
 
@@ -173,8 +177,8 @@ TEST_F(RegisterConsoleEndToEnd, ProbeOfAMissingI2cDeviceSaysNotDetected) {
     console_.Click(IDC_I2C_PROBE);  // the warning comes before the log line
     EXPECT_EQ(console_.Answer(), L"I2C device not detected");
     // The driver's failure is then reported; the console stays.
-    EXPECT_TRUE(Has(console_.Answer(), L"Fatal Error:  8007"));
-    EXPECT_TRUE(Has(console_.Log(), L"I2C probe 50: 0x8007"));
+    EXPECT_THAT(console_.Answer(), HasSubstr(L"Fatal Error:  8007"));
+    EXPECT_THAT(console_.Log(), HasSubstr(L"I2C probe 50: 0x8007"));
     console_.Press(IDC_I2C_PROBE, {{IDC_I2C_ADDRESS, L"A0"}});
     EXPECT_TRUE(console_.NoMessageBox());
     console_.Close();
@@ -206,8 +210,8 @@ TEST_F(RegisterConsoleEndToEnd, RestoreFileOf255BytesIsRefused) {
     const BYTE zeros[255] = {};
     simtool::WriteFile(imageFile_, zeros, sizeof zeros);
     const std::wstring text = console_.Restore(imageFile_, IDOK);
-    EXPECT_TRUE(Has(text, L"holds 255 bytes; an EEPROM image is exactly 256 bytes."));
-    EXPECT_TRUE(Has(text, L"Nothing was written."));
+    EXPECT_THAT(text, HasSubstr(L"holds 255 bytes; an EEPROM image is exactly 256 bytes."));
+    EXPECT_THAT(text, HasSubstr(L"Nothing was written."));
     EXPECT_EQ(Bytes(), original);
     console_.Close();
 }
@@ -225,9 +229,9 @@ TEST_F(RegisterConsoleEndToEnd, RestoreWithAFailedWriteReportsTheByteNotSuccess)
               L"3 bytes differ from the file.\nWrite them to the EEPROM?");
     EXPECT_EQ(console_.Answer(), L"Fatal Error:  80004005");
     const std::wstring report = console_.Answer();
-    EXPECT_TRUE(Has(report, L"EEPROM restore failed: 1 of 3 written bytes did not verify."));
-    EXPECT_TRUE(Has(report, L"Byte 21: wrote 22"));
-    EXPECT_FALSE(Has(report, L"restored:"));
+    EXPECT_THAT(report, HasSubstr(L"EEPROM restore failed: 1 of 3 written bytes did not verify."));
+    EXPECT_THAT(report, HasSubstr(L"Byte 21: wrote 22"));
+    EXPECT_THAT(report, Not(HasSubstr(L"restored:")));
     EXPECT_EQ(Bytes(), sim::EepromWith({{0x21, original[0x21]}}, image));
     console_.Close();
 }
@@ -271,14 +275,11 @@ TEST_F(RegisterConsoleEndToEnd, AmbiguousI2cWordsAreRefusedAndSendNothing) {
     };
     for (const auto& row : rows) {
         console_.Choose(IDC_I2C_LAYOUT, row.layout);
-        console_.Type(IDC_I2C_ADDRESS, L"A0");
-        console_.Type(IDC_I2C_SUBADDRESS, row.subAddress);
-        console_.Type(IDC_I2C_COUNT, row.count);
-        console_.Type(IDC_I2C_DATA, row.data);
-        const std::wstring log = console_.Log();
-        console_.Click(row.button);
-        EXPECT_EQ(console_.Answer(), row.message);
-        EXPECT_EQ(console_.Log(), log) << "nothing was sent";
+        EXPECT_EQ(console_.Refused(row.button, {{IDC_I2C_ADDRESS, L"A0"},
+                                                {IDC_I2C_SUBADDRESS, row.subAddress},
+                                                {IDC_I2C_COUNT, row.count},
+                                                {IDC_I2C_DATA, row.data}}),
+                  row.message);
     }
     EXPECT_EQ(Bytes(), before);
     console_.Choose(IDC_I2C_LAYOUT, kSubAddress16);
@@ -305,20 +306,15 @@ TEST_F(RegisterConsoleEndToEnd, EmptyIndexAndNonHexValueAreRefusedAndSendNothing
          L"Register index: \"12G4\" is not a number from 0 to FFFF."},
     };
     for (const auto& row : rows) {
-        console_.Type(IDC_REG_INDEX, row.index);
-        console_.Type(IDC_REG_VALUE, row.value);
-        const std::wstring before = console_.Log();
-        console_.Click(row.button);
-        EXPECT_TRUE(Has(console_.Answer(), row.message));
-        EXPECT_EQ(console_.Log(), before) << "nothing was sent";
+        const std::wstring message =
+            console_.Refused(row.button, {{IDC_REG_INDEX, row.index}, {IDC_REG_VALUE, row.value}});
+        EXPECT_THAT(message, HasSubstr(row.message));
     }
     // The register still holds what the chip started with.
     console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"1234"}});
     EXPECT_EQ(console_.Text(IDC_REG_VALUE), L"00");
     console_.Close();
 }
-
-}  // namespace
 
 // Record calls opens the device afresh and records from its binding on; a
 // console started on a device that replays the recording logs what the
@@ -332,8 +328,8 @@ TEST_F(RegisterConsoleEndToEnd, ARecordedSessionReplaysWithTheSameLog) {
     console_.Choose(IDC_REG_SPACE, 0);
     console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"0010"}});
     const std::wstring recorded = console_.Log().substr(before);
-    EXPECT_TRUE(
-        Has(console_.Press(IDC_RECORD, {{IDC_RECORD_FILE, recording}}), L"recording saved"));
+    EXPECT_THAT(console_.Press(IDC_RECORD, {{IDC_RECORD_FILE, recording}}),
+                HasSubstr(L"recording saved"));
     console_.Close();
 
     sim::DeviceSettings replaying = Device();
@@ -342,7 +338,7 @@ TEST_F(RegisterConsoleEndToEnd, ARecordedSessionReplaysWithTheSameLog) {
     console_.Choose(IDC_REG_SPACE, 0);
     console_.Press(IDC_REG_READ, {{IDC_REG_INDEX, L"0010"}});
     const std::wstring head = L"recording the driver's calls from the device's binding on\r\n";
-    ASSERT_TRUE(Has(recorded, head));
+    ASSERT_THAT(recorded, HasSubstr(head));
     EXPECT_EQ(console_.Log(), recorded.substr(recorded.find(head) + head.size()));
     console_.Close();
     for (const sim::DeviceSettings& device : sim::ListDevices()) {
@@ -350,3 +346,5 @@ TEST_F(RegisterConsoleEndToEnd, ARecordedSessionReplaysWithTheSameLog) {
     }
     DeleteFileW(recording.c_str());
 }
+
+}  // namespace

@@ -2,6 +2,7 @@
 // process: only the differing bytes are written, the EEPROM's write time is
 // waited after each, every written byte is read back into a buffer that would
 // fail the check, and a byte that did not verify is reported.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -18,24 +19,18 @@ using regconsole::EepromImage;
 using regconsole::RestoreResult;
 using sim::CallOf;
 using sim::DriverSlot;
+using ::testing::_;
+using ::testing::AnyNumber;
 
-// Records the pauses; a message box or dialog end here is a mistake.
-class PauseRecorder final : public Platform {
+// Strict: a call that no test expects (a message box, a dialog end) fails it.
+class MockPlatform : public Platform {
   public:
-    int ShowMessageBoxW(HWND, const wchar_t*, const wchar_t*, UINT) override {
-        return Unexpected();
-    }
-    int ShowMessageBoxA(HWND, const char*, const char*, UINT) override { return Unexpected(); }
-    BOOL EndDialog(HWND, INT_PTR) override { return Unexpected(); }
-    void Sleep(DWORD milliseconds) override { pauses.push_back(milliseconds); }
-    std::vector<DWORD> pauses;
-
-  private:
-    static int Unexpected() {
-        ADD_FAILURE() << "unexpected message box or dialog end";
-        return IDOK;
-    }
+    MOCK_METHOD(int, ShowMessageBoxW, (HWND, const wchar_t*, const wchar_t*, UINT), (override));
+    MOCK_METHOD(int, ShowMessageBoxA, (HWND, const char*, const char*, UINT), (override));
+    MOCK_METHOD(BOOL, EndDialog, (HWND, INT_PTR), (override));
+    MOCK_METHOD(void, Sleep, (DWORD), (override));
 };
+using StrictPlatform = ::testing::StrictMock<MockPlatform>;
 
 const std::vector<DWORD> kOffsets = {0x20, 0x21, 0x22};
 
@@ -76,7 +71,10 @@ TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
         file[0x22] = 0x33;
         ASSERT_EQ(regconsole::DifferingOffsets(device, file), kOffsets);
 
-        PauseRecorder platform;
+        // Each write is followed by the EEPROM's write time.
+        StrictPlatform platform;
+        EXPECT_CALL(platform, Sleep(velto1::eeprom::kWriteCycleMilliseconds))
+            .Times(c.deviceGone ? AnyNumber() : ::testing::Exactly(kOffsets.size()));
         std::vector<HRESULT> told;
         const RestoreResult result = regconsole::WriteAndVerify(
             bound.dc, platform, file, kOffsets, log, [&](HRESULT status) {
@@ -94,11 +92,6 @@ TEST(RegisterConsoleRestore, WritesVerifiesAndReportsByWhatTheDeviceHolds) {
         const std::string report = regconsole::RestoreReport(kOffsets.size(), result);
         EXPECT_EQ(report.rfind("EEPROM restored:", 0) == 0, failed.empty() && !c.deviceGone)
             << report;
-        if (!c.deviceGone) {
-            // Each write is followed by the EEPROM's write time.
-            EXPECT_EQ(platform.pauses,
-                      std::vector<DWORD>(kOffsets.size(), velto1::eeprom::kWriteCycleMilliseconds));
-        }
         const sim::EepromImage& cells = bound.chip->Eeprom()->Bytes();
         for (DWORD offset = 0; offset < 256; ++offset) {
             if (offset < 0x20 || offset > 0x22) {
@@ -116,7 +109,8 @@ TEST(RegisterConsoleRestore, ADeviceHeldElsewhereIsNotWritten) {
     bound.dc.SetDeviceWaitTime(100);
     const LockHeldElsewhere other;
     regconsole::ConsoleLog log;
-    PauseRecorder platform;
+    StrictPlatform platform;
+    EXPECT_CALL(platform, Sleep(_)).Times(AnyNumber());
     const sim::EepromImage cells = bound.chip->Eeprom()->Bytes();
     EepromImage file(cells.begin(), cells.end());
     file[0x20] ^= 0xFF;

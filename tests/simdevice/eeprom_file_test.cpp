@@ -110,6 +110,15 @@ class EepromFileDeviceTest : public simbench::SimDeviceTest {
         device.Close();
         simbench::SimDeviceTest::TearDown();
     }
+    // The option byte's read through the bound device, and on success the byte as before the
+    // failed write.
+    void ExpectOptionRead(HRESULT status) {
+        DWORD option = 0;
+        EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), status);
+        if (status == S_OK) {
+            EXPECT_EQ(option & 0xFF, 0x85u) << "the bound device claims the failed write";
+        }
+    }
     EepromFolder folder;
     sim::DeviceSettings settings;
     DeviceControl device;
@@ -152,11 +161,7 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         const BYTE cleared = 0x05;
         EXPECT_EQ(device.WriteI2c(0xA0, 0x08, 1, &cleared), row.writeStatus);
         EXPECT_EQ(device.GetLastResult(), row.writeStatus);
-        DWORD option = 0;
-        EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), row.readStatusMeanwhile);
-        if (row.readStatusMeanwhile == S_OK) {
-            EXPECT_EQ(option & 0xFF, 0x85u);
-        }
+        ExpectOptionRead(row.readStatusMeanwhile);
 
         held.Reset();
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -167,9 +172,7 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
         }
         EXPECT_EQ(FileBytes(path), kFresh);
         EXPECT_EQ(folder.Files(), kEepromLockAndChip);
-        option = 0;
-        EXPECT_EQ(device.ReadI2c(0xA0, 0x08, 1, &option), S_OK);
-        EXPECT_EQ(option & 0xFF, 0x85u) << "the bound device claims the failed write";
+        ExpectOptionRead(S_OK);
         EXPECT_EQ(device.WriteI2c(0xA0, 0x08, 1, &cleared), S_OK);
         EXPECT_EQ(FileBytes(path), kUpdated);
         device.Close();
@@ -182,30 +185,25 @@ TEST_F(EepromFileDeviceTest, AFailedSaveFailsTheWriteWithTheFileErrorAndKeepsThe
 TEST_F(EepromFileDeviceTest, ThreeProcessesWritingAtOnceLoseNoWrite) {
     const std::wstring prefix = L"velto1-eeprom-test-" + std::to_wstring(GetCurrentProcessId());
     const velto1::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-go").c_str()));
-    const struct {
-        DWORD offset;
-        std::wstring ready;
-    } writers[] = {{0x20, prefix + L"-ready-1"}, {0x21, prefix + L"-ready-2"}};
-    std::vector<velto1::UniqueHandle> ready;
-    std::vector<HANDLE> readyHandles;
+    std::vector<velto1::UniqueHandle> ready;  // each writer's, set once it is bound
     std::vector<std::unique_ptr<testsupport::RunningProcess>> processes;
-    for (const auto& writer : writers) {
-        ready.emplace_back(CreateEventW(nullptr, TRUE, FALSE, writer.ready.c_str()));
-        readyHandles.push_back(ready.back().Get());
+    for (const DWORD offset : {0x20u, 0x21u}) {
+        const std::wstring readyName = prefix + L"-ready-" + std::to_wstring(offset);
+        ready.emplace_back(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
         processes.push_back(std::make_unique<testsupport::RunningProcess>(
             simtool::Beside(L"simdevice_eeprom_writer.exe"),
-            L"\"USB 7450 Device\" " + std::to_wstring(writer.offset) + L" 1 200 " + writer.ready +
-                L" " + prefix + L"-go"));
+            L"\"USB 7450 Device\" " + std::to_wstring(offset) + L" 1 200 " + readyName + L" " +
+                prefix + L"-go"));
         ASSERT_TRUE(processes.back()->Started());
     }
     ASSERT_NE(device.Open(), nullptr);
     WORD read = 0;
     ASSERT_EQ(device.ReadI2c(0xA0, 0x20, 2, &read), S_OK);
     EXPECT_EQ(read, 0xFFFF);
-    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(readyHandles.size()), readyHandles.data(),
-                                     TRUE, 60000),
-              WAIT_OBJECT_0)
-        << "the writers did not bind";
+    for (const velto1::UniqueHandle& bound : ready) {
+        EXPECT_EQ(WaitForSingleObject(bound.Get(), 60000), WAIT_OBJECT_0)
+            << "a writer did not bind";
+    }
     SetEvent(go.Get());
     for (DWORD i = 0; i < 200; ++i) {
         const BYTE value = static_cast<BYTE>(i + 1);

@@ -49,27 +49,25 @@ TEST_F(SimulatedDeviceTest, TheEepromPersistsInItsFileBetweenBindings) {
     EXPECT_EQ(sim::AddDevice(settings, false), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
 }
 
+constexpr HRESULT kNotReady = static_cast<HRESULT>(0x80070015);
+
 TEST_F(SimulatedDeviceTest, InjectedFaultsReachTheLibrary) {
     // Open's four identity reads are calls 1 to 4; the ReadI2c after it begins with call 5.
     const struct {
-        unsigned failAtCall;
-        DWORD failOnProperty;
-        unsigned unplugFromCall;
+        const char* what;
+        void (*inject)(sim::DeviceSettings&);
         HRESULT expected;
     } rows[] = {
-        {5, 0, 0, static_cast<HRESULT>(0x80070015)},
-        {0, CPROP_I2C_DATA, 0, E_ACCESSDENIED},
-        {0, 0, 5, DEVCTL_E_UNPLUGGED},
+        // clang-format off
+        {"fail at call 5", [](sim::DeviceSettings& s) { s.failAtCall[5] = kNotReady; }, kNotReady},
+        {"fail on I2C data", [](sim::DeviceSettings& s) { s.failOnProperty[CPROP_I2C_DATA] = E_ACCESSDENIED; }, E_ACCESSDENIED},
+        {"unplug from call 5", [](sim::DeviceSettings& s) { s.unplugFromCall = 5; }, DEVCTL_E_UNPLUGGED},
+        // clang-format on
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         sim::DeviceSettings settings = Device(L"cam", L"USB 7450 Device");
-        if (row.failAtCall) {
-            settings.failAtCall[row.failAtCall] = row.expected;
-        }
-        if (row.failOnProperty) {
-            settings.failOnProperty[row.failOnProperty] = row.expected;
-        }
-        settings.unplugFromCall = row.unplugFromCall;
+        row.inject(settings);
         Add(settings);
         ASSERT_NE(device.Open(), nullptr);
         BYTE option = 0;

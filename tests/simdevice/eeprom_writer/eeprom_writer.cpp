@@ -1,11 +1,11 @@
 // A second program on the simulated device: binds the capture device of the
 // given name through the library and writes one EEPROM byte COUNT times
-// (FIRST, FIRST+1, ...), reading it back after each write. With a ready and
-// a go event it signals once bound and waits for go before the first write,
+// (FIRST, FIRST+1, ...), reading it back after each write. It signals the
+// ready event once bound and waits for the go event before the first write,
 // so that several writers run at once. Exit 0 when every write and read-back
 // succeeded, else 1 with the failure on stderr; 2 on bad arguments.
 //
-//   simdevice_eeprom_writer NAME OFFSET FIRST COUNT [READY_EVENT GO_EVENT]
+//   simdevice_eeprom_writer NAME OFFSET FIRST COUNT READY_EVENT GO_EVENT
 #include <windows.h>
 
 #include <cstdio>
@@ -36,16 +36,15 @@ int WriteBytes(DeviceControl& device, DWORD offset, DWORD first, DWORD count) {
         const BYTE value = static_cast<BYTE>(first + i);
         HRESULT status = device.WriteI2c(kEepromAddress, offset, 1, &value);
         if (status != S_OK) {
-            std::fprintf(stderr, "write %lu: status 0x%08lX\n", static_cast<unsigned long>(i),
+            std::fprintf(stderr, "write %lu: status 0x%08lX\n", i,
                          static_cast<unsigned long>(status));
             return 1;
         }
         DWORD read = ~DWORD{value};  // fails the check unless the read delivers the byte
         status = device.ReadI2c(kEepromAddress, offset, 1, &read);
         if (status != S_OK || (read & 0xFF) != value) {
-            std::fprintf(stderr, "read-back %lu: status 0x%08lX, 0x%02lX instead of 0x%02X\n",
-                         static_cast<unsigned long>(i), static_cast<unsigned long>(status),
-                         static_cast<unsigned long>(read & 0xFF), static_cast<unsigned>(value));
+            std::fprintf(stderr, "read-back %lu: status 0x%08lX, 0x%02lX instead of 0x%02X\n", i,
+                         static_cast<unsigned long>(status), read & 0xFF, unsigned{value});
             return 1;
         }
     }
@@ -58,9 +57,9 @@ int main(int argc, char** argv) {
     DWORD offset = 0;
     DWORD first = 0;
     DWORD count = 0;
-    if ((argc != 5 && argc != 7) || !ParseNumber(argv[2], offset) || offset > 0xFF ||
+    if (argc != 7 || !ParseNumber(argv[2], offset) || offset > 0xFF ||
         !ParseNumber(argv[3], first) || !ParseNumber(argv[4], count)) {
-        std::fputs("usage: simdevice_eeprom_writer NAME OFFSET FIRST COUNT [READY GO]\n", stderr);
+        std::fputs("usage: simdevice_eeprom_writer NAME OFFSET FIRST COUNT READY GO\n", stderr);
         return 2;
     }
     const velto1::ComInitScope com;
@@ -72,7 +71,7 @@ int main(int argc, char** argv) {
     if (!device.Bind(argv[1])) {
         std::fprintf(stderr, "not bound: last result 0x%08lX\n",
                      static_cast<unsigned long>(device.GetLastResult()));
-    } else if (argc == 7 && !WaitForGo(argv[5], argv[6])) {
+    } else if (!WaitForGo(argv[5], argv[6])) {
         std::fputs("no go\n", stderr);
     } else {
         result = WriteBytes(device, offset, first, count);
