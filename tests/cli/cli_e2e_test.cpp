@@ -33,7 +33,7 @@ struct Pc {
     clitest::Tweak device;  // null: none (but the other build's, where exitCode is 14)
     BYTE marker, option;    // EEPROM bytes 0x7A and 8 before
     int checkExitCode;      // 10: check prints kNeeded; else update's output
-    int exitCode;
+    int exitCode;           // update's, and what it prints
     std::string output;
     BYTE optionAfter;
 };
