@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,6 +88,10 @@ inline ::testing::AssertionResult Prints(const std::wstring& arguments, int exit
 
 using simtool::TempPath;
 
+// What a row does to a device's settings before the device is added.
+using Tweak = std::function<void(sim::DeviceSettings&)>;
+inline const Tweak kAsIs = [](sim::DeviceSettings&) {};
+
 // Up to two devices, "a" and "b", each with its EEPROM in a file.
 class CliTest : public simbench::SimDeviceTest {
   protected:
@@ -108,6 +113,14 @@ class CliTest : public simbench::SimDeviceTest {
         sim::DeviceSettings settings = simbench::Device(id, name);
         settings.eepromFile = Eeprom(id);
         return settings;
+    }
+    // "a", "USB 7450 Device", its EEPROM fresh but for the marker and option byte.
+    void AddProduct(BYTE marker, BYTE option, const Tweak& tweak = kAsIs) {
+        sim::DeviceSettings settings = Settings(
+            L"a", L"USB 7450 Device",
+            sim::EepromWith({{sim::kMarkerOffset, marker}, {sim::kOptionByteOffset, option}}));
+        tweak(settings);
+        Add(settings);
     }
     static BYTE OptionByte(const std::wstring& id) {
         return simtool::FileBytes(Eeprom(id))[sim::kOptionByteOffset];

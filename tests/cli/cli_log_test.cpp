@@ -21,17 +21,11 @@ using velto1::Utf8Of;
 
 namespace {
 
-std::string ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    EXPECT_TRUE(GetComputerNameW(name, &size));
-    return Utf8Of(name);
-}
-
-std::string UserName() {
+// The computer's or the user's name, as GetComputerNameW or GetUserNameW gives it.
+std::string NameFrom(BOOL(WINAPI* get)(LPWSTR, LPDWORD)) {
     wchar_t name[257] = {};
     DWORD size = 257;
-    EXPECT_TRUE(GetUserNameW(name, &size));
+    EXPECT_TRUE(get(name, &size));
     return Utf8Of(name);
 }
 
@@ -40,11 +34,16 @@ class CliLogTest : public CliTest {};
 TEST_F(CliLogTest, TwoRunsAppendOneLineEachWithTimeComputerUserAndOutcome) {
     // A name beyond ASCII: the log holds it in UTF-8 whatever the code page.
     Add(Settings(L"a", L"USB 7450 Device Cam\u00E9ra"));
+    // The log's last line was cut short (a disk full, another tool): the next
+    // record still starts a line of its own.
+    simtool::WriteFile(log, "cut short", 9);
     for (int run = 0; run < 2; ++run) {
         const Outcome outcome = Velto1cli(L"update --log \"" + log + L"\"");
         EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
     }
-    const std::vector<LogLine> lines = ReadLog(log);
+    const std::string text = clitest::FileText(log);
+    ASSERT_EQ(text.rfind("cut short\r\n", 0), 0u) << text;
+    const std::vector<LogLine> lines = clitest::ReadLogText(text.substr(11));
     ASSERT_EQ(lines.size(), 2u);
     const struct {
         const char* before;
@@ -55,8 +54,8 @@ TEST_F(CliLogTest, TwoRunsAppendOneLineEachWithTimeComputerUserAndOutcome) {
     for (size_t i = 0; i < lines.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_TRUE(std::regex_match(lines[i].time, iso8601)) << lines[i].time;
-        EXPECT_EQ(lines[i].computer, ComputerName());
-        EXPECT_EQ(lines[i].user, UserName());
+        EXPECT_EQ(lines[i].computer, NameFrom(GetComputerNameW));
+        EXPECT_EQ(lines[i].user, NameFrom(GetUserNameW));
         EXPECT_EQ(lines[i].device, "USB 7450 Device Cam\xC3\xA9ra");
         EXPECT_EQ(lines[i].before, expected[i].before);
         EXPECT_EQ(lines[i].after, expected[i].after);
@@ -86,10 +85,11 @@ TEST_F(CliLogTest, TwoRunsAtOnceEachAppendAWholeLine) {
                 ::testing::UnorderedElementsAre("USB 7450 Device updated", "Lab Camera updated"));
 }
 
-// The update's outcome stands; stderr says the log was not written, and the
-// exit code says so only where it would otherwise be 0.
+// The update's outcome stands; stderr says the log was not written, naming
+// it whole (a folder with a Japanese name that does not exist), and the exit
+// code says so only where it would otherwise be 0.
 TEST_F(CliLogTest, AnUnwritableLogChangesNothingOfTheUpdate) {
-    const std::wstring missingFolder = clitest::TempPath(L"velto1cli-no-such-folder\\x.log");
+    const std::wstring missingFolder = clitest::TempPath(L"\u7121\u3044\\x.log");
     Add(Settings(L"a", L"USB 7450 Device"));
     EXPECT_TRUE(clitest::Prints(
         L"update --log \"" + missingFolder + L"\"", 3,

@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "tests/cli/other_bitness_device.h"
 
 using clitest::CliTest;
+using clitest::kAsIs;
 using clitest::Outcome;
 
 namespace {
@@ -28,10 +28,6 @@ std::wstring Environment(const wchar_t* name) {
 // Where install.cmd puts this build: the Program Files folder of its architecture.
 std::wstring InstallFolder() {
     return Environment(sizeof(void*) == 8 ? L"ProgramW6432" : L"ProgramFiles(x86)") + L"\\velto1";
-}
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
 }
 
 class DeployTest : public CliTest {
@@ -80,7 +76,7 @@ std::string GuideTable() {
 TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
     const struct Pc {
         const char* what;
-        std::function<void(sim::DeviceSettings&)> device;  // of "USB 7450 Device"; null: none
+        clitest::Tweak device;  // of "USB 7450 Device"; null: none
         BYTE marker, option;
         bool otherBuildOnly, heldElsewhere;
         int installExitCode;
@@ -89,11 +85,11 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
     } pcs[] = {
         // clang-format off
         {"no device", nullptr, 0, 0, false, false, 0, true, 0},
-        {"another product (W002)", [](sim::DeviceSettings&) {}, 0x30, 0x85, false, false, 0, true, 0x85},
-        {"a device that needs the update", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, false, 0, true, 0x05},
-        {"an updated device", [](sim::DeviceSettings&) {}, 0x31, 0x05, false, false, 0, true, 0x05},
+        {"another product (W002)", kAsIs, 0x30, 0x85, false, false, 0, true, 0x85},
+        {"a device that needs the update", kAsIs, 0x31, 0x85, false, false, 0, true, 0x05},
+        {"an updated device", kAsIs, 0x31, 0x05, false, false, 0, true, 0x05},
         {"a device whose driver interface does not bind", [](sim::DeviceSettings& s) { s.offersCustomProperty = false; }, 0x31, 0x85, false, false, 13, false, 0x85},
-        {"a device another program holds", [](sim::DeviceSettings&) {}, 0x31, 0x85, false, true, 20, false, 0x85},
+        {"a device another program holds", kAsIs, 0x31, 0x85, false, true, 20, false, 0x85},
         {"a device served by the other build only", nullptr, 0, 0, true, false, 14, false, 0},
         {"a device whose write fails (E003)", [](sim::DeviceSettings& s) { s.failOnI2cWrite[1] = E_ACCESSDENIED; }, 0x31, 0x85, false, false, 23, false, 0x85},
         // clang-format on
@@ -110,12 +106,7 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
             other.emplace();
         }
         if (pc.device) {
-            sim::DeviceSettings settings =
-                Settings(L"a", L"USB 7450 Device",
-                         sim::EepromWith({{sim::kMarkerOffset, pc.marker},
-                                          {sim::kOptionByteOffset, pc.option}}));
-            pc.device(settings);
-            Add(settings);
+            AddProduct(pc.marker, pc.option, pc.device);
         }
         std::optional<testsupport::RunningProcess> holder;
         if (pc.heldElsewhere) {
@@ -127,7 +118,7 @@ TEST_F(DeployTest, EachKindOfPcGetsTheVerdictTheGuideTells) {
         EXPECT_EQ(install.exitCode, pc.installExitCode) << install.output;
         EXPECT_NE(GetFileAttributesW((InstallFolder() + L"\\velto1cli.exe").c_str()),
                   INVALID_FILE_ATTRIBUTES)
-            << "installed in " << Narrow(InstallFolder());
+            << "installed in " << testing::PrintToString(InstallFolder());
         const Outcome detect = InstalledDetect();
         EXPECT_EQ(detect.exitCode, 0);
         EXPECT_EQ(!detect.output.empty(), pc.detectedAfter) << detect.output;

@@ -42,8 +42,9 @@ std::string Time(int day, int minute, int offsetHours) {
     return text;
 }
 
-std::string Line(const std::string& time, const std::string& computer, const LogOutcome& o) {
-    return time + "\t" + computer + "\tSYSTEM\tUSB 7450 Device\t0x85\t-\t" + o.text + "\t" +
+std::string Line(const std::string& time, const std::string& computer, const LogOutcome& o,
+                 const std::string& device = "USB 7450 Device") {
+    return time + "\t" + computer + "\tSYSTEM\t" + device + "\t0x85\t-\t" + o.text + "\t" +
            std::to_string(o.exitCode) + "\t1.0.0\tx86\r\n";
 }
 
@@ -51,8 +52,7 @@ std::string Line(const std::string& time, const std::string& computer, const Log
 std::string ManyDevices(int count) {
     std::string lines;
     for (int i = 0; i < count; ++i) {
-        lines += Time(2, 600, 0) + "\tPC-2\tSYSTEM\tD" + std::to_string(i) +
-                 "\t0x85\t-\tupdated\t0\t1.0.0\tx86\r\n";
+        lines += Line(Time(2, 600, 0), "PC-2", kOutcomes[0], "D" + std::to_string(i));
     }
     return lines;
 }

@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <functional>
@@ -200,14 +199,15 @@ TEST(ProgramFile, EveryProgramCarriesTheManifestAndItsVersion) {
         ASSERT_FALSE(info.empty()) << "no version resource";
         ASSERT_TRUE(
             GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-        const auto text = [&info](const wchar_t* name) {
+        const auto query = [&info](const std::wstring& key) {
             void* value = nullptr;
             UINT length = 0;
-            const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-            if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || !value) {
-                return std::string("(none)");
-            }
-            const std::wstring wide(static_cast<const wchar_t*>(value));
+            return VerQueryValueW(info.data(), key.c_str(), &value, &length) ? value : nullptr;
+        };
+        const auto text = [&query](const wchar_t* name) {
+            const auto* value = static_cast<const wchar_t*>(
+                query(std::wstring(L"\\StringFileInfo\\040904B0\\") + name));
+            const std::wstring wide = value ? value : L"(none)";
             return std::string(wide.begin(), wide.end());
         };
         EXPECT_EQ(text(L"FileVersion"), VELTO1_VERSION);
@@ -216,13 +216,12 @@ TEST(ProgramFile, EveryProgramCarriesTheManifestAndItsVersion) {
         EXPECT_EQ(text(L"Comments"), std::string(VELTO1_ARCH) + ", commit " + VELTO1_COMMIT);
         EXPECT_THAT(text(L"FileDescription"),
                     testing::EndsWith(std::string(" (") + VELTO1_ARCH + ")"));
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-        char version[32];
-        std::snprintf(version, sizeof version, "%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
-                      LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS));
-        EXPECT_EQ(std::string(version), VELTO1_VERSION);
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+        ASSERT_NE(fixed, nullptr);
+        EXPECT_EQ(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                      std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                      std::to_string(HIWORD(fixed->dwFileVersionLS)),
+                  VELTO1_VERSION);
     }
 }
 
