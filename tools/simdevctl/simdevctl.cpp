@@ -147,13 +147,16 @@ int Add(const std::vector<std::wstring>& words) {
     if (settings.friendlyName.empty()) {
         return Usage(L"add needs --name");
     }
-    if (const std::optional<std::wstring> owner = sim::DeviceSharingEepromFile(settings)) {
+    const HRESULT status = sim::AddDevice(settings, line.Has(L"--reset-eeprom"));
+    const std::optional<std::wstring> owner = status == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)
+                                                  ? sim::DeviceSharingEepromFile(settings)
+                                                  : std::nullopt;
+    if (owner) {
         Err(L"simdevctl: add " + settings.id + L" failed: the EEPROM file " +
             velto1::Quoted(settings.eepromFile) + L" is device " + *owner +
             L"'s; each device keeps a file of its own\n");
         return kFailure;
     }
-    const HRESULT status = sim::AddDevice(settings, line.Has(L"--reset-eeprom"));
     if (FAILED(status)) {
         return Fail(L"add " + settings.id, status);
     }
